@@ -1,0 +1,138 @@
+#include "geom/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace koravel {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Checks the decimal grammar and reports where the mantissa's first nonzero
+// digit stands (its power of ten, exponent included), so that an out-of-range
+// conversion can be told apart as underflow (a tiny value, read as 0) or
+// overflow (not a number).
+bool CheckDecimalGrammar(std::string_view s, bool& allZero, long long& magnitude) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  long long intDigits = 0, fracDigits = 0;
+  long long firstNonZero = 0;  // power of ten of the first nonzero digit
+  allZero = true;
+  while (i < s.size() && IsDigit(s[i])) {
+    if (allZero && s[i] != '0') {
+      allZero = false;
+      firstNonZero = intDigits;  // index within the integer part, fixed below
+    }
+    ++intDigits;
+    ++i;
+  }
+  if (!allZero) firstNonZero = intDigits - 1 - firstNonZero;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) {
+      ++fracDigits;
+      if (allZero && s[i] != '0') {
+        allZero = false;
+        firstNonZero = -fracDigits;
+      }
+      ++i;
+    }
+  }
+  if (intDigits + fracDigits == 0) return false;
+  long long exponent = 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i >= s.size() || !IsDigit(s[i])) return false;
+    while (i < s.size() && IsDigit(s[i])) {
+      if (exponent < 100000000) exponent = exponent * 10 + (s[i] - '0');
+      ++i;
+    }
+    if (negative) exponent = -exponent;
+  }
+  magnitude = firstNonZero + exponent;
+  return i == s.size();
+}
+
+}  // namespace
+
+bool ParseNumber(std::string_view text, double& value) {
+  bool allZero = true;
+  long long magnitude = 0;
+  if (!CheckDecimalGrammar(text, allZero, magnitude)) return false;
+  bool negative = !text.empty() && text.front() == '-';
+  std::string_view body = text;
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+  double parsed = 0;
+  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), parsed,
+                                   std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    if (allZero || magnitude >= 0) return false;  // overflow to infinity
+    parsed = 0;                                   // underflow: too small to hold
+  } else if (ec != std::errc() || ptr != body.data() + body.size()) {
+    return false;
+  }
+  if (!std::isfinite(parsed)) return false;
+  value = negative ? -parsed : parsed;
+  return true;
+}
+
+bool ParseInteger(std::string_view text, long long& value) {
+  std::string_view body = text;
+  bool negative = false;
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
+    negative = body.front() == '-';
+    body.remove_prefix(1);
+  }
+  if (body.empty()) return false;
+  for (char c : body)
+    if (!IsDigit(c)) return false;
+  unsigned long long magnitude = 0;
+  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), magnitude);
+  if (ec != std::errc() || ptr != body.data() + body.size()) return false;
+  const unsigned long long limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
+  if (magnitude > limit) return false;
+  value = negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
+  return true;
+}
+
+std::string FormatFixed(double value, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  char buffer[400];
+  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                 std::chars_format::fixed, decimals);
+  if (ec != std::errc()) {
+    auto [p2, e2] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                  std::chars_format::scientific, decimals);
+    ptr = e2 == std::errc() ? p2 : buffer;
+  }
+  std::string out(buffer, ptr);
+  // A value that rounds to zero is written without a sign: -0.00 reads as a
+  // negative deviation that is not there.
+  if (!out.empty() && out.front() == '-' &&
+      out.find_first_not_of("-0.") == std::string::npos)
+    out.erase(0, 1);
+  return out;
+}
+
+std::string FormatValueSu(double value, double su, int defaultDecimals) {
+  if (!(su > 0) || !std::isfinite(su)) return FormatFixed(value, defaultDecimals);
+  int e = static_cast<int>(std::floor(std::log10(su)));
+  int d = (su / std::pow(10.0, e) < 2) ? -e + 1 : -e;
+  if (d < 0) d = 0;
+  if (d > 8) d = 8;
+  double n = std::nearbyint(su * std::pow(10.0, d));
+  if (n >= 20 && d > 0) {
+    --d;
+    n = std::nearbyint(su * std::pow(10.0, d));
+  }
+  if (n < 1) n = 1;
+  return FormatFixed(value, d) + "(" + FormatFixed(n, 0) + ")";
+}
+
+}  // namespace koravel
