@@ -1,1 +1,29 @@
-int main() { return 0; }
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "app/command_line.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  // Olex2 passes SHELX labels such as Mg" unquoted; the C runtime's own
+  // splitting would swallow that quote, so the raw command line is split here.
+  (void)argc;
+  (void)argv;
+  koravel::SplitCommandLine(GetCommandLineA(), true, args);
+#else
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+#endif
+  int status = koravel::RunKoravel(args, stdout);
+  // A report that could not be written completely is no success.
+  if (std::fflush(stdout) != 0 && status == koravel::kExitSuccess)
+    status = koravel::kExitUnexpected;
+  return status;
+}

@@ -1,0 +1,79 @@
+#include "app/command_line.h"
+
+namespace koravel {
+
+namespace {
+
+// The help text, one entry per output line.
+const char* const kHelpLines[] = {
+    "Koravel 1.0 - sum of the bond angles around an atom",
+    "",
+    "Usage:",
+    "  koravel <file.cif> <central atom> [ligand1 ligand2 ...] [options]",
+    "",
+    "Calculates the sum of all L-M-L angles around the central atom",
+    "(for three ligands: 360 deg = planar) with its standard uncertainty.",
+    "The su of the sum is propagated directly from the coordinates and the",
+    "cell: the individual angles share the central atom and are correlated,",
+    "so their su cannot simply be combined.",
+    "",
+    "If the CIF does not exist, a SHELX file of the same stem is used",
+    "instead (.res first, then .ins). A res/ins file holds no standard",
+    "uncertainties of its own, so the result is then reported without su",
+    "and a warning is printed - unless a SHELXL matrix file of the same",
+    "stem (.mat) lies beside it. That file carries the full",
+    "variance-covariance matrix, from which correct su are obtained.",
+    "",
+    "Without ligand arguments the ligands are determined automatically",
+    "(criterion: d(A-B) <= r_cov(A) + r_cov(B) + tolerance).",
+    "With ligand arguments only the given atoms are used (at least 2).",
+    "",
+    "Atom names may also be passed as a single string",
+    "(\"N1 C1 C2 C3\"); Olex2 suffixes _$n are ignored.",
+    "SHELX labels ending in \" (Mg\", O1\") are accepted as they are;",
+    "where a \" cannot be passed, write two apostrophes instead (Mg'').",
+    "",
+    "An XYZ file (e.g. a calculated structure shown in Olex2) is read as",
+    "Cartesian coordinates without cell, symmetry or su, so all values are",
+    "then given without su. If the first column holds only the element, the",
+    "atoms are named as in Olex2: element + line in the file counted from 0",
+    "(the first atom stands in line 2, e.g. Si2);",
+    "labels in the file (C12, Fe1) are used as they are.",
+    "",
+    "Symmetry-equivalent ligands can be given as \"label#n_klm\"",
+    "(e.g. O1#2_655). Without a code the nearest image is used.",
+    "",
+    "A centroid (unit weights, as Olex2 \"cent\") is given as a ligand by",
+    "listing its atoms in brackets: [C1 C2 C3 C4 C5], also cent(...) or",
+    "Cg(...). Its su follow from those of its atoms, e.g.",
+    "  koravel fc.cif Fe1 [C1 C2 C3 C4 C5] [C6 C7 C8 C9 C10]",
+    "",
+    "Options:",
+    "  --tol=<A>     bond tolerance in Angstrom (default 0.40)",
+    "  --occ=<x>     minimum occupancy for the automatic search (default 0.5)",
+    "  --max=<A>     maximum search radius in Angstrom",
+    "  --block=<n>   data block in the CIF (default: chosen automatically)",
+    "  --xyznames=olex|position|element",
+    "                naming of XYZ atoms: element + line in the file counted",
+    "                from 0, as Olex2 does (default; first atom = 2), element +",
+    "                position in the atom list (first atom = 1), or per element",
+    "                (C1, H1, H2, ...)",
+    "  --calc        list computed angles only, ignore _geom_angle",
+    "  --out=<file>  also write the full report to a text file",
+    "  --html=<file> also write the full report as HTML (e.g. for Olex2)",
+    "  --brief       print a single result line only",
+    "  --help        this help",
+    "",
+    "The options with a value may also be written without the leading",
+    "\"--\" (block=x, html=x, out=x, tol=x, occ=x, max=x, xyznames=x).",
+    "Olex2 needs this:",
+    "its exec macro claims every \"-\" argument as its own option.",
+};
+
+}  // namespace
+
+void ShowHelp(TTextSink& out) {
+  for (const char* line : kHelpLines) out.WriteLine(line);
+}
+
+}  // namespace koravel

@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Runs the real koravel program on one end-to-end case and compares the result.
+
+A case file holds directives, then the expected output in sections:
+
+    # comment
+    args: data/x.cif Fe1 --out=report.txt      (split like a POSIX shell)
+    status: 0
+    env: NAME=value                            (optional, repeatable)
+    setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
+    --- stdout
+    ...the exact console output, line by line...
+    --- file report.txt
+    ...the exact content of a file the run must leave in its working directory...
+
+The program runs in a fresh working directory holding a link "data" to the
+test data, with TEMP and TMP pointing at an empty "tmp" directory. The case
+passes when the exit status, standard output and the listed files match, the
+standard error stays empty, no other file is left behind (a temporary file
+included) and no data file changed.
+"""
+import argparse
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def parse_case(path):
+    directives = {"args": None, "status": None, "env": [], "setup": []}
+    sections = {}
+    current = None
+    with open(path, encoding="utf-8", newline="") as f:
+        text = f.read()
+    for line in text.split("\n")[:-1] if text.endswith("\n") else text.split("\n"):
+        if line.startswith("--- "):
+            current = line[4:].strip()
+            sections[current] = []
+            continue
+        if current is not None:
+            sections[current].append(line)
+            continue
+        if not line.strip() or line.startswith("#"):
+            continue
+        key, _, value = line.partition(":")
+        key = key.strip()
+        if key in ("env", "setup"):
+            directives[key].append(value.strip())
+        elif key in ("args", "status"):
+            directives[key] = value.strip()
+        else:
+            raise SystemExit(f"{path}: unknown directive {key!r}")
+    if directives["args"] is None or directives["status"] is None:
+        raise SystemExit(f"{path}: 'args:' and 'status:' are required")
+    return directives, sections
+
+
+def snapshot(directory):
+    state = {}
+    for root, _, files in os.walk(directory):
+        for name in files:
+            p = os.path.join(root, name)
+            st = os.lstat(p)
+            state[p] = (st.st_size, st.st_mtime_ns, st.st_mode)
+    return state
+
+
+def file_bytes(path):
+    if not os.path.isfile(path) or os.path.islink(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def run_setup(workdir, steps):
+    for step in steps:
+        words = shlex.split(step)
+        action, operands = words[0], words[1:]
+        target = lambda name: os.path.join(workdir, name)
+        if action == "mkdir":
+            os.makedirs(target(operands[0]), exist_ok=True)
+        elif action == "touch":
+            open(target(operands[0]), "a").close()
+        elif action == "copy":
+            shutil.copyfile(target(operands[0]), target(operands[1]))
+        elif action == "write":
+            with open(target(operands[0]), "w", newline="") as f:
+                f.write(operands[1].encode().decode("unicode_escape"))
+        elif action == "chmod":
+            os.chmod(target(operands[1]), int(operands[0], 8))
+        else:
+            raise SystemExit(f"unknown setup action {action!r}")
+
+
+def expected_text(lines, line_end):
+    return "".join(line + line_end for line in lines)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--wrapper", default="", help="command to run the program with (e.g. wine)")
+    parser.add_argument("--crlf", action="store_true", help="the platform ends lines with CR LF")
+    parser.add_argument("case")
+    options = parser.parse_args()
+
+    directives, sections = parse_case(options.case)
+    line_end = "\r\n" if options.crlf else "\n"
+    failures = []
+
+    workdir = tempfile.mkdtemp(prefix="koravel_e2e_")
+    try:
+        os.symlink(os.path.abspath(options.data), os.path.join(workdir, "data"))
+        os.mkdir(os.path.join(workdir, "tmp"))
+        run_setup(workdir, directives["setup"])
+        before_files = set(os.listdir(workdir))
+        data_before = snapshot(options.data)
+        work_before = {n: file_bytes(os.path.join(workdir, n)) for n in before_files}
+
+        env = dict(os.environ)
+        env["TEMP"] = env["TMP"] = os.path.join(workdir, "tmp")
+        for assignment in directives["env"]:
+            name, _, value = assignment.partition("=")
+            if value:
+                env[name] = value
+            else:
+                env.pop(name, None)
+        command = shlex.split(options.wrapper) + [os.path.abspath(options.program)] + shlex.split(directives["args"])
+        result = subprocess.run(command, cwd=workdir, env=env, capture_output=True, timeout=60)
+
+        if result.returncode != int(directives["status"]):
+            failures.append(f"exit status {result.returncode}, expected {directives['status']}")
+        if result.stderr:
+            failures.append("standard error is not empty:\n" + result.stderr.decode(errors="replace"))
+        want = expected_text(sections.get("stdout", []), line_end).encode("utf-8")
+        if result.stdout != want:
+            failures.append(diff("standard output", want, result.stdout))
+
+        for name, lines in sections.items():
+            if not name.startswith("file "):
+                continue
+            fname = name[5:].strip()
+            path = os.path.join(workdir, fname)
+            if not os.path.isfile(path):
+                failures.append(f"file {fname} was not written")
+                continue
+            with open(path, "rb") as f:
+                got = f.read()
+            want = expected_text(lines, line_end).encode("utf-8")
+            if got != want:
+                failures.append(diff(f"file {fname}", want, got))
+        expected_files = {n[5:].strip() for n in sections if n.startswith("file ")}
+        left = set(os.listdir(workdir)) - before_files - expected_files
+        if left:
+            failures.append(f"files left behind: {sorted(left)}")
+        left_tmp = os.listdir(os.path.join(workdir, "tmp"))
+        if left_tmp:
+            failures.append(f"temporary files left behind: {left_tmp}")
+        if snapshot(options.data) != data_before:
+            failures.append("a data file was changed")
+        for n, content in work_before.items():
+            if n not in expected_files and file_bytes(os.path.join(workdir, n)) != content:
+                failures.append(f"file {n} was changed")
+    finally:
+        for root, dirs, _ in os.walk(workdir):
+            for d in dirs:
+                try:
+                    os.chmod(os.path.join(root, d), 0o755)
+                except OSError:
+                    pass
+        shutil.rmtree(workdir, ignore_errors=True)
+
+    if failures:
+        print(f"FAIL {options.case}")
+        for failure in failures:
+            print(failure)
+        return 1
+    return 0
+
+
+def diff(what, want, got):
+    import difflib
+    lines = difflib.unified_diff(
+        want.decode("utf-8", errors="replace").splitlines(True),
+        got.decode("utf-8", errors="replace").splitlines(True),
+        "expected", "actual")
+    return f"{what} differs:\n" + "".join(lines)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
