@@ -3,24 +3,15 @@
 #include <string>
 
 #include "cif/su_number.h"
+#include "cif/sym_code.h"
 #include "geom/text.h"
 
 namespace koravel {
 
 namespace {
 
-// Full symmetry code n_klm of a CIF site-symmetry value: "." and "?" are the
-// identity, a bare operator number n means n_555.
-// To be replaced by the shared NormalizeSymCode.
-std::string NormalizeAngleSymCode(std::string_view value) {
-  const std::string_view v = Trim(value);
-  if (v.empty() || v == "." || v == "?") return "1_555";
-  if (v.find('_') != std::string_view::npos) return std::string(v);
-  return std::string(v) + "_555";
-}
-
 std::string SymCodeAt(const TCifLoop& loop, std::size_t row, int column) {
-  return column < 0 ? std::string("1_555") : NormalizeAngleSymCode(loop.Value(row, column));
+  return column < 0 ? std::string("1_555") : NormalizeSymCode(loop.Value(row, column));
 }
 
 }  // namespace
