@@ -47,7 +47,7 @@ void LoadShelx(const std::string& fileName, TWorkingStructure& s, TInputState& s
   // SHELXL writes the site occupation factor of an atom on a special position
   // as occupancy x site multiplicity / general multiplicity (0.5 on an
   // inversion centre for a fully occupied atom). The order of the site
-  // symmetry undoes that division.
+  // symmetry undoes that division, so that --occ= compares occupancies.
   const std::vector<TSymOp> distinct = DistinctSymOps(data.SymOps);
   std::vector<TAtom> atoms;
   atoms.reserve(data.Atoms.size());
@@ -56,7 +56,7 @@ void LoadShelx(const std::string& fileName, TWorkingStructure& s, TInputState& s
     atom.Label = a.Label;
     atom.Element = a.Element;
     atom.Frac = a.Frac;
-    atom.Occ = a.Occ * SiteSymmetryOrder(a.Frac, distinct);
+    atom.Occ = SiteOccupancy(a.Occ, SiteSymmetryOrder(a.Frac, distinct));
     atoms.push_back(std::move(atom));
   }
   ReplaceStructure(s, data.Cell, std::move(data.SymOps), std::move(atoms));

@@ -34,4 +34,11 @@ int SiteSymmetryOrder(const TVec3& frac, const std::vector<TSymOp>& ops) {
   return order > 0 ? order : 1;
 }
 
+double SiteOccupancy(double sof, int order) {
+  const double occ = sof * order;
+  if (order <= 1) return occ;
+  const double nearest = std::round(occ * 100) / 100;
+  return std::fabs(occ - nearest) <= order * 0.5e-5 ? nearest : occ;
+}
+
 }  // namespace koravel
