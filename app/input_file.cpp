@@ -9,20 +9,6 @@ namespace koravel {
 
 namespace {
 
-bool IsDirectorySeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\' || c == ':';
-#else
-  return c == '/';
-#endif
-}
-
-size_t NamePartStart(const std::string& name) {
-  size_t start = name.size();
-  while (start > 0 && !IsDirectorySeparator(name[start - 1])) --start;
-  return start;
-}
-
 // Two names denote the same file: the same text, or (when both exist) the
 // same file on disk, whatever path leads there.
 bool SameFile(const std::string& a, const std::string& b) {
@@ -41,19 +27,6 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
-
-std::string FileNamePart(const std::string& name) { return name.substr(NamePartStart(name)); }
-
-std::string FileExtension(const std::string& name) {
-  size_t start = NamePartStart(name);
-  size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot < start) return "";
-  return name.substr(dot);
-}
-
-std::string FileStem(const std::string& name) {
-  return name.substr(0, name.size() - FileExtension(name).size());
-}
 
 TInputKind ResolveInputFile(std::string& fileName) {
   const std::string ext = LowerAscii(FileExtension(fileName));
@@ -74,7 +47,7 @@ TInputKind ResolveInputFile(std::string& fileName) {
       return c.Kind;
     }
   }
-  Fatal("file not found: " + fileName + " - and no " + FileNamePart(stem) +
+  Fatal("file not found: " + fileName + " - and no " + FileNameOnly(stem) +
         ".res, .ins or .xyz in the same directory.");
 }
 

@@ -2,7 +2,7 @@
 
 namespace koravel {
 
-// How atoms of an XYZ file without a label of their own are named.
+// How the atoms of an XYZ file that carry no label of their own are named.
 enum TXyzNaming {
   xnOlex = 0,      // element + line in the file counted from 0, as Olex2 does
   xnPosition = 1,  // element + position in the atom list, first atom = 1

@@ -71,12 +71,12 @@ TEST_F(ResolveInputFileTest, NeverSearchesForACif) {
   }
 }
 
-TEST(FileNameParts, ExtensionAndStemOfTheLastComponent) {
+TEST(FileNameOnlys, ExtensionAndStemOfTheLastComponent) {
   EXPECT_EQ(FileExtension("dir.v2/x"), "");
   EXPECT_EQ(FileExtension("dir/x.CIF"), ".CIF");
   EXPECT_EQ(FileStem("dir.v2/x"), "dir.v2/x");
   EXPECT_EQ(FileStem("dir/x.y.cif"), "dir/x.y");
-  EXPECT_EQ(FileNamePart("dir/sub/x.cif"), "x.cif");
+  EXPECT_EQ(FileNameOnly("dir/sub/x.cif"), "x.cif");
 }
 
 TEST_F(ResolveInputFileTest, OutputNamesThatAreInputs) {

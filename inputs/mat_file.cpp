@@ -1,0 +1,226 @@
+#include "inputs/mat_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+#include "geom/number_text.h"
+#include "geom/text.h"
+#include "inputs/round_integer.h"
+#include "inputs/tokens.h"
+
+namespace koravel {
+
+namespace {
+
+// Width of one correlation field: SHELXL writes them as F8.5 without a gap.
+constexpr size_t kFieldWidth = 8;
+
+// Whether a matrix of n parameters can be held by a file of `fileBytes`
+// bytes: its n(n+1)/2 correlation fields alone take 8 characters each. This
+// bounds every allocation by the size of the file, however large the count.
+bool CountFitsFile(long long n, size_t fileBytes) {
+  if (n < 1 || n > INT_MAX) return false;
+  const unsigned long long un = static_cast<unsigned long long>(n);
+  const unsigned long long elements = un * (un + 1) / 2;  // n < 2^31: no overflow
+  return elements <= fileBytes / kFieldWidth;
+}
+
+// A correlation rounded to single precision; values beyond its range become
+// infinite instead of being converted out of range.
+float ToSingle(double value) {
+  const double largest = std::numeric_limits<float>::max();
+  if (value > largest) return std::numeric_limits<float>::infinity();
+  if (value < -largest) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+int AxisOfKind(std::string_view kind) {
+  if (kind == "x") return 0;
+  if (kind == "y") return 1;
+  if (kind == "z") return 2;
+  return -1;
+}
+
+}  // namespace
+
+bool TMatFile::LoadMatFile(const std::string& fileName, std::string& error) {
+  error.clear();
+  ParamCount = 0;
+  CoordCount = 0;
+  if (!FileExists(fileName)) {
+    error = "matrix file not found: " + fileName;
+    return false;
+  }
+  std::string bytes, reason;
+  if (!ReadWholeFile(fileName, bytes, reason)) {
+    error = "cannot read " + fileName + ": " + reason;
+    return false;
+  }
+  return LoadMatText(bytes, fileName, error);
+}
+
+bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
+                           std::string& error) {
+  error.clear();
+  ParamCount = 0;
+  CoordCount = 0;
+  Esd.clear();
+  Corr.clear();
+  CoordLabel.clear();
+  CoordAxis.clear();
+  CoordParam.clear();
+  ParamValue.clear();
+  bool inParams = false, inCorr = false;
+  long long k = 0, t = 0;
+  for (const std::string& line : SplitLines(bytes)) {
+    if (inCorr) {
+      for (size_t p = 0; p + kFieldWidth <= line.size() && k < t; p += kFieldWidth) {
+        std::string_view field = Trim(std::string_view(line).substr(p, kFieldWidth));
+        double value = 0;
+        if (!ParseNumber(field, value)) {
+          error = "malformed correlation value \"" + std::string(field) + "\" in " + fileName + ".";
+          return false;
+        }
+        Corr[k++] = ToSingle(value);
+      }
+      continue;
+    }
+    if (line.find("Parameters refined") != std::string::npos) {
+      std::vector<std::string_view> tokens = SplitTokens(line);
+      double value = 0;
+      long long count = 0;
+      if (!tokens.empty() && ParseNumber(tokens[0], value) && RoundToInt64(value, count))
+        ParamCount = count;
+      if (!CountFitsFile(ParamCount, bytes.size())) {
+        error = "cannot read the parameter count from " + fileName + ".";
+        return false;
+      }
+      const size_t n = static_cast<size_t>(ParamCount);
+      Esd.assign(n, 0.0);
+      ParamValue.assign(n, 0.0);
+      // A new parameter list replaces an earlier one with all its entries.
+      CoordLabel.clear();
+      CoordAxis.clear();
+      CoordParam.clear();
+      CoordCount = 0;
+      inParams = true;
+      continue;
+    }
+    if (line.find("Correlation matrix") != std::string::npos) {
+      inParams = false;
+      inCorr = true;
+      t = ParamCount * (ParamCount + 1) / 2;
+      Corr.assign(static_cast<size_t>(t), 0.0f);
+      continue;
+    }
+    if (!inParams) continue;
+    std::vector<std::string_view> tokens = SplitTokens(line);
+    double number = 0, value = 0, esd = 0;
+    long long index = 0;
+    if (tokens.size() < 5 || !ParseNumber(tokens[0], number) || !RoundToInt64(number, index))
+      continue;
+    if (index < 1 || index > ParamCount || !ParseNumber(tokens[1], value)) continue;
+    const long long i = index - 1;
+    ParamValue[i] = value;
+    if (ParseNumber(tokens[2], esd)) Esd[i] = esd;
+    if (tokens.size() < 6 || CoordCount >= ParamCount) continue;
+    const int axis = AxisOfKind(tokens[4]);
+    if (axis < 0) continue;
+    CoordLabel.push_back(StripCaretSuffix(tokens[5]));
+    CoordAxis.push_back(static_cast<std::int8_t>(axis));
+    CoordParam.push_back(static_cast<std::int32_t>(i));
+    ++CoordCount;
+  }
+  if (ParamCount <= 0) {
+    error = fileName + " contains no parameter list.";
+    return false;
+  }
+  if (!inCorr) {
+    error = fileName + " contains no correlation matrix.";
+    return false;
+  }
+  if (k != t) {
+    error = fileName + ": expected " + std::to_string(t) + " correlation elements, found " +
+            std::to_string(k) + ".";
+    return false;
+  }
+  return true;
+}
+
+bool TMatFile::MatchStructure(const std::vector<std::string>& labels,
+                              const std::vector<TVec3>& frac, int& matched,
+                              std::string& error) {
+  error.clear();
+  matched = 0;
+  AtomParam.assign(labels.size(), {-1, -1, -1});
+  // The coordinate entries of each atom name (ignoring case), in file order.
+  std::unordered_map<std::string, std::vector<size_t>> entriesOf;
+  for (size_t e = 0; e < CoordLabel.size(); ++e) entriesOf[LowerAscii(CoordLabel[e])].push_back(e);
+  for (size_t a = 0; a < labels.size(); ++a) {
+    auto found = entriesOf.find(LowerAscii(labels[a]));
+    if (found == entriesOf.end()) continue;
+    for (size_t e : found->second) AtomParam[a][CoordAxis[e]] = CoordParam[e];
+  }
+  int differing = 0;
+  double largest = 0;
+  int largestParam = -1;
+  std::string largestName;
+  for (size_t a = 0; a < labels.size(); ++a) {
+    const std::array<int, 3>& params = AtomParam[a];
+    if (params[0] < 0 && params[1] < 0 && params[2] < 0) continue;
+    ++matched;
+    if (a >= frac.size()) continue;
+    for (int c = 0; c < 3; ++c) {
+      const int q = params[c];
+      if (q < 0) continue;
+      const double delta = std::fabs(ParamValue[q] - frac[a][c]);
+      if (!(delta > 1e-4)) continue;
+      ++differing;
+      if (delta > largest) {
+        largest = delta;
+        largestParam = q;
+        largestName = labels[a] + "." + "xyz"[c];
+      }
+    }
+  }
+  if (differing > 0) {
+    error = std::to_string(differing) + " coordinate(s) differ from the matrix file; the largest is " +
+            largestName + " by " + FormatFixed(largest, 5);
+    if (largestParam >= 0 && Esd[largestParam] > 0)
+      error += ", i.e. " + FormatFixed(largest / Esd[largestParam], 0) + " esd";
+    error += ".";
+    return false;
+  }
+  if (matched == 0) {
+    error = "no atom of the structure appears in the matrix file.";
+    return false;
+  }
+  return true;
+}
+
+int TMatFile::ParamIndex(int atom, int axis) const {
+  if (atom < 0 || static_cast<size_t>(atom) >= AtomParam.size() || axis < 0 || axis > 2) return -1;
+  return AtomParam[atom][axis];
+}
+
+double TMatFile::Covariance(int i, int j) const {
+  if (i < 0 || j < 0 || i >= ParamCount || j >= ParamCount) return 0;
+  if (static_cast<size_t>(std::max(i, j)) >= Esd.size()) return 0;  // not loaded
+  const long long index = TriIndex(std::min(i, j), std::max(i, j));
+  if (index < 0 || static_cast<size_t>(index) >= Corr.size()) return 0;
+  return static_cast<double>(Corr[index]) * Esd[i] * Esd[j];
+}
+
+long long TMatFile::TriIndex(long long i, long long j) const {
+  return i * ParamCount - i * (i - 1) / 2 + (j - i);
+}
+
+std::string StripCaretSuffix(std::string_view name) {
+  if (name.size() >= 2 && name[name.size() - 2] == '^') name.remove_suffix(2);
+  return std::string(name);
+}
+
+}  // namespace koravel
