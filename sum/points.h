@@ -33,6 +33,16 @@ struct TSumResult {
 
 TPointDef PointOfSite(const TSiteRef& site);
 
+// The angle at vertex v between a and b in degrees, accurate also near 0 and
+// 180; 0 when a or b coincides with v.
+double AngleAt(const TVec3& a, const TVec3& v, const TVec3& b);
+
+// The point functions: |P1 - P0|; the angle P1-P0-P2; the sum of the angles
+// Pi-P0-Pj over all pairs of ligand points i < j, in the order (1,2), (1,3), ...
+double PointDistance(const std::vector<TVec3>& points);
+double PointAngle(const std::vector<TVec3>& points);
+double PointAngleSum(const std::vector<TVec3>& points);
+
 double DistanceWithSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& fracSu,
                       const TPointDef& a, const TPointDef& b, const TCell& cell,
                       const TCovSource* cov, double& su, int& fixedCount);

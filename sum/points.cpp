@@ -1,0 +1,352 @@
+#include "sum/points.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace koravel {
+
+namespace {
+
+constexpr double kRadToDeg = 180.0 / std::numbers::pi;
+
+// Steps of the numerical derivatives, in fractional units for coordinates.
+constexpr double kGradStep = 1e-6;
+constexpr double kGradDivisor = 2e-6;
+constexpr double kHessStep = 1e-4;
+constexpr double kHessDiagDivisor = 1e-8;
+constexpr double kHessOffDivisor = 4e-8;
+
+// Below this su (ångström or degrees) the propagated value is rounding noise
+// of the point functions, not an uncertainty of the structure.
+constexpr double kNoiseSu = 1e-7;
+
+TVec3 Minus(const TVec3& a, const TVec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+
+double Dot(const TVec3& a, const TVec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+TVec3 Cross(const TVec3& a, const TVec3& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// A dense square matrix, row-major.
+struct TSquare {
+  size_t N = 0;
+  std::vector<double> Data;
+  explicit TSquare(size_t n) : N(n), Data(n * n, 0.0) {}
+  double& At(size_t k, size_t l) { return Data[k * N + l]; }
+  double At(size_t k, size_t l) const { return Data[k * N + l]; }
+};
+
+// One site of the flattened point list.
+struct TFlatSite {
+  const TSymOp* Op;
+  size_t Involved;  // index into the private coordinate copies
+  size_t Point;     // index of the point the site belongs to
+};
+
+// Private copies of the cell and of the coordinates of every involved atom,
+// and everything one evaluation of the point function needs.
+struct TEvaluator {
+  TCell Cell;
+  std::vector<int> Atoms;   // structure index of each involved atom
+  std::vector<TVec3> Frac;  // its coordinate copy, perturbed during the call
+  std::vector<TFlatSite> Sites;
+  std::vector<TVec3> Positions;  // scratch: one per point
+  std::vector<int> Counts;       // scratch: sites added to each point
+  const TPointFunc* Func = nullptr;
+};
+
+// A refined coordinate: involved atom, axis, and where its variance comes from.
+struct TParam {
+  size_t Involved;
+  int Axis;
+  int Index;  // covariance-source parameter index
+  double Su;  // the coordinate's own su when there is no covariance source
+};
+
+size_t InvolvedIndex(TEvaluator& ev, int atom, const std::vector<TVec3>& frac) {
+  for (size_t i = 0; i < ev.Atoms.size(); ++i)
+    if (ev.Atoms[i] == atom) return i;
+  ev.Atoms.push_back(atom);
+  ev.Frac.push_back(frac.at(static_cast<size_t>(atom)));
+  return ev.Atoms.size() - 1;
+}
+
+// Flattens the sites (point 0 first) and collects the involved atoms: images of
+// one atom under different operators share its coordinates.
+TEvaluator MakeEvaluator(const std::vector<TVec3>& frac, const TPointList& points,
+                         const TCell& cell, const TPointFunc& func) {
+  TEvaluator ev;
+  ev.Cell = cell;
+  ev.Func = &func;
+  for (size_t p = 0; p < points.size(); ++p)
+    for (const TSiteRef& site : points[p])
+      ev.Sites.push_back({&site.Op, InvolvedIndex(ev, site.Atom, frac), p});
+  ev.Positions.resize(points.size());
+  ev.Counts.resize(points.size());
+  return ev;
+}
+
+// The point function at the current copies: every point the mean of its sites.
+double Evaluate(TEvaluator& ev) {
+  const TMat3 ortho = OrthoMatrix(ev.Cell);
+  for (size_t p = 0; p < ev.Positions.size(); ++p) {
+    ev.Positions[p] = {0, 0, 0};
+    ev.Counts[p] = 0;
+  }
+  for (const TFlatSite& site : ev.Sites) {
+    const TVec3 r = MatVec(ortho, ApplySymOp(*site.Op, ev.Frac[site.Involved]));
+    TVec3& sum = ev.Positions[site.Point];
+    for (int i = 0; i < 3; ++i) sum[i] += r[i];
+    ++ev.Counts[site.Point];
+  }
+  for (size_t p = 0; p < ev.Positions.size(); ++p) {
+    if (ev.Counts[p] < 1) continue;
+    for (int i = 0; i < 3; ++i) ev.Positions[p][i] /= ev.Counts[p];
+  }
+  return (*ev.Func)(ev.Positions);
+}
+
+void AddStep(TEvaluator& ev, const TParam& param, double step) {
+  ev.Frac[param.Involved][param.Axis] += step;
+}
+
+// A not-a-number variance or su is kept as a parameter so that it shows in the result.
+bool Refined(double variance) { return variance > 0 || std::isnan(variance); }
+
+// The refined coordinates of the involved atoms, atom by atom, x, y, z. With a
+// covariance source its unrefined coordinates are counted in `fixedCount`.
+std::vector<TParam> CollectParameters(const TEvaluator& ev, const std::vector<TVec3>& fracSu,
+                                      const TCovSource* cov, int& fixedCount) {
+  std::vector<TParam> params;
+  for (size_t i = 0; i < ev.Atoms.size(); ++i) {
+    const int atom = ev.Atoms[i];
+    for (int axis = 0; axis < 3; ++axis) {
+      if (cov) {
+        const int p = cov->ParamIndex(atom, axis);
+        if (p < 0) {
+          ++fixedCount;
+          continue;
+        }
+        if (Refined(cov->Covariance(p, p))) params.push_back({i, axis, p, 0.0});
+      } else {
+        const double s = fracSu.at(static_cast<size_t>(atom))[axis];
+        if (Refined(s)) params.push_back({i, axis, -1, s});
+      }
+    }
+  }
+  return params;
+}
+
+TSquare CovarianceMatrix(const std::vector<TParam>& params, const TCovSource* cov) {
+  TSquare c(params.size());
+  for (size_t k = 0; k < params.size(); ++k) {
+    if (!cov) {
+      c.At(k, k) = params[k].Su * params[k].Su;
+      continue;
+    }
+    for (size_t l = 0; l < params.size(); ++l)
+      c.At(k, l) = cov->Covariance(params[k].Index, params[l].Index);
+  }
+  return c;
+}
+
+// Central differences; each copy is restored by adding the steps back.
+std::vector<double> Gradient(TEvaluator& ev, const std::vector<TParam>& params) {
+  std::vector<double> g(params.size());
+  for (size_t k = 0; k < params.size(); ++k) {
+    AddStep(ev, params[k], kGradStep);
+    const double fPlus = Evaluate(ev);
+    AddStep(ev, params[k], -2 * kGradStep);
+    const double fMinus = Evaluate(ev);
+    AddStep(ev, params[k], kGradStep);
+    g[k] = (fPlus - fMinus) / kGradDivisor;
+  }
+  return g;
+}
+
+double LinearVariance(const std::vector<double>& g, const TSquare& c) {
+  double v = 0;
+  for (size_t k = 0; k < g.size(); ++k)
+    for (size_t l = 0; l < g.size(); ++l) v += g[k] * g[l] * c.At(k, l);
+  return v < 0 ? 0 : v;
+}
+
+TSquare Hessian(TEvaluator& ev, const std::vector<TParam>& params, double f0) {
+  const double h = kHessStep;
+  TSquare hess(params.size());
+  for (size_t k = 0; k < params.size(); ++k) {
+    AddStep(ev, params[k], h);
+    const double fPlus = Evaluate(ev);
+    AddStep(ev, params[k], -2 * h);
+    const double fMinus = Evaluate(ev);
+    AddStep(ev, params[k], h);
+    hess.At(k, k) = (fPlus - 2 * f0 + fMinus) / kHessDiagDivisor;
+  }
+  for (size_t k = 0; k < params.size(); ++k) {
+    for (size_t l = k + 1; l < params.size(); ++l) {
+      AddStep(ev, params[k], h);
+      AddStep(ev, params[l], h);
+      const double fPP = Evaluate(ev);
+      AddStep(ev, params[l], -2 * h);
+      const double fPM = Evaluate(ev);
+      AddStep(ev, params[k], -2 * h);
+      const double fMM = Evaluate(ev);
+      AddStep(ev, params[l], 2 * h);
+      const double fMP = Evaluate(ev);
+      AddStep(ev, params[k], h);
+      AddStep(ev, params[l], -h);
+      hess.At(k, l) = (fPP - fPM - fMP + fMM) / kHessOffDivisor;
+      hess.At(l, k) = hess.At(k, l);
+    }
+  }
+  return hess;
+}
+
+// Variance and mean of the quadratic term ½·δᵀHδ for normal errors δ with
+// covariance C: ½·tr((HC)²) and ½·tr(HC).
+void SecondOrderTerms(const TSquare& hess, const TSquare& c, double& v2, double& shift) {
+  const size_t n = c.N;
+  TSquare p(n);
+  // P[k][l] = Σ_m H[k][m]·C[m][l], each sum taken in ascending m.
+  for (size_t k = 0; k < n; ++k)
+    for (size_t m = 0; m < n; ++m) {
+      const double hkm = hess.At(k, m);
+      for (size_t l = 0; l < n; ++l) p.At(k, l) += hkm * c.At(m, l);
+    }
+  double sum = 0;
+  double trace = 0;
+  for (size_t k = 0; k < n; ++k)
+    for (size_t l = 0; l < n; ++l) sum += p.At(k, l) * p.At(l, k);
+  for (size_t k = 0; k < n; ++k) trace += p.At(k, k);
+  v2 = 0.5 * sum;
+  if (v2 < 0) v2 = 0;
+  shift = 0.5 * trace;
+}
+
+// A cell parameter with its su, the step of its derivative and the divisor.
+struct TCellParam {
+  double TCell::*Value;
+  double TCell::*Su;
+  double Step;
+  double Divisor;
+};
+
+// Lengths in ångström, angles in degrees; the order a, alpha, b, beta, c, gamma.
+constexpr TCellParam kCellParams[] = {
+    {&TCell::A, &TCell::SuA, 1e-5, 2e-5},         {&TCell::Alpha, &TCell::SuAlpha, 1e-4, 2e-4},
+    {&TCell::B, &TCell::SuB, 1e-5, 2e-5},         {&TCell::Beta, &TCell::SuBeta, 1e-4, 2e-4},
+    {&TCell::C, &TCell::SuC, 1e-5, 2e-5},         {&TCell::Gamma, &TCell::SuGamma, 1e-4, 2e-4},
+};
+
+// First-order variance from the cell parameters, each independent of the
+// others and of the coordinates. `entered` tells whether any had an su.
+double CellVariance(TEvaluator& ev, const TCell& cell, bool& entered) {
+  double v = 0;
+  for (const TCellParam& param : kCellParams) {
+    const double su = cell.*param.Su;
+    if (!(su > 0)) continue;
+    entered = true;
+    ev.Cell.*param.Value = cell.*param.Value + param.Step;
+    const double fPlus = Evaluate(ev);
+    ev.Cell.*param.Value = cell.*param.Value - param.Step;
+    const double fMinus = Evaluate(ev);
+    ev.Cell.*param.Value = cell.*param.Value;
+    const double term = (fPlus - fMinus) / param.Divisor * su;
+    v += term * term;
+  }
+  return v;
+}
+
+// An su that the arithmetic alone produced (a value fixed by symmetry) is 0.
+void DropRoundingNoise(TSumResult& result) {
+  if (!(result.Su < kNoiseSu)) return;
+  result.Su = 0;
+  result.SuLinear = 0;
+  result.SuSecondOrder = 0;
+  result.Shift = 0;
+}
+
+}  // namespace
+
+double AngleAt(const TVec3& a, const TVec3& v, const TVec3& b) {
+  const TVec3 u = Minus(a, v);
+  const TVec3 w = Minus(b, v);
+  if (Dot(u, u) == 0 || Dot(w, w) == 0) return 0;
+  // atan2 of sine and cosine parts keeps full precision near 0 and 180 degrees,
+  // where the arc cosine of a rounded cosine loses half of the digits.
+  const TVec3 n = Cross(u, w);
+  return std::atan2(std::sqrt(Dot(n, n)), Dot(u, w)) * kRadToDeg;
+}
+
+double PointDistance(const std::vector<TVec3>& p) {
+  const TVec3 d = Minus(p[1], p[0]);
+  return std::sqrt(Dot(d, d));
+}
+
+double PointAngle(const std::vector<TVec3>& p) { return AngleAt(p[1], p[0], p[2]); }
+
+double PointAngleSum(const std::vector<TVec3>& p) {
+  double sum = 0;
+  for (size_t i = 1; i < p.size(); ++i)
+    for (size_t j = i + 1; j < p.size(); ++j) sum += AngleAt(p[i], p[0], p[j]);
+  return sum;
+}
+
+TPointDef PointOfSite(const TSiteRef& site) { return TPointDef{site}; }
+
+double PropagateSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& fracSu,
+                   const TPointList& points, const TCell& cell, const TCovSource* cov,
+                   const TPointFunc& func, bool secondOrder, TSumResult& result) {
+  result = TSumResult{};
+  TEvaluator ev = MakeEvaluator(frac, points, cell, func);
+  const double f0 = Evaluate(ev);
+  result.Value = f0;
+
+  const std::vector<TParam> params = CollectParameters(ev, fracSu, cov, result.FixedCount);
+  const TSquare c = CovarianceMatrix(params, cov);
+  const double vLin = LinearVariance(Gradient(ev, params), c);
+  double v2 = 0;
+  if (secondOrder) SecondOrderTerms(Hessian(ev, params, f0), c, v2, result.Shift);
+  bool cellEntered = false;
+  const double vCell = CellVariance(ev, cell, cellEntered);
+
+  result.SuLinear = std::sqrt(vLin + vCell);
+  result.SuSecondOrder = std::sqrt(v2);
+  result.Su = std::sqrt(vLin + vCell + v2);
+  result.ParametersEntered = !params.empty() || cellEntered;
+  DropRoundingNoise(result);
+  return f0;
+}
+
+double DistanceWithSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& fracSu,
+                      const TPointDef& a, const TPointDef& b, const TCell& cell,
+                      const TCovSource* cov, double& su, int& fixedCount) {
+  TSumResult result;
+  PropagateSu(frac, fracSu, {a, b}, cell, cov, PointDistance, false, result);
+  su = result.Su;
+  fixedCount = result.FixedCount;
+  return result.Value;
+}
+
+double AngleWithSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& fracSu,
+                   const TPointDef& a, const TPointDef& m, const TPointDef& b,
+                   const TCell& cell, const TCovSource* cov, double& su, int& fixedCount) {
+  TSumResult result;
+  PropagateSu(frac, fracSu, {m, a, b}, cell, cov, PointAngle, false, result);
+  su = result.Su;
+  fixedCount = result.FixedCount;
+  return result.Value;
+}
+
+double AngleSumWithSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& fracSu,
+                      const TPointDef& centre, const TPointList& ligands,
+                      const TCell& cell, const TCovSource* cov, TSumResult& result) {
+  TPointList points;
+  points.reserve(ligands.size() + 1);
+  points.push_back(centre);
+  points.insert(points.end(), ligands.begin(), ligands.end());
+  return PropagateSu(frac, fracSu, points, cell, cov, PointAngleSum, true, result);
+}
+
+}  // namespace koravel
