@@ -18,9 +18,11 @@ class TCollectSink : public TTextSink {
   std::vector<std::string> Lines;
 };
 
+// The report reads only the code of a site; the geometry uses the identity.
 inline TSiteRef Site(int atom, const std::string& code = "1_555") {
   TSiteRef s;
   s.Atom = atom;
+  s.Op = IdentitySymOp();
   s.Op.Code = code;
   return s;
 }
