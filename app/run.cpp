@@ -4,8 +4,15 @@
 
 #include "app/command_line.h"
 #include "app/output.h"
+#include "app/report_header.h"
 #include "app/run_state.h"
+#include "app/structure_choice.h"
+#include "cif/cif_angles.h"
+#include "cif/cif_structure.h"
 #include "geom/fatal.h"
+#include "sum/ligand_list.h"
+#include "sum/ligand_resolve.h"
+#include "sum/neighbours.h"
 
 namespace koravel {
 
@@ -20,8 +27,81 @@ void WriteError(TTextSink& out, const std::string& message) {
   out.WriteLine(std::string_view(text).substr(start));
 }
 
-// The run up to the report. Returns the exit status of the paths that end
-// without an error line (help, usage, success).
+// Reads the structure of the chosen data block into the working structure.
+void LoadCif(TRunState& state) {
+  std::string error;
+  if (!state.Cif.LoadFromFile(state.FileName, error))
+    Fatal("cannot read " + state.FileName + ": " + error);
+  state.Block = &ChooseDataBlock(state.Cif, state.Options.BlockName, state.CentralName);
+  ReadCell(*state.Block, state.Structure);
+  ReadSymOps(*state.Block, state.Structure);
+  ReadAtoms(*state.Block, state.Structure);
+  ReadCifAngles(*state.Block, state.Structure.CifAngles);
+}
+
+void LoadStructure(TRunState& state) {
+  switch (state.InputKind) {
+    case ikXyz:
+      LoadXyz(state.FileName, state.Options.XyzNaming, state.Structure, state.Input);
+      break;
+    case ikShelx:
+      LoadShelx(state.FileName, state.Structure, state.Input);
+      break;
+    case ikCif:
+      LoadCif(state);
+      break;
+  }
+}
+
+const TCovSource* CovarianceSource(const TRunState& state) {
+  return state.Input.UseMatrix ? state.Input.MatFile.get() : nullptr;
+}
+
+void BuildLigandList(TRunState& state, TTextSink& out) {
+  if (state.AutoLigands) {
+    state.Ligands = SelectAutomaticLigands(state.Candidates, state.Structure, state.CentralElement,
+                                           state.Options.Tolerance, state.Options.MinOccupancy);
+  } else {
+    TLigandLookup lookup;
+    lookup.Structure = &state.Structure;
+    lookup.Candidates = &state.Candidates;
+    lookup.CentralSite = state.CentralSite;
+    lookup.SearchRadius = state.SearchRadius;
+    lookup.FileName = FileNameOnly(state.FileName);
+    lookup.XyzHint = NotFoundHint(state);
+    state.Ligands = ResolveExplicitLigands(state.LigandArgs, lookup, state.OlexSuffixNote);
+  }
+  TLigandContext context;
+  context.Structure = &state.Structure;
+  context.Cov = CovarianceSource(state);
+  context.CentralSite = state.CentralSite;
+  context.HasSu = state.Input.HasSu;
+  context.AutoLigands = state.AutoLigands;
+  context.OlexSuffixNote = state.OlexSuffixNote;
+  CompleteLigandList(state.Ligands, context, out);
+}
+
+void WriteResult(TRunState& state, TTextSink& out) {
+  const size_t n = state.Ligands.size();
+  out.WriteLine("Coordination number: " + std::to_string(n) + "  ->  " +
+                std::to_string(n * (n - 1) / 2) + " L-M-L angle(s)");
+  TReportInput in;
+  in.Structure = &state.Structure;
+  in.Cov = CovarianceSource(state);
+  in.CentralSite = state.CentralSite;
+  in.CentralLabel = state.CentralLabel;
+  in.HasSu = state.Input.HasSu;
+  in.CalcOnly = state.Options.CalcOnly;
+  in.IsXyz = state.InputKind == ikXyz;
+  in.InputFileName = state.FileName;
+  if (state.Input.UseMatrix) in.MatFileName = state.Input.MatFileName;
+  state.Angles = BuildAngleList(in, state.Ligands);
+  state.SumResult = ComputeAngleSum(in, state.Ligands, state.Angles);
+  state.BriefLine = WriteReport(out, in, state.Ligands, state.Angles, state.SumResult);
+}
+
+// The whole run. Returns the exit status of the paths that end without an
+// error line (help, usage, success); every failure raises TFatalError.
 int Run(const std::vector<std::string>& args, TRunState& state, TOutput& output) {
   if (ParseOptions(args, state.Options, state.Positional) == TOptionOutcome::Help) {
     ShowHelp(output);
@@ -55,6 +135,13 @@ int Run(const std::vector<std::string>& args, TRunState& state, TOutput& output)
   if (!output.StartOutput(state.Options)) return kExitError;
 
   state.InputKind = ResolveInputFile(state.FileName);
+  LoadStructure(state);
+  LookUpCentralAtom(state);
+  state.SearchRadius = ChooseSearchRadius(state);
+  state.Candidates = FindNeighbours(state.Structure, state.CentralSite, state.SearchRadius);
+  WriteReportHeader(state, output);
+  BuildLigandList(state, output);
+  WriteResult(state, output);
   return kExitSuccess;
 }
 

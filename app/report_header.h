@@ -1,0 +1,14 @@
+#pragma once
+#include "app/run_state.h"
+#include "geom/text_sink.h"
+
+namespace koravel {
+
+// The first line of the help text and of every report.
+constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles around an atom";
+
+// The report header, from the title down to the "Ligands      :" line, with
+// the input's warning block or matrix-file line in its place.
+void WriteReportHeader(const TRunState& state, TTextSink& out);
+
+}  // namespace koravel
