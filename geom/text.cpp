@@ -49,6 +49,18 @@ bool StartsWithText(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
 }
 
+std::string PadRight(std::string_view text, size_t width) {
+  std::string s(text);
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+std::string PadLeft(std::string_view text, size_t width) {
+  std::string s(text);
+  if (s.size() < width) s.insert(0, width - s.size(), ' ');
+  return s;
+}
+
 std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -17,6 +17,11 @@ std::string UpperAscii(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // ignoring ASCII case
 bool StartsWithText(std::string_view s, std::string_view prefix);  // ignoring case
 
+// Field padding like printf's %-Ns and %Ns, except that a longer text is
+// written whole.
+std::string PadRight(std::string_view text, size_t width);
+std::string PadLeft(std::string_view text, size_t width);
+
 // Splits a file's bytes into lines at LF, CR LF or CR; a last line without a
 // line end counts, a final line end does not start an empty line.
 std::vector<std::string> SplitLines(std::string_view bytes);

@@ -5,6 +5,7 @@
 
 #include "geom/fatal.h"
 #include "geom/number_text.h"
+#include "geom/text.h"
 #include "sum/neighbours.h"
 #include "sum/points.h"
 
@@ -16,15 +17,6 @@ namespace {
 // no coordination sphere any more.
 constexpr size_t kMinLigands = 2;
 constexpr size_t kMaxLigands = 12;
-
-// Left-justified in a field of `width`; longer texts are written whole.
-std::string PadRight(const std::string& text, size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string PadLeft(const std::string& text, size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "geom/number_text.h"
 #include "geom/text.h"
+#include "sum/ligand_list.h"
 #include "sum/report_notes.h"
 
 namespace koravel {
@@ -14,19 +15,6 @@ namespace koravel {
 namespace {
 
 const char* const kIdentityCode = "1_555";
-
-// Field padding as printf's %-Ns and %Ns, but a longer text is kept whole.
-std::string PadRight(std::string_view text, size_t width) {
-  std::string s(text);
-  if (s.size() < width) s.append(width - s.size(), ' ');
-  return s;
-}
-
-std::string PadLeft(std::string_view text, size_t width) {
-  std::string s(text);
-  if (s.size() < width) s.insert(0, width - s.size(), ' ');
-  return s;
-}
 
 std::string AngleWord(size_t count) { return count == 1 ? "angle" : "angles"; }
 
@@ -37,11 +25,10 @@ std::string AtomLabel(const TReportInput& in, int atom) {
   return in.Structure->Atoms[static_cast<size_t>(atom)].Label;
 }
 
-// "  %2d  %-14s  %-10s  %s": position, label, symmetry code, distance.
 std::string LigandLine(size_t position, const TLigand& ligand) {
   const std::string symmetry = ligand.IsCentroid ? "centroid" : ligand.Site.Op.Code;
-  return "  " + PadLeft(std::to_string(position), 2) + "  " + PadRight(ligand.Label, 14) +
-         "  " + PadRight(symmetry, 10) + "  " + FormatValueSu(ligand.Dist, ligand.DistSu, 3);
+  return LigandTableLine(static_cast<int>(position), ligand.Label, symmetry,
+                         FormatValueSu(ligand.Dist, ligand.DistSu, 3));
 }
 
 std::string CentroidDefinitionLine(const TReportInput& in, const TLigand& ligand) {
