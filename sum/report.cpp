@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "geom/file_name.h"
 #include "geom/number_text.h"
 #include "geom/text.h"
 #include "sum/ligand_list.h"
@@ -105,12 +106,10 @@ void WriteSum(TTextSink& out, const TReportInput& in, const TLigArray& ligands,
   if (ligands.size() == 4) WriteFourLigandReference(out);
 }
 
-// The extension of the file name (not of a directory), upper case, no dot.
+// The input file's extension without its point, upper case: "RES", "XYZ".
 std::string UpperExtension(const std::string& fileName) {
-  const size_t slash = fileName.find_last_of("/\\");
-  const size_t dot = fileName.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return UpperAscii(std::string_view(fileName).substr(dot + 1));
+  const std::string extension = FileExtension(fileName);
+  return extension.empty() ? "" : UpperAscii(std::string_view(extension).substr(1));
 }
 
 // "%s: CN %d, sum of %d %s = %s deg  [%s]"
