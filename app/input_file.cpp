@@ -1,6 +1,14 @@
 #include "app/input_file.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 #include "geom/fatal.h"
 #include "geom/text.h"
@@ -9,19 +17,32 @@ namespace koravel {
 
 namespace {
 
+#ifdef _WIN32
+// Windows has no inode numbers: the volume serial number and the file index
+// identify a file whatever path, or letter case, leads there.
+bool FileIdentity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE file = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return ok;
+}
+#endif
+
 // Two names denote the same file: the same text, or (when both exist) the
 // same file on disk, whatever path leads there.
 bool SameFile(const std::string& a, const std::string& b) {
 #ifdef _WIN32
   if (SameText(a, b)) return true;
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 #else
   if (a == b) return true;
-#endif
   struct stat sa {}, sb {};
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
-#ifdef _WIN32
-  return false;  // no inode numbers: the text comparison above must serve
-#else
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 #endif
 }

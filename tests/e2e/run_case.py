@@ -5,8 +5,10 @@ A case file holds directives, then the expected output in sections:
 
     # comment
     args: data/x.cif Fe1 --out=report.txt      (split like a POSIX shell)
+    raw: x.cif Mg" O1"                         (instead of args: see below)
     status: 0
-    env: NAME=value                            (optional, repeatable)
+    env: NAME=value                            (optional, repeatable; NAME= removes
+                                                NAME, NAME=<empty> sets it empty)
     setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
     --- stdout
     ...the exact console output, line by line...
@@ -18,9 +20,20 @@ test data, with TEMP and TMP pointing at an empty "tmp" directory. The case
 passes when the exit status, standard output and the listed files match, the
 standard error stays empty, no other file is left behind (a temporary file
 included) and no data file changed.
+
+The Windows build runs under wine (--wrapper wine) through a small launcher
+(--launcher koravel_launch.exe) that starts koravel.exe with CreateProcessA,
+an exact command line and an exact environment: wine itself would replace
+TEMP and TMP with its own. The command line is then the arguments of args:
+quoted by the usual Windows rules, or the text of raw: byte for byte (the
+command line after the program name, as a caller such as Olex2 hands it over;
+such a case runs only where a launcher is given). Paths in the environment
+are given in wine's form (Z: is the Unix root), and --crlf expects the
+platform's CR LF line ends in the console output and the written files.
 """
 import argparse
 import os
+import posixpath
 import shlex
 import shutil
 import subprocess
@@ -29,7 +42,7 @@ import tempfile
 
 
 def parse_case(path):
-    directives = {"args": None, "status": None, "env": [], "setup": []}
+    directives = {"args": None, "raw": None, "status": None, "env": [], "setup": []}
     sections = {}
     current = None
     with open(path, encoding="utf-8", newline="") as f:
@@ -48,12 +61,12 @@ def parse_case(path):
         key = key.strip()
         if key in ("env", "setup"):
             directives[key].append(value.strip())
-        elif key in ("args", "status"):
+        elif key in ("args", "raw", "status"):
             directives[key] = value.strip()
         else:
             raise SystemExit(f"{path}: unknown directive {key!r}")
-    if directives["args"] is None or directives["status"] is None:
-        raise SystemExit(f"{path}: 'args:' and 'status:' are required")
+    if (directives["args"] is None) == (directives["raw"] is None) or directives["status"] is None:
+        raise SystemExit(f"{path}: 'status:' and one of 'args:' or 'raw:' are required")
     return directives, sections
 
 
@@ -94,6 +107,60 @@ def run_setup(workdir, steps):
             raise SystemExit(f"unknown setup action {action!r}")
 
 
+def environment_changes(workdir, assignments):
+    """TEMP and TMP point at the empty "tmp" directory unless the case says
+    otherwise; returns {name: value or None (removed)}."""
+    changes = {"TEMP": os.path.join(workdir, "tmp"), "TMP": os.path.join(workdir, "tmp")}
+    for assignment in assignments:
+        name, _, value = assignment.partition("=")
+        changes[name] = "" if value == "<empty>" else (value or None)
+    return changes
+
+
+def windows_quote(arg):
+    """One argument as the Windows C runtime and CommandLineToArgvW read it
+    back: quoted when it is empty or holds a blank or a double quote, with
+    the backslashes before a quote doubled."""
+    if arg and not any(ord(c) <= 32 or c == '"' for c in arg):
+        return arg
+    out, backslashes = '"', 0
+    for c in arg:
+        if c == "\\":
+            backslashes += 1
+            continue
+        out += "\\" * (2 * backslashes + 1 if c == '"' else backslashes) + c
+        backslashes = 0
+    return out + "\\" * (2 * backslashes) + '"'
+
+
+def wine_path(path):
+    """An absolute Unix path as wine shows it to a Windows program."""
+    if not posixpath.isabs(path):
+        return path
+    return "Z:" + path.replace("/", "\\")
+
+
+def launcher_command(options, directives, changes, scratch):
+    """wine koravel_launch.exe ... with the command-line file in `scratch`."""
+    if directives["raw"] is not None:
+        tail = directives["raw"]
+    else:
+        tail = " ".join(windows_quote(a) for a in shlex.split(directives["args"]))
+    cmdline_file = os.path.join(scratch, "cmdline.txt")
+    with open(cmdline_file, "w", encoding="utf-8", newline="") as f:
+        f.write(tail)
+    command = shlex.split(options.wrapper) + [
+        os.path.abspath(options.launcher),
+        "--program", wine_path(os.path.abspath(options.program)),
+        "--cmdline-file", wine_path(cmdline_file)]
+    for name, value in changes.items():
+        if value is None:
+            command += ["--unset", name]
+        else:
+            command += ["--set", f"{name}={wine_path(value)}"]
+    return command
+
+
 def expected_text(lines, line_end):
     return "".join(line + line_end for line in lines)
 
@@ -104,14 +171,19 @@ def main():
     parser.add_argument("--data", required=True)
     parser.add_argument("--wrapper", default="", help="command to run the program with (e.g. wine)")
     parser.add_argument("--crlf", action="store_true", help="the platform ends lines with CR LF")
+    parser.add_argument("--launcher", default="",
+                        help="Windows launcher that starts the program with an exact command line")
     parser.add_argument("case")
     options = parser.parse_args()
 
     directives, sections = parse_case(options.case)
+    if directives["raw"] is not None and not options.launcher:
+        raise SystemExit(f"{options.case}: a 'raw:' case needs --launcher (Windows build)")
     line_end = "\r\n" if options.crlf else "\n"
     failures = []
 
     workdir = tempfile.mkdtemp(prefix="koravel_e2e_")
+    scratch = tempfile.mkdtemp(prefix="koravel_e2e_launch_")
     try:
         os.symlink(os.path.abspath(options.data), os.path.join(workdir, "data"))
         os.mkdir(os.path.join(workdir, "tmp"))
@@ -120,15 +192,18 @@ def main():
         data_before = snapshot(options.data)
         work_before = {n: file_bytes(os.path.join(workdir, n)) for n in before_files}
 
+        changes = environment_changes(workdir, directives["env"])
         env = dict(os.environ)
-        env["TEMP"] = env["TMP"] = os.path.join(workdir, "tmp")
-        for assignment in directives["env"]:
-            name, _, value = assignment.partition("=")
-            if value:
-                env[name] = value
-            else:
-                env.pop(name, None)
-        command = shlex.split(options.wrapper) + [os.path.abspath(options.program)] + shlex.split(directives["args"])
+        if options.launcher:
+            command = launcher_command(options, directives, changes, scratch)
+        else:
+            for name, value in changes.items():
+                if value is None:
+                    env.pop(name, None)
+                else:
+                    env[name] = value
+            command = (shlex.split(options.wrapper) + [os.path.abspath(options.program)]
+                       + shlex.split(directives["args"]))
         result = subprocess.run(command, cwd=workdir, env=env, capture_output=True, timeout=60)
 
         if result.returncode != int(directives["status"]):
@@ -172,6 +247,7 @@ def main():
                 except OSError:
                     pass
         shutil.rmtree(workdir, ignore_errors=True)
+        shutil.rmtree(scratch, ignore_errors=True)
 
     if failures:
         print(f"FAIL {options.case}")
