@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
-"""Independent reference calculation of koravel's console output (CIF input only).
+"""Independent reference calculation of koravel's console output.
 
 Usage:
-  koravel_reference.py FILE.cif CENTRAL [LIGAND ...] [--calc] [--tol=x] [--occ=x]
-                       [--max=x] [--block=name] [--brief]
+  koravel_reference.py FILE CENTRAL [LIGAND ...] [--calc] [--tol=x] [--occ=x]
+                       [--max=x] [--block=name] [--xyznames=olex|position|element]
+                       [--brief]
 
 Prints exactly the lines koravel writes to the console for the same arguments
 and exits with the status koravel would end with (0 report, 1 usage, 2 error).
-Ligands may be given as labels, label#n_klm, labels with Olex2 suffixes (_$n)
-and centroids ([C1 C2 C3], cent(...), Cg(...)); the bare option forms (tol=x,
-block=x, ...) work as well. --out= and --html= are accepted but write no file
-(the console shows the same lines). SHELX and XYZ inputs are not handled: the
-tool then stops with status 3 and a note on standard error.
+FILE is a CIF, a SHELX .res/.ins (with the SHELXL .mat of the same stem when
+one lies beside it) or an XYZ file; a missing CIF falls back to the stem's
+.res, .ins and .xyz, as the program does. Ligands may be given as labels,
+label#n_klm, labels with Olex2 suffixes (_$n) and centroids ([C1 C2 C3],
+cent(...), Cg(...)); the bare option forms (tol=x, block=x, ...) work as well.
+--out= and --html= are accepted but write no file (the console shows the same
+lines).
 
 Written in plain Python (standard library only) so that the expected output of
 end-to-end cases can be worked out without the C++ program. The floating-point
@@ -21,11 +24,11 @@ operations follow the program's order of evaluation, so printed digits agree.
 import math
 import os
 import re
+import struct
 import sys
 
 PROGRAM_TITLE = 'Koravel 1.0 - sum of the bond angles around an atom'
 MAX_LIGANDS = 12
-EXIT_UNSUPPORTED = 3
 
 HELP_TEXT = '''\
 Koravel 1.0 - sum of the bond angles around an atom
@@ -94,10 +97,6 @@ its exec macro claims every "-" argument as its own option.'''
 
 class FatalError(Exception):
     """A failure that the program reports as an "Error: " line with status 2."""
-
-
-class Unsupported(Exception):
-    """An input this reference does not model (SHELX, XYZ)."""
 
 
 # ---------------------------------------------------------------- text helpers
@@ -767,6 +766,588 @@ def read_cif_angles(block):
     return angles
 
 
+# ------------------------------------------------------------ plain text files
+
+def read_plain_lines(path):
+    """A whole text file as lines (CR LF, LF or CR); a read failure is reported."""
+    try:
+        with open(path, 'rb') as handle:
+            data = handle.read()
+    except OSError as err:
+        raise FatalError('cannot read ' + path + ': ' + (err.strerror or str(err)))
+    lines = re.split(r'\r\n|\r|\n', data.decode('latin-1'))
+    if lines and lines[-1] == '':
+        lines.pop()
+    return lines
+
+
+def split_blanks(text):
+    """Tokens separated by runs of blanks and tabs."""
+    return [t for t in re.split(r'[ \t]+', text) if t]
+
+
+def round_to_int32(value):
+    """Nearest integer, halves to even; None outside the 32-bit range."""
+    if not math.isfinite(value):
+        return None
+    n = round(value)
+    if n < -2**31 or n > 2**31 - 1:
+        return None
+    return n
+
+
+def file_extension(name):
+    base_start = name.rfind('/') + 1
+    dot = name.rfind('.')
+    return name[dot:] if dot >= base_start else ''
+
+
+def file_stem(name):
+    ext = file_extension(name)
+    return name[:len(name) - len(ext)]
+
+
+def cell_is_usable(values):
+    """Lengths positive, angles strictly between 0 and 180, a cell of non-zero volume."""
+    for length in values[:3]:
+        if not (math.isfinite(length) and length > 0):
+            return False
+    for angle in values[3:6]:
+        if not (math.isfinite(angle) and 0 < angle < 180):
+            return False
+    return metric_term(values[3], values[4], values[5]) > 1e-6
+
+
+# ------------------------------------------------------------ SHELX files
+
+SHELX_INSTRUCTIONS = frozenset((
+    'TITL CELL ZERR LATT SYMM SFAC DISP UNIT LAUE REM MORE TIME OMIT SHEL BASF TWIN EXTI '
+    'SWAT HOPE MERG SPEC RESI MOVE ANIS AFIX HFIX FRAG FEND EXYZ EADP EQIV CONN PART BIND '
+    'FREE DFIX DANG BUMP SAME SADI CHIV FLAT DELU SIMU DEFS ISOR NCSY SUMP BLOC DAMP STIR '
+    'WGHT FVAR BOND CONF MPLA RTAB HTAB LIST ACTA SIZE TEMP WPDB FMAP GRID PLAN MOLE ABIN '
+    'ANSC ANSR RIGU PRIG XNPD SLIM CGLS L.S. END HKLF NEUT ELEC BEDE LONE WIGL').split())
+assert len(SHELX_INSTRUCTIONS) == 83
+
+MAX_SYMM_CARDS = 192
+
+LATT_CENTRINGS = {
+    1: [],
+    2: [(0.5, 0.5, 0.5)],
+    3: [(2.0 / 3.0, 1.0 / 3.0, 1.0 / 3.0), (1.0 / 3.0, 2.0 / 3.0, 2.0 / 3.0)],
+    4: [(0.0, 0.5, 0.5), (0.5, 0.0, 0.5), (0.5, 0.5, 0.0)],
+    5: [(0.0, 0.5, 0.5)],
+    6: [(0.5, 0.0, 0.5)],
+    7: [(0.5, 0.5, 0.0)],
+}
+
+
+def is_q_peak(token):
+    return (len(token) >= 2 and token[0] in 'Qq'
+            and all(ch in _DIGITS for ch in token[1:]))
+
+
+def sfac_name(token):
+    letters = letter_prefix(token)
+    return letters[:1].upper() + lower_ascii(letters[1:])
+
+
+def decode_shelx_value(x, free_vars):
+    """SHELXL's x = 10*m + p: m = 1 fixes p, m = +-k couples p to free variable k."""
+    if abs(x) < 5:
+        return x
+    m = math.floor(x / 10 + 0.5)
+    p = x - 10.0 * m
+    if abs(m) == 1:
+        return p
+    if m >= 2:
+        return p * free_vars[m - 1] if m <= len(free_vars) else p
+    if m <= -2:
+        return (free_vars[-m - 1] - 1) * p if -m <= len(free_vars) else p
+    return p
+
+
+def decode_shelx_occ(x, free_vars):
+    value = decode_shelx_value(x, free_vars)
+    return 0.0 if value < 0 else value
+
+
+def wrap01(t):
+    f = t - math.trunc(t)
+    if f < -1e-9:
+        f += 1
+    if abs(f) < 1e-9:
+        f = 0.0
+    if abs(f - 1) < 1e-9:
+        f = 0.0
+    return f
+
+
+def same_symop(p, q):
+    """Equal rotations and translations equal modulo whole lattice translations."""
+    for i in range(3):
+        for j in range(3):
+            if abs(p.rot[i][j] - q.rot[i][j]) > 1e-6:
+                return False
+    for i in range(3):
+        f = wrap01(p.trans[i] - q.trans[i])
+        if min(f, 1 - f) > 1e-6:
+            return False
+    return True
+
+
+def generate_shelx_symops(latt, symm_ops):
+    base = [identity_symop()]
+    for op in symm_ops:
+        base.append(SymOp([list(r) for r in op.rot], [wrap01(t) for t in op.trans], 1, '1_555'))
+    if latt > 0:
+        for op in list(base):
+            base.append(SymOp([[-v for v in r] for r in op.rot],
+                              [wrap01(-t) for t in op.trans], 1, '1_555'))
+    symops = list(base)
+    for v in LATT_CENTRINGS.get(abs(latt), []):
+        for b in base:
+            cand = SymOp([list(r) for r in b.rot],
+                         [wrap01(b.trans[i] + v[i]) for i in range(3)], 1, '1_555')
+            if not any(same_symop(cand, s) for s in symops):
+                symops.append(cand)
+    for k, op in enumerate(symops):
+        op.num = k + 1
+        op.code = '%d_555' % (k + 1)
+    return symops
+
+
+def distinct_symops(symops):
+    distinct = []
+    for op in symops:
+        if not any(same_symop(op, d) for d in distinct):
+            distinct.append(op)
+    return distinct
+
+
+def site_symmetry_order(distinct_ops, frac):
+    """Number of operators that map the position onto itself, modulo lattice translations."""
+    count = 0
+    for op in distinct_ops:
+        p = apply_symop(op, frac)
+        same = True
+        for k in range(3):
+            w = wrap01(p[k] - frac[k])
+            if min(w, 1 - w) > 0.001:
+                same = False
+                break
+        if same:
+            count += 1
+    return count
+
+
+def site_occupancy(sof, order):
+    """SHELXL's site occupation factor times the site-symmetry order, as an occupancy.
+
+    SHELXL writes the factor to five decimals (1/48 as 0.02083), so a product within
+    the rounding of the written factor of a multiple of 0.01 is taken as that multiple."""
+    occ = sof * order
+    nearest = round(occ * 100) / 100
+    if abs(occ - nearest) <= order * 0.000005:
+        occ = nearest
+    return occ
+
+
+class ShelxData:
+    def __init__(self):
+        self.title = ''
+        self.cell = [0.0, 0.0, 0.0, 90.0, 90.0, 90.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
+        self.symops = []
+        self.atoms = []
+
+
+def shelx_logical_lines(physical):
+    logical = []
+    pending = ''
+    for line in physical:
+        stripped = line.rstrip(_BLANKS)
+        if stripped and stripped.endswith('='):
+            pending += stripped[:-1] + ' '
+            continue
+        logical.append(pending + stripped)
+        pending = ''
+    if pending:
+        logical.append(pending)
+    return logical
+
+
+def read_shelx_file(name):
+    data = ShelxData()
+    physical = read_plain_lines(name)
+    sfac = []
+    free_vars = []
+    latt = 1
+    symm_texts = []
+    cell_found = False
+    for line in shelx_logical_lines(physical):
+        text = trim(line)
+        tokens = split_blanks(text)
+        if not tokens:
+            continue
+        keyword = tokens[0].upper()
+        if keyword == 'TITL':
+            data.title = trim(text[4:])
+        elif keyword == 'CELL' and len(tokens) >= 8:
+            cell_found = True
+            for i in range(6):
+                value = parse_number(tokens[2 + i])
+                if value is not None:
+                    data.cell[i] = value
+        elif keyword == 'ZERR' and len(tokens) >= 8:
+            for i in range(6):
+                value = parse_number(tokens[2 + i])
+                if value is not None:
+                    data.cell[6 + i] = value
+        elif keyword == 'LATT' and len(tokens) >= 2 and parse_number(tokens[1]) is not None:
+            number = round_to_int32(parse_number(tokens[1]))
+            if number is not None:
+                latt = number
+        elif keyword == 'SYMM':
+            op_text = trim(text[4:]).replace(' ', '')
+            if op_text:
+                symm_texts.append(op_text)
+        elif keyword == 'SFAC' and len(tokens) >= 3 and parse_number(tokens[2]) is not None:
+            sfac.append(sfac_name(tokens[1]))
+        elif keyword == 'SFAC':
+            sfac.extend(sfac_name(t) for t in tokens[1:])
+        elif keyword == 'FVAR':
+            for t in tokens[1:]:
+                value = parse_number(t)
+                if value is not None:
+                    free_vars.append(value)
+        elif keyword in ('END', 'HKLF'):
+            break
+        elif keyword in SHELX_INSTRUCTIONS:
+            continue
+        else:
+            atom = shelx_atom(tokens, sfac, free_vars)
+            if atom is not None:
+                data.atoms.append(atom)
+    if not cell_found:
+        raise FatalError('no CELL card found in ' + name + '.')
+    if not cell_is_usable(data.cell):
+        raise FatalError('cell parameters in ' + name + ' are unusable.')
+    if not data.atoms:
+        raise FatalError('no atoms found in ' + name + '.')
+    symm_ops = [op for op in (parse_symop(t) for t in symm_texts) if op is not None]
+    if len(symm_ops) > MAX_SYMM_CARDS:
+        raise FatalError('too many SYMM cards in ' + name
+                         + ' (a space group has at most 192 operators).')
+    data.symops = generate_shelx_symops(latt, symm_ops)
+    distinct = distinct_symops(data.symops)
+    for atom in data.atoms:
+        atom.occ = site_occupancy(atom.occ, site_symmetry_order(distinct, atom.frac))
+    return data
+
+
+def shelx_atom(tokens, sfac, free_vars):
+    if len(tokens) < 5 or is_q_peak(tokens[0]):
+        return None
+    number = parse_number(tokens[1])
+    if number is None:
+        return None
+    n = round_to_int32(number)
+    if n is None or n < 1 or n > len(sfac):
+        return None
+    xyz = [parse_number(t) for t in tokens[2:5]]
+    if any(v is None for v in xyz):
+        return None
+    frac = tuple(decode_shelx_value(v, free_vars) for v in xyz)
+    occ = 1.0
+    if len(tokens) >= 6:
+        sof = parse_number(tokens[5])
+        if sof is not None:
+            occ = decode_shelx_occ(sof, free_vars)
+    return Atom(tokens[0], sfac[n - 1], frac, (0.0, 0.0, 0.0), occ)
+
+
+# ------------------------------------------------------------ SHELXL matrix file
+
+def to_single(value):
+    try:
+        return struct.unpack('f', struct.pack('f', value))[0]
+    except OverflowError:
+        return math.copysign(math.inf, value)
+
+
+def strip_caret_suffix(name):
+    if len(name) >= 2 and name[-2] == '^':
+        return name[:-2]
+    return name
+
+
+class MatFile:
+    """Refined parameters, their esd and the correlation matrix of a SHELXL run."""
+
+    def __init__(self):
+        self.param_count = 0
+        self.esd = []
+        self.corr = []
+        self.coord_label = []
+        self.coord_axis = []
+        self.coord_param = []
+        self.param_value = []
+        self.atom_param = []
+
+    def load(self, name):
+        if not os.path.isfile(name):
+            raise FatalError('matrix file not found: ' + name)
+        lines = read_plain_lines(name)
+        size = os.path.getsize(name)
+        in_params = False
+        in_corr = False
+        found_corr = False
+        k = 0
+        t = 0
+        n = 0
+        for line in lines:
+            if in_corr:
+                pos = 0
+                while len(line) >= pos + 8 and k < t:
+                    field = trim(line[pos:pos + 8])
+                    value = parse_number(field)
+                    if value is None:
+                        raise FatalError('malformed correlation value "' + field + '" in '
+                                         + name + '.')
+                    self.corr[k] = to_single(value)
+                    k += 1
+                    pos += 8
+            elif 'Parameters refined' in line:
+                tokens = split_blanks(line)
+                if tokens and parse_number(tokens[0]) is not None:
+                    value = parse_number(tokens[0])
+                    n = round(value) if math.isfinite(value) else 0
+                if n < 1 or n > 2**31 - 1 or n * (n + 1) // 2 * 8 > size:
+                    raise FatalError('cannot read the parameter count from ' + name + '.')
+                self.param_count = n
+                self.esd = [0.0] * n
+                self.param_value = [0.0] * n
+                self.coord_label = []
+                self.coord_axis = []
+                self.coord_param = []
+                in_params = True
+            elif 'Correlation matrix' in line:
+                in_params = False
+                in_corr = True
+                found_corr = True
+                t = n * (n + 1) // 2
+                self.corr = [0.0] * t
+            elif in_params:
+                self._parameter_line(split_blanks(line), n)
+        if n <= 0:
+            raise FatalError(name + ' contains no parameter list.')
+        if not found_corr:
+            raise FatalError(name + ' contains no correlation matrix.')
+        if k != t:
+            raise FatalError('%s: expected %d correlation elements, found %d.' % (name, t, k))
+
+    def _parameter_line(self, tokens, n):
+        if len(tokens) < 5 or parse_number(tokens[0]) is None:
+            return
+        number = round_to_int32(parse_number(tokens[0]))
+        if number is None:
+            return
+        i = number - 1
+        if not 0 <= i < n:
+            return
+        value = parse_number(tokens[1])
+        if value is None:
+            return
+        self.param_value[i] = value
+        esd = parse_number(tokens[2])
+        if esd is not None:
+            self.esd[i] = esd
+        if len(tokens) >= 6 and tokens[4] in ('x', 'y', 'z') and len(self.coord_label) < n:
+            self.coord_label.append(strip_caret_suffix(tokens[5]))
+            self.coord_axis.append('xyz'.index(tokens[4]))
+            self.coord_param.append(i)
+
+    def match_structure(self, labels, fracs):
+        """Maps the atoms to their refined coordinates; a message when they disagree."""
+        self.atom_param = [[-1, -1, -1] for _ in labels]
+        for a, label in enumerate(labels):
+            for e in range(len(self.coord_label)):
+                if same_text(self.coord_label[e], label):
+                    self.atom_param[a][self.coord_axis[e]] = self.coord_param[e]
+        matched = 0
+        differing = 0
+        largest = 0.0
+        largest_param = -1
+        largest_name = ''
+        for a, label in enumerate(labels):
+            if max(self.atom_param[a]) < 0:
+                continue
+            matched += 1
+            for c in range(3):
+                q = self.atom_param[a][c]
+                if q < 0:
+                    continue
+                delta = abs(self.param_value[q] - fracs[a][c])
+                if delta > 1e-4:
+                    differing += 1
+                    if delta > largest:
+                        largest = delta
+                        largest_param = q
+                        largest_name = label + '.' + 'xyz'[c]
+        if differing > 0:
+            if largest_param >= 0 and self.esd[largest_param] > 0:
+                return ('%d coordinate(s) differ from the matrix file; the largest is %s by %.5f,'
+                        ' i.e. %.0f esd.' % (differing, largest_name, largest,
+                                              largest / self.esd[largest_param]))
+            return ('%d coordinate(s) differ from the matrix file; the largest is %s by %.5f.'
+                    % (differing, largest_name, largest))
+        if matched == 0:
+            return 'no atom of the structure appears in the matrix file.'
+        return ''
+
+    def tri_index(self, i, j):
+        n = self.param_count
+        return i * n - i * (i - 1) // 2 + (j - i)
+
+    def param_index(self, atom, axis):
+        if atom < 0 or atom >= len(self.atom_param) or axis < 0 or axis > 2:
+            return -1
+        return self.atom_param[atom][axis]
+
+    def covariance(self, i, j):
+        n = self.param_count
+        if i < 0 or j < 0 or i >= n or j >= n:
+            return 0.0
+        return self.corr[self.tri_index(min(i, j), max(i, j))] * self.esd[i] * self.esd[j]
+
+
+# ------------------------------------------------------------ XYZ files
+
+XN_OLEX, XN_POSITION, XN_ELEMENT = 0, 1, 2
+XYZ_NAMING_DESCRIPTIONS = {
+    XN_OLEX: 'element + line in the file counted from 0, as in Olex2 (first atom = line 2)',
+    XN_POSITION: 'element + position in the atom list (first atom = 1)',
+    XN_ELEMENT: 'element + number per element (C1, H1, H2, ...)',
+}
+
+
+class XyzAtom:
+    def __init__(self, label, element, cart, line):
+        self.label = label
+        self.element = element
+        self.cart = cart
+        self.line = line
+
+
+class XyzData:
+    def __init__(self):
+        self.comment = ''
+        self.structure_count = 0
+        self.has_labels = False
+        self.atoms = []
+
+
+def split_xyz_fields(line):
+    return [t for t in re.split(r'[ \t,]+', line) if t]
+
+
+def parse_xyz_float(field):
+    return parse_number(field.replace('D', 'E', 1).replace('d', 'e', 1))
+
+
+def parse_xyz_count(field):
+    """A decimal integer that fits in 64 bits, else None."""
+    if not _INTEGER_RE.fullmatch(field):
+        return None
+    value = int(field)
+    if value < -2**63 or value > 2**63 - 1:
+        return None
+    return value
+
+
+def xyz_element(field):
+    """(element symbol or '', whether the field is an atom label)."""
+    number = parse_integer(field)
+    if number is not None:
+        return (ELEMENT_SYMBOLS[number - 1] if 1 <= number <= 96 else ''), False
+    letters = letter_prefix(field)
+    is_label = len(letters) < len(field)
+    if not letters:
+        return '', is_label
+    letters = letters[0].upper() + lower_ascii(letters[1:])
+    if is_label:
+        if len(letters) >= 2 and element_index(letters[:2]) > 0:
+            return letters[:2], True
+        if element_index(letters[0]) > 0:
+            return letters[0], True
+        return letters, True
+    return (letters if element_index(letters) > 0 else ''), False
+
+
+def read_xyz_file(name, naming):
+    data = XyzData()
+    if not os.path.isfile(name):
+        raise FatalError('file not found: ' + name)
+    lines = read_plain_lines(name)
+    index = 0
+    while index < len(lines) and not trim(lines[index]):
+        index += 1
+    if index >= len(lines):
+        raise FatalError(name + ' is empty.')
+    fields = split_xyz_fields(lines[index])
+    count = parse_xyz_count(fields[0]) if fields else None
+    if count is None or count < 1:
+        raise FatalError(name + ': the first line must contain the number of atoms.')
+    index += 1
+    if index < len(lines):
+        data.comment = trim(lines[index])
+        index += 1
+    labelled = []
+    last_atom_line = index - 1
+    while len(data.atoms) < count and index < len(lines):
+        fields = split_xyz_fields(lines[index])
+        if fields:
+            coords = [parse_xyz_float(f) for f in fields[1:4]]
+            if len(fields) < 4 or any(c is None for c in coords):
+                raise FatalError('%s, line %d: expected "element x y z", found "%s".'
+                                 % (name, index + 1, trim(lines[index])))
+            element, is_label = xyz_element(fields[0])
+            if not element:
+                raise FatalError('%s, line %d: unknown element "%s".'
+                                 % (name, index + 1, fields[0]))
+            if is_label:
+                data.has_labels = True
+            labelled.append(is_label)
+            data.atoms.append(XyzAtom(fields[0] if is_label else '', element,
+                                      tuple(coords), index))
+            last_atom_line = index
+        index += 1
+    if len(data.atoms) < count:
+        raise FatalError('%s: %d atoms announced, only %d found.'
+                         % (name, count, len(data.atoms)))
+    data.structure_count = 1
+    for line in lines[last_atom_line + 1:]:
+        fields = split_xyz_fields(line)
+        if len(fields) == 1 and parse_xyz_count(fields[0]) == count:
+            data.structure_count += 1
+    per_element = {}
+    for k, atom in enumerate(data.atoms):
+        if labelled[k]:
+            continue
+        same_element = sum(1 for o, other in enumerate(data.atoms)
+                           if not labelled[o] and same_text(other.element, atom.element))
+        if data.has_labels and same_element == 1:
+            atom.label = atom.element
+        elif data.has_labels or naming == XN_OLEX:
+            atom.label = atom.element + str(atom.line)
+        elif naming == XN_POSITION:
+            atom.label = atom.element + str(k + 1)
+        else:
+            key = lower_ascii(atom.element)
+            per_element[key] = per_element.get(key, 0) + 1
+            atom.label = atom.element + str(per_element[key])
+    return data
+
+
 # ----------------------------------------------------------- su propagation
 
 class SumResult:
@@ -814,7 +1395,8 @@ def sum_func(pos):
     return total
 
 
-def propagate_su(frac, frac_su, points, cell, func, second_order):
+def propagate_su(frac, frac_su, points, cell, func, second_order, cov=None):
+    """Numerical su propagation; cov (a MatFile) replaces the independent coordinate su."""
     flat = [(pi, site) for pi, point in enumerate(points) for site in point]
     involved = []
     for _, site in flat:
@@ -847,16 +1429,29 @@ def propagate_su(frac, frac_su, points, cell, func, second_order):
     f0 = evaluate()
     result.value = f0
 
-    params = []   # (atom, axis, su)
+    params = []   # (atom, axis, su or parameter index)
     for a in involved:
         for axis in range(3):
-            s = frac_su[a][axis]
-            if s > 0 or s != s:
-                params.append((a, axis, s))
+            if cov is not None:
+                p = cov.param_index(a, axis)
+                if p < 0:
+                    result.fixed_count += 1
+                    continue
+                v = cov.covariance(p, p)
+                if v > 0 or v != v:
+                    params.append((a, axis, p))
+            else:
+                s = frac_su[a][axis]
+                if s > 0 or s != s:
+                    params.append((a, axis, s))
     n = len(params)
-    cov = [[0.0] * n for _ in range(n)]
+    cmat = [[0.0] * n for _ in range(n)]
     for k in range(n):
-        cov[k][k] = params[k][2] * params[k][2]
+        if cov is not None:
+            for l in range(n):
+                cmat[k][l] = cov.covariance(params[k][2], params[l][2])
+        else:
+            cmat[k][k] = params[k][2] * params[k][2]
 
     grad = [0.0] * n
     for k, (a, axis, _) in enumerate(params):
@@ -870,7 +1465,7 @@ def propagate_su(frac, frac_su, points, cell, func, second_order):
     vlin = 0.0
     for k in range(n):
         for l in range(n):
-            vlin += grad[k] * grad[l] * cov[k][l]
+            vlin += grad[k] * grad[l] * cmat[k][l]
     if vlin < 0:
         vlin = 0.0
 
@@ -907,7 +1502,7 @@ def propagate_su(frac, frac_su, points, cell, func, second_order):
             for l in range(n):
                 acc = 0.0
                 for m in range(n):
-                    acc += hess[k][m] * cov[m][l]
+                    acc += hess[k][m] * cmat[m][l]
                 prod[k][l] = acc
         acc = 0.0
         for k in range(n):
@@ -1047,6 +1642,10 @@ class Options:
         self.block_name = ''
         self.brief = False
         self.calc_only = False
+        self.xyz_naming = XN_OLEX
+
+
+IK_CIF, IK_SHELX, IK_XYZ = 'cif', 'shelx', 'xyz'
 
 
 class Run:
@@ -1055,6 +1654,13 @@ class Run:
         self.out = out
         self.olex_suffix_note = False
         self.brief_line = ''
+        self.kind = IK_CIF
+        self.has_su = True
+        self.mat = None            # the paired MatFile, the covariance source
+        self.mat_file_name = ''
+        self.shelx_title = ''
+        self.xyz = None
+        self.cif_angles = []
 
     def line(self, text=''):
         self.out.append(text)
@@ -1062,19 +1668,72 @@ class Run:
     # -- loading ---------------------------------------------------------
 
     def resolve_input_file(self, name):
+        """(resolved name, input kind); a missing file falls back to the stem's SHELX or XYZ."""
         base_start = name.rfind('/') + 1
-        dot = name.rfind('.')
-        ext = name[dot:] if dot >= base_start else ''
-        stem = name[:dot] if dot >= base_start else name
+        ext = lower_ascii(file_extension(name))
+        stem = file_stem(name)
         if os.path.isfile(name):
-            if lower_ascii(ext) in ('.res', '.ins', '.xyz'):
-                raise Unsupported(name)
-            return name
-        for candidate in ('.res', '.ins', '.xyz'):
+            if ext in ('.res', '.ins'):
+                return name, IK_SHELX
+            if ext == '.xyz':
+                return name, IK_XYZ
+            return name, IK_CIF
+        for candidate, kind in (('.res', IK_SHELX), ('.ins', IK_SHELX), ('.xyz', IK_XYZ)):
             if os.path.isfile(stem + candidate):
-                raise Unsupported(stem + candidate)
+                return stem + candidate, kind
         raise FatalError('file not found: ' + name + ' - and no ' + stem[base_start:]
                          + '.res, .ins or .xyz in the same directory.')
+
+    def load_xyz(self):
+        self.xyz = read_xyz_file(self.file_name, self.opt.xyz_naming)
+        self.cell = [10000.0, 10000.0, 10000.0, 90.0, 90.0, 90.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
+        self.symops = [identity_symop()]
+        self.atoms = [Atom(a.label, a.element, tuple(c / 10000 for c in a.cart),
+                           (0.0, 0.0, 0.0), 1.0) for a in self.xyz.atoms]
+        self.cif_angles = []
+        self.has_su = False
+
+    def load_shelx(self):
+        data = read_shelx_file(self.file_name)
+        self.shelx_title = data.title
+        self.cell = data.cell
+        self.symops = data.symops
+        self.atoms = data.atoms
+        self.cif_angles = []
+        self.mat_file_name = file_stem(self.file_name) + '.mat'
+        if not os.path.isfile(self.mat_file_name):
+            self.has_su = False
+            return
+        mat = MatFile()
+        mat.load(self.mat_file_name)
+        message = mat.match_structure([a.label for a in self.atoms], [a.frac for a in self.atoms])
+        if message:
+            if lower_ascii(file_extension(self.file_name)) == '.ins':
+                tail = (' An .ins is the input of a refinement, while the .mat is written by it;'
+                        " the two only match if the .ins is a copy of that run's .res. Use the"
+                        ' .res, or remove the .mat to get the result without su.')
+            else:
+                tail = (' Both files must come from the same refinement run; remove the .mat'
+                        ' to get the result without su.')
+            raise FatalError(os.path.basename(self.mat_file_name) + ' does not belong to '
+                             + os.path.basename(self.file_name) + ' - ' + message + tail)
+        self.mat = mat
+        self.has_su = True
+
+    def xyz_naming_description(self):
+        if self.xyz.has_labels:
+            return 'as given in the file'
+        return XYZ_NAMING_DESCRIPTIONS[self.opt.xyz_naming]
+
+    def xyz_naming_hint(self):
+        """The lines that the "not found" messages add for an XYZ input."""
+        if self.kind != IK_XYZ:
+            return ''
+        text = '\n       XYZ atom names: ' + self.xyz_naming_description() + '.'
+        if not self.xyz.has_labels:
+            text += ('\n       Other schemes: xyznames=olex (as Olex2), xyznames=position'
+                     '\n       (first atom = 1), xyznames=element (C1, H1, H2, ...).')
+        return text
 
     def choose_block(self, blocks, central_name):
         if not blocks:
@@ -1170,7 +1829,8 @@ class Run:
                              ' that was not\n       substituted. Check the macro definition'
                              ' (see MANUAL, section 6).')
         raise FatalError('atom "' + label + '" not found in ' + os.path.basename(self.file_name)
-                         + '.\n       If this is a centroid created in Olex2 (cent): it'
+                         + '.' + self.xyz_naming_hint()
+                         + '\n       If this is a centroid created in Olex2 (cent): it'
                          ' exists only\n       inside Olex2. Give its atoms instead, e.g.'
                          ' [C1 C2 C3 C4 C5],\n       or define it with the korvex macro.')
 
@@ -1281,9 +1941,9 @@ class Run:
             ligands[j + 1] = current
         for lig in ligands:
             res = propagate_su(self.frac, self.frac_su, [[self.central_site], lig.points],
-                               self.cell, distance_func, False)
+                               self.cell, distance_func, False, self.mat)
             lig.dist = res.value
-            lig.dist_su = res.su
+            lig.dist_su = res.su if self.has_su else 0.0
         n = len(ligands)
         if n < 2 or n > MAX_LIGANDS:
             self.line()
@@ -1327,8 +1987,10 @@ class Run:
                 else:
                     res = propagate_su(self.frac, self.frac_su,
                                        [central_point, ligands[i].points, ligands[j].points],
-                                       self.cell, angle_func, False)
+                                       self.cell, angle_func, False, self.mat)
                     angles.append([i, j, res.value, res.su, False])
+                if not self.has_su:
+                    angles[-1][3] = 0.0
         for i in range(1, len(angles)):
             current = angles[i]
             j = i - 1
@@ -1383,14 +2045,14 @@ class Run:
         self.line('Sum of the %d %s around %s:' % (m, 'angle' if m == 1 else 'angles',
                                                     self.central_label))
         self.line('  Sum(L-M-L) = ' + format_value_su(r.value, r.su, 2) + ' deg')
-        fixed_by_symmetry = r.su == 0 and r.su_entered
+        fixed_by_symmetry = self.has_su and r.su == 0 and r.su_entered
         if n == 3:
             d = 360 - r.value
             if abs(d) < 5e-7:
                 d = 0.0
             self.line('  360 - Sum  = ' + format_value_su(d, r.su, 2)
                       + ' deg     (0 = planar; trigonal pyramid with 3 x 109.47: 31.59)')
-            if r.su > 0 or fixed_by_symmetry:
+            if self.has_su and (r.su > 0 or fixed_by_symmetry):
                 self.line()
                 if 3 * r.su >= d:
                     text = 'planar within 3 su'
@@ -1408,7 +2070,10 @@ class Run:
         self.brief_line = '%s: CN %d, sum of %d %s = %s deg  [%s]' % (
             self.central_label, n, m, 'angle' if m == 1 else 'angles',
             format_value_su(r.value, r.su, 2), ' '.join(self.display_name(l) for l in ligands))
-        if r.su > 0:
+        if not self.has_su:
+            self.brief_line += ('  (no su - from ' + file_extension(self.file_name)[1:].upper()
+                                + ')')
+        if self.has_su and r.su > 0:
             ratio = r.su_second_order * r.su_second_order / (r.su * r.su)
             if ratio >= 0.1:
                 d = self.su_decimals(r.su) + 1
@@ -1428,6 +2093,12 @@ class Run:
             self.line('  heavy-atom ligands explicitly to leave them out.')
         self.line()
         any_cif = any(a[4] for a in angles)
+        if not self.has_su:
+            self.line('Note: all angles were computed from '
+                      + ('the Cartesian coordinates.' if self.kind == IK_XYZ
+                         else 'cell parameters and coordinates.'))
+            self.line('      No standard uncertainties are given - see the warning above.')
+            return
         if not r.su > 0 and r.su == r.su:
             if any_cif:
                 self.line('Note: angles marked (CIF) were taken from the _geom_angle loop.')
@@ -1452,6 +2123,15 @@ class Run:
         self.line('      are correlated through the shared atoms. Treating them as')
         self.line('      independent would give sqrt(sum su^2) = '
                   + format_fixed(r.su_independent, 3) + ' deg instead.')
+        if self.mat is not None:
+            self.line('      The full variance-covariance matrix of '
+                      + os.path.basename(self.mat_file_name) + ' was used,')
+            self.line('      so the correlations between the refined coordinates are included.')
+            if r.fixed_count > 0:
+                self.line('      %d of the coordinates involved are not free' % r.fixed_count)
+                self.line('      parameters (fixed by symmetry or riding); they contribute')
+                self.line('      nothing to the su.')
+            return
         self.line('      A CIF holds no covariances between the coordinates, so these')
         self.line('      are neglected (as for the calculated angles). For the full')
         self.line('      treatment use the .res together with the SHELXL .mat file.')
@@ -1465,13 +2145,20 @@ class Run:
         self.group_count = group_count
         self.brief_line = ''
 
-        self.file_name = self.resolve_input_file(file_name)
-        blocks = load_cif(self.file_name)
-        block = self.choose_block(blocks, central_name)
-        self.cell = read_cell(block)
-        self.symops = read_symops(block)
-        self.atoms = read_atoms(block)
-        self.cif_angles = read_cif_angles(block)
+        self.file_name, self.kind = self.resolve_input_file(file_name)
+        blocks = []
+        block = None
+        if self.kind == IK_XYZ:
+            self.load_xyz()
+        elif self.kind == IK_SHELX:
+            self.load_shelx()
+        else:
+            blocks = load_cif(self.file_name)
+            block = self.choose_block(blocks, central_name)
+            self.cell = read_cell(block)
+            self.symops = read_symops(block)
+            self.atoms = read_atoms(block)
+            self.cif_angles = read_cif_angles(block)
         self.frac = [a.frac for a in self.atoms]
         self.frac_su = [a.frac_su for a in self.atoms]
 
@@ -1483,8 +2170,12 @@ class Run:
                 self.olex_suffix_note = True
             index = find_atom(self.atoms, name)
         if index < 0:
-            raise FatalError('central atom "' + name + '" not found in data block "' + block.name
-                             + '". Blocks with a structure: ' + structure_block_names(blocks))
+            if self.kind == IK_CIF:
+                raise FatalError('central atom "' + name + '" not found in data block "'
+                                 + block.name + '". Blocks with a structure: '
+                                 + structure_block_names(blocks))
+            raise FatalError('central atom "' + name + '" not found in '
+                             + os.path.basename(self.file_name) + '.' + self.xyz_naming_hint())
         central = self.atoms[index]
         self.central_site = Site(index, identity_symop())
         self.central_label = central.label
@@ -1502,34 +2193,7 @@ class Run:
         self.search_radius = radius
         self.candidates = self.find_neighbours(radius)
 
-        cell = self.cell
-        self.line(PROGRAM_TITLE)
-        self.line()
-        self.line('CIF file     : ' + self.file_name)
-        if len(blocks) > 1:
-            self.line('Data block   : ' + block.name + '  (of %d blocks; select with --block=)'
-                      % len(blocks))
-        else:
-            self.line('Data block   : ' + block.name)
-        self.line('Cell         : a = ' + format_value_su(cell[0], cell[6], 4)
-                  + '  b = ' + format_value_su(cell[1], cell[7], 4)
-                  + '  c = ' + format_value_su(cell[2], cell[8], 4) + ' A')
-        self.line('               alpha = ' + format_value_su(cell[3], cell[9], 3)
-                  + '  beta = ' + format_value_su(cell[4], cell[10], 3)
-                  + '  gamma = ' + format_value_su(cell[5], cell[11], 3) + ' deg')
-        self.line('Symmetry     : %d operation(s), %d atom sites' % (len(self.symops),
-                                                                   len(self.atoms)))
-        self.line('Central atom : ' + self.central_label + ' (' + self.central_element + ')')
-        if self.auto_ligands:
-            self.line('Ligands      : automatic (d <= r1 + r2 + ' + format_fixed(self.opt.tolerance, 2)
-                      + ' A, occupancy >= ' + format_fixed(self.opt.min_occupancy, 2) + ')')
-        elif self.group_count == 0:
-            self.line('Ligands      : specified (%d atoms)' % len(self.arg_names))
-        else:
-            outside = sum(1 for g in self.arg_groups if g < 0)
-            inside = len(self.arg_groups) - outside
-            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atoms)'
-                      % (outside, self.group_count, inside))
+        self.write_header(blocks, block)
 
         if self.auto_ligands:
             ligands = self.select_automatic()
@@ -1542,12 +2206,99 @@ class Run:
         angles = self.build_angle_list(ligands)
         result = propagate_su(self.frac, self.frac_su,
                               [[self.central_site]] + [lig.points for lig in ligands],
-                              self.cell, sum_func, True)
+                              self.cell, sum_func, True, self.mat)
         acc = 0.0
         for a in angles:
             acc += a[3] * a[3]
         result.su_independent = math.sqrt(acc)
+        if not self.has_su:
+            result.su = 0.0
+            result.su_linear = 0.0
+            result.su_second_order = 0.0
         self.write_report(ligands, angles, result)
+
+    def write_header(self, blocks, block):
+        cell = self.cell
+        self.line(PROGRAM_TITLE)
+        self.line()
+        if self.kind == IK_XYZ:
+            self.line('XYZ file     : ' + self.file_name)
+            if self.xyz.comment:
+                self.line('Comment      : ' + self.xyz.comment)
+            self.line('Coordinates  : Cartesian, no cell and no symmetry, %d atoms'
+                      % len(self.atoms))
+            self.line('Atom names   : ' + self.xyz_naming_description())
+            if self.xyz.structure_count > 1:
+                self.line('Note         : the file holds %d structures; the first one is used.'
+                          % self.xyz.structure_count)
+        else:
+            if self.kind == IK_SHELX:
+                self.line('SHELX file   : ' + self.file_name)
+                if self.shelx_title:
+                    self.line('Title        : ' + self.shelx_title)
+            else:
+                self.line('CIF file     : ' + self.file_name)
+                if len(blocks) > 1:
+                    self.line('Data block   : ' + block.name
+                              + '  (of %d blocks; select with --block=)' % len(blocks))
+                else:
+                    self.line('Data block   : ' + block.name)
+            self.line('Cell         : a = ' + format_value_su(cell[0], cell[6], 4)
+                      + '  b = ' + format_value_su(cell[1], cell[7], 4)
+                      + '  c = ' + format_value_su(cell[2], cell[8], 4) + ' A')
+            self.line('               alpha = ' + format_value_su(cell[3], cell[9], 3)
+                      + '  beta = ' + format_value_su(cell[4], cell[10], 3)
+                      + '  gamma = ' + format_value_su(cell[5], cell[11], 3) + ' deg')
+            if self.kind == IK_SHELX:
+                self.line('Symmetry     : %d operation(s) from LATT/SYMM, %d atom sites'
+                          % (len(self.symops), len(self.atoms)))
+            else:
+                self.line('Symmetry     : %d operation(s), %d atom sites'
+                          % (len(self.symops), len(self.atoms)))
+        self.line('Central atom : ' + self.central_label + ' (' + self.central_element + ')')
+        if self.kind == IK_SHELX and self.mat is not None:
+            self.line('Matrix file  : ' + os.path.basename(self.mat_file_name)
+                      + '  (%d refined parameters)' % self.mat.param_count)
+        elif self.kind == IK_SHELX:
+            self.write_shelx_warning()
+        elif self.kind == IK_XYZ:
+            self.write_xyz_warning()
+        if self.auto_ligands:
+            self.line('Ligands      : automatic (d <= r1 + r2 + '
+                      + format_fixed(self.opt.tolerance, 2) + ' A, occupancy >= '
+                      + format_fixed(self.opt.min_occupancy, 2) + ')')
+        elif self.group_count == 0:
+            self.line('Ligands      : specified (%d atoms)' % len(self.arg_names))
+        else:
+            outside = sum(1 for g in self.arg_groups if g < 0)
+            inside = len(self.arg_groups) - outside
+            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atoms)'
+                      % (outside, self.group_count, inside))
+
+    def write_shelx_warning(self):
+        base = os.path.basename(self.file_name)
+        self.line()
+        self.line('*** WARNING - no standard uncertainties ***')
+        self.line('The geometry was taken from a SHELX ' + file_extension(base)[1:].upper()
+                  + ' file. Such files store')
+        self.line('only the refined parameters themselves, not their standard')
+        self.line('uncertainties: the su of the coordinates come from the inverse')
+        self.line('least-squares matrix, which SHELXL writes to the .lst file and to')
+        self.line('the CIF, but not to res/ins. Only the cell esds (ZERR) are present,')
+        self.line('and they contribute so little to an angle sum that propagating them')
+        self.line('alone would understate the true uncertainty by orders of magnitude.')
+        self.line('All values below are therefore given without su. To get them, put the')
+        self.line('SHELXL matrix file ' + file_stem(base)
+                  + '.mat beside this one - it holds the full')
+        self.line('variance-covariance matrix - or run Koravel on the CIF instead.')
+
+    def write_xyz_warning(self):
+        self.line()
+        self.line('*** WARNING - no standard uncertainties ***')
+        self.line('The geometry was taken from an XYZ file. Such a file holds Cartesian')
+        self.line('coordinates only - no cell, no symmetry and no standard uncertainties')
+        self.line('(a calculated structure has none in the crystallographic sense).')
+        self.line('All values below are therefore given without su.')
 
 
 def parse_options(argv):
@@ -1580,9 +2331,11 @@ def parse_options(argv):
             pass   # the console shows the same lines; no file is written here
         elif arg.startswith('--xyznames='):
             value = arg[len('--xyznames='):]
-            if lower_ascii(value) not in ('olex', 'position', 'element'):
+            schemes = {'olex': XN_OLEX, 'position': XN_POSITION, 'element': XN_ELEMENT}
+            if lower_ascii(value) not in schemes:
                 raise FatalError('invalid value for --xyznames: ' + value
                                  + ' (olex, position or element)')
+            opt.xyz_naming = schemes[lower_ascii(value)]
         elif arg == '--brief':
             opt.brief = True
         elif arg == '--calc':
@@ -1648,11 +2401,7 @@ def run(argv):
 
 
 def main():
-    try:
-        lines, status = run(sys.argv[1:])
-    except Unsupported as err:
-        sys.stderr.write('koravel_reference: only CIF input is modelled (would read %s)\n' % err)
-        return EXIT_UNSUPPORTED
+    lines, status = run(sys.argv[1:])
     out = sys.stdout.buffer
     for text in lines:
         out.write(text.encode('latin-1', 'replace') + b'\n')
