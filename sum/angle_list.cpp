@@ -6,13 +6,18 @@ namespace koravel {
 
 namespace {
 
+// Angles within this many degrees are equal: angles that symmetry makes
+// equal (the 90s of an octahedron) differ only in rounding noise, which must
+// not decide their order, or the table would differ between platforms.
+constexpr double kEqualAngle = 1e-6;
+
 // Stable insertion sort, largest angle first: an angle moves before every
-// earlier one that is strictly smaller, so equal angles keep the pair order.
+// earlier one that is smaller, so equal angles keep the pair order.
 void SortDescending(std::vector<TAngleRec>& angles) {
   for (size_t i = 1; i < angles.size(); ++i) {
     TAngleRec current = angles[i];
     size_t j = i;
-    while (j > 0 && angles[j - 1].Value < current.Value) {
+    while (j > 0 && angles[j - 1].Value < current.Value - kEqualAngle) {
       angles[j] = angles[j - 1];
       --j;
     }

@@ -1994,7 +1994,9 @@ class Run:
         for i in range(1, len(angles)):
             current = angles[i]
             j = i - 1
-            while j >= 0 and angles[j][2] < current[2]:
+            # angles within 1e-6 deg count as equal (rounding noise of
+            # angles that symmetry makes equal must not decide the order)
+            while j >= 0 and angles[j][2] < current[2] - 1e-6:
                 angles[j + 1] = angles[j]
                 j -= 1
             angles[j + 1] = current
