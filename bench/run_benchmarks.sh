@@ -43,22 +43,37 @@ dense=$data/dense_cubic.cif
 json=$(mktemp -d)
 trap 'rm -rf "$json"' EXIT
 
-# hyperfine NAME COMMAND... : one side-by-side comparison, results in NAME.json
+# compare NAME LABEL COMMAND [LABEL COMMAND ...]: one side-by-side hyperfine
+# comparison, results in NAME.json under the given labels.
 compare() {
   local name=$1
   shift
+  local args=()
+  while [ $# -gt 0 ]; do
+    args+=(--command-name "$1" "$2")
+    shift 2
+  done
   hyperfine --shell=none --warmup 3 --min-runs "$runs" --style basic \
-    --export-json "$json/$name.json" "$@" >"$json/$name.log" 2>&1 ||
+    --export-json "$json/$name.json" "${args[@]}" >"$json/$name.log" 2>&1 ||
     { cat "$json/$name.log" >&2; exit 1; }
 }
 
+real_name=$(basename "$real_cif")
 echo "Timing (hyperfine, $runs runs at least) ..."
-compare big "$koravel $big Cu1" "wc -l $big" "gemmi validate -f $big"
-compare dense "$koravel $dense Fe1" "wc -l $dense" "gemmi validate -f $dense"
-compare dense_max "$koravel $dense Fe1 O1 O2 O3 --max=40" "$koravel $dense Fe1 O1 O2 O3"
-compare real "$koravel $real_cif $real_atoms --max=40" "$koravel $real_cif $real_atoms" \
-  "$koravel $real_cif ${real_atoms%% *}" "wc -l $real_cif" "gemmi validate -f $real_cif"
-compare small "$koravel $small_cif B1"
+compare big "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
+  "wc -l big_hkl.cif" "wc -l $big" \
+  "gemmi validate -f big_hkl.cif" "gemmi validate -f $big"
+compare dense "koravel dense_cubic.cif Fe1" "$koravel $dense Fe1" \
+  "wc -l dense_cubic.cif" "wc -l $dense" \
+  "gemmi validate -f dense_cubic.cif" "gemmi validate -f $dense"
+compare dense_max "koravel dense_cubic.cif Fe1 O1 O2 O3 --max=40" "$koravel $dense Fe1 O1 O2 O3 --max=40" \
+  "koravel dense_cubic.cif Fe1 O1 O2 O3" "$koravel $dense Fe1 O1 O2 O3"
+compare real "koravel $real_name $real_atoms --max=40" "$koravel $real_cif $real_atoms --max=40" \
+  "koravel $real_name $real_atoms" "$koravel $real_cif $real_atoms" \
+  "koravel $real_name ${real_atoms%% *}" "$koravel $real_cif ${real_atoms%% *}" \
+  "wc -l $real_name" "wc -l $real_cif" \
+  "gemmi validate -f $real_name" "gemmi validate -f $real_cif"
+compare small "koravel $(basename "$small_cif") B1" "$koravel $small_cif B1"
 
 # Peak resident memory of each Koravel run (kB), from GNU time.
 peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
@@ -90,7 +105,7 @@ def ms(r):
 print()
 for name in ("big", "dense", "dense_max", "real", "small"):
     for r in load(name):
-        print(f"  {r['command'][:70]:<70} mean {ms(r):9.2f} ms  "
+        print(f"  {r['command'][:62]:<62} mean {ms(r):9.2f} ms  "
               f"median {r['median'] * 1000:9.2f} ms  ± {r['stddev'] * 1000:.2f}")
 print()
 print("Goals (ratios of means measured side by side in one hyperfine run):")

@@ -37,37 +37,34 @@ TSiteRef ImageSite(const std::vector<TSymOp>& ops, int atom, int op, const int t
   return TSiteRef{atom, TranslatedSymOp(ops[op], t[0], t[1], t[2])};
 }
 
-// Whether the untranslated positions p and q of two images differ by (nearly)
-// a lattice vector.
-bool DifferByLatticeVector(const TVec3& p, const TVec3& q) {
-  for (int i = 0; i < 3; ++i) {
-    const double d = p[i] - q[i];
-    if (!(std::fabs(d - std::round(d)) <= kPartnerTolerance)) return false;
-  }
-  return true;
-}
-
 // For each operator, whether an image of the atom under it may be the same
 // site as an image under another operator: the atom lies on (or very near) a
 // special position, or the list repeats an operator. `positions` are the
-// atom's untranslated images, one per operator. Sorting them along x, reduced
-// to [0, 1), finds the pairs without comparing every operator with every
-// other.
+// atom's untranslated images, one per operator. Two of them differ by nearly
+// a lattice vector when their coordinates reduced to [0, 1] are, axis by
+// axis, nearly equal or nearly 1 apart; sorting along x finds the pairs
+// without comparing every operator with every other.
 std::vector<char> OperatorsWithPartners(const std::vector<TVec3>& positions) {
   const size_t n = positions.size();
   std::vector<char> partnered(n, 0);
+  std::vector<TVec3> reduced(n);
   std::vector<std::pair<double, size_t>> byX;
   byX.reserve(n);
   for (size_t s = 0; s < n; ++s) {
     const TVec3& p = positions[s];
     // A position that is not finite is never the same site as another.
     if (!(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))) continue;
-    byX.push_back({p[0] - std::floor(p[0]), s});
+    for (int i = 0; i < 3; ++i) reduced[s][i] = p[i] - std::floor(p[i]);
+    byX.push_back({reduced[s][0], s});
   }
   std::sort(byX.begin(), byX.end());
   auto test = [&](size_t a, size_t b) {
     const size_t s = byX[a].second, u = byX[b].second;
-    if (DifferByLatticeVector(positions[s], positions[u])) partnered[s] = partnered[u] = 1;
+    for (int i = 1; i < 3; ++i) {
+      const double d = std::fabs(reduced[s][i] - reduced[u][i]);
+      if (!(d <= kPartnerTolerance || d >= 1 - kPartnerTolerance)) return;
+    }
+    partnered[s] = partnered[u] = 1;
   };
   for (size_t a = 0; a < byX.size(); ++a)
     for (size_t b = a + 1; b < byX.size() && byX[b].first - byX[a].first <= kPartnerTolerance; ++b)
