@@ -37,43 +37,85 @@ TSiteRef ImageSite(const std::vector<TSymOp>& ops, int atom, int op, const int t
   return TSiteRef{atom, TranslatedSymOp(ops[op], t[0], t[1], t[2])};
 }
 
-// For each operator, whether an image of the atom under it may be the same
-// site as an image under another operator: the atom lies on (or very near) a
-// special position, or the list repeats an operator. `positions` are the
-// atom's untranslated images, one per operator. Two of them differ by nearly
-// a lattice vector when their coordinates reduced to [0, 1] are, axis by
-// axis, nearly equal or nearly 1 apart; sorting along x finds the pairs
-// without comparing every operator with every other.
-std::vector<char> OperatorsWithPartners(const std::vector<TVec3>& positions) {
-  const size_t n = positions.size();
-  std::vector<char> partnered(n, 0);
-  std::vector<TVec3> reduced(n);
-  std::vector<std::pair<double, size_t>> byX;
-  byX.reserve(n);
-  for (size_t s = 0; s < n; ++s) {
-    const TVec3& p = positions[s];
-    // A position that is not finite is never the same site as another.
-    if (!(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))) continue;
-    for (int i = 0; i < 3; ++i) reduced[s][i] = p[i] - std::floor(p[i]);
-    byX.push_back({reduced[s][0], s});
-  }
-  std::sort(byX.begin(), byX.end());
-  auto test = [&](size_t a, size_t b) {
-    const size_t s = byX[a].second, u = byX[b].second;
-    for (int i = 1; i < 3; ++i) {
-      const double d = std::fabs(reduced[s][i] - reduced[u][i]);
-      if (!(d <= kPartnerTolerance || d >= 1 - kPartnerTolerance)) return;
+// Which operators can give one atom the same site twice: an image under such
+// an operator can coincide with an image under another one, because the atom
+// lies on (or very near) a special position or the list repeats an operator.
+// That is so when the two untranslated images differ by nearly a lattice
+// vector: their coordinates reduced to [0, 1] are, axis by axis, nearly equal
+// or nearly 1 apart. A few questions about an atom are answered by comparing
+// with every other operator; many, by sorting the images along x once.
+class TPartnerTable {
+ public:
+  // Starts on a new atom, given its untranslated image under each operator.
+  void Reset(const std::vector<TVec3>& positions) {
+    positions_ = &positions;
+    const size_t n = positions.size();
+    reduced_.resize(n);
+    finite_.resize(n);
+    for (size_t s = 0; s < n; ++s) {
+      const TVec3& p = positions[s];
+      // A position that is not finite is never the same site as another.
+      finite_[s] = std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+      if (finite_[s])
+        for (int i = 0; i < 3; ++i) reduced_[s][i] = p[i] - std::floor(p[i]);
     }
-    partnered[s] = partnered[u] = 1;
-  };
-  for (size_t a = 0; a < byX.size(); ++a)
-    for (size_t b = a + 1; b < byX.size() && byX[b].first - byX[a].first <= kPartnerTolerance; ++b)
-      test(a, b);
-  // Reduced x near 0 meets reduced x near 1 across the cell face.
-  for (size_t a = 0; a < byX.size() && byX[a].first <= kPartnerTolerance; ++a)
-    for (size_t b = byX.size(); b-- > a + 1 && byX[b].first >= 1 - kPartnerTolerance;) test(a, b);
-  return partnered;
-}
+    answer_.assign(n, kUnknown);
+    questions_ = 0;
+  }
+
+  bool HasPartner(size_t op) {
+    if (answer_[op] == kUnknown) {
+      if (++questions_ <= kQuestionsBeforeSorting) {
+        answer_[op] = kNo;
+        for (size_t u = 0; u < answer_.size(); ++u)
+          if (u != op && Coincide(op, u)) answer_[op] = kYes;
+      } else {
+        AnswerAll();
+      }
+    }
+    return answer_[op] == kYes;
+  }
+
+ private:
+  static constexpr char kUnknown = 0, kNo = 1, kYes = 2;
+  static constexpr int kQuestionsBeforeSorting = 8;
+
+  bool Coincide(size_t s, size_t u) const {
+    if (!finite_[s] || !finite_[u]) return false;
+    for (int i = 0; i < 3; ++i) {
+      const double d = std::fabs(reduced_[s][i] - reduced_[u][i]);
+      if (!(d <= kPartnerTolerance || d >= 1 - kPartnerTolerance)) return false;
+    }
+    return true;
+  }
+
+  void AnswerAll() {
+    byX_.clear();
+    for (size_t s = 0; s < answer_.size(); ++s) {
+      answer_[s] = kNo;
+      if (finite_[s]) byX_.push_back({reduced_[s][0], s});
+    }
+    std::sort(byX_.begin(), byX_.end());
+    auto test = [&](size_t a, size_t b) {
+      const size_t s = byX_[a].second, u = byX_[b].second;
+      if (Coincide(s, u)) answer_[s] = answer_[u] = kYes;
+    };
+    const size_t n = byX_.size();
+    for (size_t a = 0; a < n; ++a)
+      for (size_t b = a + 1; b < n && byX_[b].first - byX_[a].first <= kPartnerTolerance; ++b)
+        test(a, b);
+    // Reduced x near 0 meets reduced x near 1 across the cell face.
+    for (size_t a = 0; a < n && byX_[a].first <= kPartnerTolerance; ++a)
+      for (size_t b = n; b-- > a + 1 && byX_[b].first >= 1 - kPartnerTolerance;) test(a, b);
+  }
+
+  const std::vector<TVec3>* positions_ = nullptr;
+  std::vector<TVec3> reduced_;
+  std::vector<char> finite_;
+  std::vector<char> answer_;
+  int questions_ = 0;
+  std::vector<std::pair<double, size_t>> byX_;
+};
 
 // Stored images of atoms on special positions, found again by position. A
 // site within the same-site tolerance of a stored one lies in the same or a
@@ -174,11 +216,12 @@ TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& centr
 
   TCandidateArray candidates;
   TSiteIndex index(s.AtomFrac);
+  TPartnerTable partners;
   std::vector<TVec3> untranslated(s.SymOps.size());
   for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
     const TVec3& f = s.AtomFrac[atom];
     for (int op = 0; op < opCount; ++op) untranslated[op] = ApplySymOp(s.SymOps[op], f);
-    std::vector<char> partnered;  // worked out when the atom has an image in range
+    bool partnersReady = false;  // set up when the atom has an image in range
     for (int op = 0; op < opCount; ++op) {
       const TSymOp& symOp = s.SymOps[op];
       const TVec3& p = untranslated[op];
@@ -201,8 +244,11 @@ TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& centr
             if (static_cast<int>(atom) == central.Atom &&
                 SameSite(s.AtomFrac, ImageSite(s.SymOps, central.Atom, op, t), central))
               continue;
-            if (partnered.empty()) partnered = OperatorsWithPartners(untranslated);
-            if (partnered[op]) {
+            if (!partnersReady) {
+              partners.Reset(untranslated);
+              partnersReady = true;
+            }
+            if (partners.HasPartner(op)) {
               TSiteRef site = ImageSite(s.SymOps, static_cast<int>(atom), op, t);
               if (index.Contains(site, pos)) continue;
               index.Add(std::move(site), pos);
