@@ -97,7 +97,7 @@ def load(name):
 
 def row(label, value, unit, goal, ok):
     mark = "" if ok is None else ("ok" if ok else "MISSED")
-    print(f"  {label:<52} {value:>10} {unit:<4} {goal:<18} {mark}")
+    print(f"  {label:<52} {value:>9} {unit:<4} {goal:<18} {mark}")
 
 def ms(r):
     return r["mean"] * 1000
@@ -132,7 +132,7 @@ row("small CIF: median of one run", f"{small['median'] * 1000:.2f}", "ms", "< 3 
     small["median"] < 0.003)
 for label, path, kb in (("50 MB CIF", big, peak_big), ("real CIF, --max=40", real, peak_real)):
     limit = 2 * os.path.getsize(path) / 1024 + 16 * 1024
-    row(f"peak memory, {label} (limit {limit / 1024:.0f} MB)", f"{int(kb) / 1024:.1f}", "MB",
+    row(f"peak memory, {label} (limit {limit / 1024:.0f} MiB)", f"{int(kb) / 1024:.1f}", "MiB",
         "<= 2 x input + 16", int(kb) <= limit)
 if bench:
     for b in json.loads(bench)["benchmarks"]:
