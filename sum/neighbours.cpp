@@ -48,7 +48,6 @@ class TPartnerTable {
  public:
   // Starts on a new atom, given its untranslated image under each operator.
   void Reset(const std::vector<TVec3>& positions) {
-    positions_ = &positions;
     const size_t n = positions.size();
     reduced_.resize(n);
     finite_.resize(n);
@@ -109,7 +108,6 @@ class TPartnerTable {
       for (size_t b = n; b-- > a + 1 && byX_[b].first >= 1 - kPartnerTolerance;) test(a, b);
   }
 
-  const std::vector<TVec3>* positions_ = nullptr;
   std::vector<TVec3> reduced_;
   std::vector<char> finite_;
   std::vector<char> answer_;
