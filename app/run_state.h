@@ -37,7 +37,7 @@ struct TRunState {
   double SearchRadius = 0;
   bool OlexSuffixNote = false;
 
-  TLigArray Candidates;                 // every atom image within the search radius
+  TCandidateArray Candidates;           // every atom image within the search radius
   TLigArray Ligands;
   std::vector<TAngleRec> Angles;
   TSumResult SumResult;

@@ -56,6 +56,11 @@ bool StartsWithBytes(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
+bool HasUtf16ByteOrderMark(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  return StartsWithBytes(bytes, "\xFF\xFE"sv) || StartsWithBytes(bytes, "\xFE\xFF"sv);
+}
+
 std::string_view CifTextFromBytes(std::string_view bytes, std::string& storage) {
   using namespace std::string_view_literals;
   if (StartsWithBytes(bytes, "\xEF\xBB\xBF"sv)) return bytes.substr(3);

@@ -10,4 +10,7 @@ namespace koravel {
 // a view into `storage`). Other bytes are taken as they are.
 std::string_view CifTextFromBytes(std::string_view bytes, std::string& storage);
 
+// Whether the bytes begin with a UTF-16 byte-order mark (either byte order).
+bool HasUtf16ByteOrderMark(std::string_view bytes);
+
 }  // namespace koravel

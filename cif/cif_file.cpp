@@ -1,5 +1,10 @@
 #include "cif/cif_file.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
 #include "cif/cif_blocks.h"
 #include "cif/cif_encoding.h"
 #include "cif/cif_tokenizer.h"
@@ -66,11 +71,60 @@ TCifBlock& TCifFile::AddBlock(std::string name) {
   return *Blocks.back();
 }
 
+namespace {
+
+struct TFileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Appends everything from the file's current position to `bytes`.
+bool ReadRest(std::FILE* file, std::string& bytes) {
+  char block[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
+  return std::ferror(file) == 0;
+}
+
+}  // namespace
+
+// The file is read in one pass, block by block, straight into the tokenizer:
+// a CIF that embeds its reflection file in a text field is never held in
+// memory twice. Only UTF-16 text, rare and small, is read whole to convert it.
 bool TCifFile::LoadFromFile(const std::string& name, std::string& error) {
   Blocks.clear();
-  std::string bytes;
-  if (!ReadWholeFile(name, bytes, error)) return false;
-  LoadFromText(bytes);
+  error.clear();
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec)) {
+    error = "is a directory";
+    return false;
+  }
+  errno = 0;
+  std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(name.c_str(), "rb"));
+  if (!file) {
+    error = errno != 0 ? std::strerror(errno) : "cannot open the file";
+    return false;
+  }
+  char head[3];
+  const std::string_view start(head, std::fread(head, 1, sizeof head, file.get()));
+  bool readOk = true;
+  if (HasUtf16ByteOrderMark(start)) {
+    std::string bytes(start);
+    readOk = ReadRest(file.get(), bytes);
+    if (readOk) LoadFromText(bytes);
+  } else {
+    std::string none;
+    const std::string_view text = CifTextFromBytes(start, none);  // without a UTF-8 mark
+    const std::uintmax_t size = std::filesystem::file_size(name, ec);
+    const std::uintmax_t skipped = start.size() - text.size();
+    TCifTokenizer tokens(TCifLineReader(file.get(), text, ec || size < skipped ? 0 : size - skipped));
+    BuildCifBlocks(tokens, *this);
+    readOk = !tokens.ReadFailed() && std::ferror(file.get()) == 0;
+  }
+  if (!readOk) {
+    Blocks.clear();
+    error = "read error";
+    return false;
+  }
   return true;
 }
 

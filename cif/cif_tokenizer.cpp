@@ -8,21 +8,11 @@ namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
 
-}  // namespace
+// A text field that grows past this size is probably an embedded reflection
+// or instruction file of many megabytes.
+constexpr std::size_t kLargeField = 1 << 16;
 
-bool TCifTokenizer::NextLine(std::string_view& line) {
-  if (TextPos_ >= Text_.size()) return false;
-  std::size_t end = Text_.find_first_of("\r\n", TextPos_);
-  if (end == std::string_view::npos) {
-    line = Text_.substr(TextPos_);
-    TextPos_ = Text_.size();
-    return true;
-  }
-  line = Text_.substr(TextPos_, end - TextPos_);
-  TextPos_ = end + 1;
-  if (Text_[end] == '\r' && TextPos_ < Text_.size() && Text_[TextPos_] == '\n') ++TextPos_;
-  return true;
-}
+}  // namespace
 
 // Takes the next token of the current line, if any is left on it.
 bool TCifTokenizer::ScanLine(TTok& tok) {
@@ -55,41 +45,48 @@ bool TCifTokenizer::ScanLine(TTok& tok) {
   return true;
 }
 
+// Lines of a field are joined with CR LF; leading empty lines vanish, inner
+// ones remain.
+void TCifTokenizer::AppendFieldLine(std::string_view line) {
+  if (!Field_.empty()) Field_ += "\r\n";
+  Field_ += line;
+  if (FieldReserved_ || Field_.size() < kLargeField) return;
+  // A large field will hold about the rest of the file (a CR added to every
+  // LF): room for that at once spares the copies of a string that doubles.
+  const std::uintmax_t rest = Lines_.RemainingBytes();
+  const std::uintmax_t room = rest + rest / 8;
+  if (room < Field_.max_size() - Field_.size()) Field_.reserve(Field_.size() + room);
+  FieldReserved_ = true;
+}
+
+// Reads the rest of a text field whose opening line has been read: up to the
+// closing semicolon line (the rest of which is ignored) or the end of the
+// text, where an open field ends too.
+void TCifTokenizer::ReadField(std::string_view openingLine, TTok& tok) {
+  Field_.assign(Trim(openingLine.substr(1)));
+  FieldReserved_ = false;
+  std::string_view line;
+  while (Lines_.NextLine(line) && !(!line.empty() && line.front() == ';')) AppendFieldLine(line);
+  // A field that ended far short of the room reserved for it gives it back.
+  if (FieldReserved_ && Field_.capacity() / 2 > Field_.size()) Field_.shrink_to_fit();
+  tok.Text = std::move(Field_);
+  tok.Quoted = true;
+  Field_.clear();
+}
+
 bool TCifTokenizer::Next(TTok& tok) {
   for (;;) {
     if (ScanLine(tok)) return true;
     std::string_view line;
-    if (!NextLine(line)) break;
+    if (!Lines_.NextLine(line)) return false;
     Line_ = {};
     LinePos_ = 0;
     if (!line.empty() && line.front() == ';') {
-      if (!InTextField_) {
-        InTextField_ = true;
-        Field_.assign(Trim(line.substr(1)));
-        continue;
-      }
-      // The closing semicolon line ends the field; the rest of it is ignored.
-      InTextField_ = false;
-      tok.Text = std::move(Field_);
-      tok.Quoted = true;
-      Field_.clear();
+      ReadField(line, tok);
       return true;
-    }
-    if (InTextField_) {
-      // Leading empty lines of a field vanish; inner ones remain.
-      if (!Field_.empty()) Field_ += "\r\n";
-      Field_ += line;
-      continue;
     }
     Line_ = line;
   }
-  if (!InTextField_) return false;
-  // A text field left open at the end of the file ends there.
-  InTextField_ = false;
-  tok.Text = std::move(Field_);
-  tok.Quoted = true;
-  Field_.clear();
-  return true;
 }
 
 TTokArray TokenizeCif(std::string_view text) {

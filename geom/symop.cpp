@@ -1,7 +1,7 @@
 #include "geom/symop.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "geom/number_text.h"
 #include "geom/text.h"
@@ -106,9 +106,13 @@ TSymOp TranslatedSymOp(const TSymOp& op, int ta, int tb, int tc) {
   r.Trans[0] += ta;
   r.Trans[1] += tb;
   r.Trans[2] += tc;
+  // n_klm, written without printf: a wide neighbour search makes many codes.
   char code[64];
-  std::snprintf(code, sizeof code, "%d_%d%d%d", op.Num, 5 + ta, 5 + tb, 5 + tc);
-  r.Code = code;
+  char* end = code + sizeof code;
+  char* p = std::to_chars(code, end, op.Num).ptr;
+  *p++ = '_';
+  for (int t : {ta, tb, tc}) p = std::to_chars(p, end, 5 + static_cast<long long>(t)).ptr;
+  r.Code.assign(code, p);
   return r;
 }
 

@@ -20,4 +20,18 @@ struct TLigand {
 
 using TLigArray = std::vector<TLigand>;
 
+// A neighbour candidate as the search keeps it: the image of atom `Atom`
+// under operator `Op` (0-based position in the structure's operator list),
+// shifted by the lattice translation `T`, at `Dist` ångström from the central
+// atom. A wide search finds tens of thousands of them; the full TLigand record
+// is made only for those that become ligands (CandidateLigand).
+struct TCandidate {
+  int Atom = 0;
+  int Op = 0;
+  int T[3] = {0, 0, 0};
+  double Dist = 0;
+};
+
+using TCandidateArray = std::vector<TCandidate>;
+
 }  // namespace koravel

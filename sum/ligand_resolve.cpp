@@ -8,6 +8,7 @@
 #include "geom/number_text.h"
 #include "geom/sym_code.h"
 #include "geom/text.h"
+#include "sum/neighbours.h"
 
 namespace koravel {
 
@@ -74,9 +75,11 @@ int ResolveCodedName(size_t i, const TLigandArgs& args, const TNameResolution& r
           " operations, format n_klm).");
   if (SameSite(s.AtomFrac, site, lookup.CentralSite))
     Fatal("ligand \"" + args.Names[i] + "\" is the central atom itself.");
-  const TLigArray& candidates = *lookup.Candidates;
+  const TCandidateArray& candidates = *lookup.Candidates;
   for (size_t slot = 0; slot < candidates.size(); ++slot)
-    if (SameSite(s.AtomFrac, candidates[slot].Site, site)) return static_cast<int>(slot);
+    if (candidates[slot].Atom == site.Atom &&
+        SameSite(s.AtomFrac, CandidateSite(s, candidates[slot]), site))
+      return static_cast<int>(slot);
   Fatal("ligand \"" + r.Label + "\" with symmetry code " + r.Code +
         " is not within the search radius (" + RadiusText(lookup.SearchRadius) +
         "). Increase --max= if required.");
@@ -86,12 +89,13 @@ int ResolveCodedName(size_t i, const TLigandArgs& args, const TNameResolution& r
 // taken; among equally near images the first in candidate order.
 int ResolveNearestImage(size_t i, const TLigandArgs& args,
                         const std::vector<TNameResolution>& names, const TLigandLookup& lookup) {
-  const TLigArray& candidates = *lookup.Candidates;
+  const TCandidateArray& candidates = *lookup.Candidates;
+  const std::vector<TAtom>& atoms = lookup.Structure->Atoms;
   int best = -1;
   double bestDist = 1e30;
   int withLabel = 0;
   for (size_t slot = 0; slot < candidates.size(); ++slot) {
-    if (!SameText(candidates[slot].Label, names[i].Label)) continue;
+    if (!SameText(atoms[candidates[slot].Atom].Label, names[i].Label)) continue;
     ++withLabel;
     if (SlotTakenInGroup(static_cast<int>(slot), i, args, names)) continue;
     if (candidates[slot].Dist < bestDist - kEqualDistance) {
@@ -119,12 +123,13 @@ TVec3 CartesianOf(const TPointDef& point, const TWorkingStructure& s) {
 
 TLigand MakeCentroid(int group, const TLigandArgs& args, const std::vector<TNameResolution>& names,
                      const TLigandLookup& lookup) {
-  const TLigArray& candidates = *lookup.Candidates;
+  const TCandidateArray& candidates = *lookup.Candidates;
   TLigand centroid;
   centroid.IsCentroid = true;
   centroid.Label = "Cg" + std::to_string(group + 1);
   for (size_t k = 0; k < names.size(); ++k)
-    if (args.Groups[k] == group) centroid.Points.push_back(candidates[names[k].Slot].Site);
+    if (args.Groups[k] == group)
+      centroid.Points.push_back(CandidateSite(*lookup.Structure, candidates[names[k].Slot]));
   if (centroid.Points.size() < 2) Fatal("centroid " + centroid.Label + " needs at least 2 atoms.");
   centroid.Site = centroid.Points.front();
 
@@ -158,6 +163,8 @@ TLigArray ResolveExplicitLigands(const TLigandArgs& args, const TLigandLookup& l
   names.reserve(args.Names.size());
   for (const std::string& name : args.Names) names.push_back(LookUpName(name, lookup, olexSuffixNote));
 
+  const TWorkingStructure& s = *lookup.Structure;
+  const TCandidateArray& candidates = *lookup.Candidates;
   // Names with a code first, so that a plain name cannot take their image.
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t i = 0; i < names.size(); ++i) {
@@ -165,10 +172,10 @@ TLigArray ResolveExplicitLigands(const TLigandArgs& args, const TLigandLookup& l
       if (coded != (pass == 0)) continue;
       const int slot = coded ? ResolveCodedName(i, args, names[i], lookup)
                              : ResolveNearestImage(i, args, names, lookup);
-      const TSiteRef& site = (*lookup.Candidates)[slot].Site;
+      const TSiteRef site = CandidateSite(s, candidates[slot]);
       for (size_t k = 0; k < names.size(); ++k) {
         if (k == i || args.Groups[k] != args.Groups[i] || names[k].Slot < 0) continue;
-        if (SameSite(lookup.Structure->AtomFrac, (*lookup.Candidates)[names[k].Slot].Site, site))
+        if (SameSite(s.AtomFrac, CandidateSite(s, candidates[names[k].Slot]), site))
           Fatal("ligand \"" + args.Names[i] + "\" was given more than once.");
       }
       names[i].Slot = slot;
@@ -177,7 +184,7 @@ TLigArray ResolveExplicitLigands(const TLigandArgs& args, const TLigandLookup& l
 
   TLigArray ligands;
   for (size_t i = 0; i < names.size(); ++i)
-    if (args.Groups[i] < 0) ligands.push_back((*lookup.Candidates)[names[i].Slot]);
+    if (args.Groups[i] < 0) ligands.push_back(CandidateLigand(s, candidates[names[i].Slot]));
   for (int g = 0; g < args.GroupCount; ++g) ligands.push_back(MakeCentroid(g, args, names, lookup));
   return ligands;
 }

@@ -15,7 +15,7 @@ int FindAtomWithoutSuffix(const TWorkingStructure& s, std::string& name, bool& s
 // What resolving ligand names needs to know about the run.
 struct TLigandLookup {
   const TWorkingStructure* Structure = nullptr;
-  const TLigArray* Candidates = nullptr;  // the neighbour search's result
+  const TCandidateArray* Candidates = nullptr;  // the neighbour search's result
   TSiteRef CentralSite;
   double SearchRadius = 0;
   std::string FileName;  // the resolved input file without its directory

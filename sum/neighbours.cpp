@@ -27,15 +27,104 @@ double Distance(const TVec3& a, const TVec3& b) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-// Stored candidates, found again by position. A site within the same-site
-// tolerance of a stored one lies in the same or a neighbouring bucket of
-// the tolerance's width, so only 27 buckets need to be looked at; positions
-// that cannot be bucketed (not finite, or absurdly large) match nothing.
+// Same-site images of one atom: the positions of its images under two
+// operators can coincide only when they differ by (nearly) a lattice vector
+// already without translations; twice the same-site tolerance leaves ample
+// room for the rounding of the translated positions.
+constexpr double kPartnerTolerance = 2 * kSiteTolerance;
+
+TSiteRef ImageSite(const std::vector<TSymOp>& ops, int atom, int op, const int t[3]) {
+  return TSiteRef{atom, TranslatedSymOp(ops[op], t[0], t[1], t[2])};
+}
+
+// Which operators can give one atom the same site twice: an image under such
+// an operator can coincide with an image under another one, because the atom
+// lies on (or very near) a special position or the list repeats an operator.
+// That is so when the two untranslated images differ by nearly a lattice
+// vector: their coordinates reduced to [0, 1] are, axis by axis, nearly equal
+// or nearly 1 apart. A few questions about an atom are answered by comparing
+// with every other operator; many, by sorting the images along x once.
+class TPartnerTable {
+ public:
+  // Starts on a new atom, given its untranslated image under each operator.
+  void Reset(const std::vector<TVec3>& positions) {
+    const size_t n = positions.size();
+    reduced_.resize(n);
+    finite_.resize(n);
+    for (size_t s = 0; s < n; ++s) {
+      const TVec3& p = positions[s];
+      // A position that is not finite is never the same site as another.
+      finite_[s] = std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+      if (finite_[s])
+        for (int i = 0; i < 3; ++i) reduced_[s][i] = p[i] - std::floor(p[i]);
+    }
+    answer_.assign(n, kUnknown);
+    questions_ = 0;
+  }
+
+  bool HasPartner(size_t op) {
+    if (answer_[op] == kUnknown) {
+      if (++questions_ <= kQuestionsBeforeSorting) {
+        answer_[op] = kNo;
+        for (size_t u = 0; u < answer_.size(); ++u)
+          if (u != op && Coincide(op, u)) answer_[op] = kYes;
+      } else {
+        AnswerAll();
+      }
+    }
+    return answer_[op] == kYes;
+  }
+
+ private:
+  static constexpr char kUnknown = 0, kNo = 1, kYes = 2;
+  static constexpr int kQuestionsBeforeSorting = 8;
+
+  bool Coincide(size_t s, size_t u) const {
+    if (!finite_[s] || !finite_[u]) return false;
+    for (int i = 0; i < 3; ++i) {
+      const double d = std::fabs(reduced_[s][i] - reduced_[u][i]);
+      if (!(d <= kPartnerTolerance || d >= 1 - kPartnerTolerance)) return false;
+    }
+    return true;
+  }
+
+  void AnswerAll() {
+    byX_.clear();
+    for (size_t s = 0; s < answer_.size(); ++s) {
+      answer_[s] = kNo;
+      if (finite_[s]) byX_.push_back({reduced_[s][0], s});
+    }
+    std::sort(byX_.begin(), byX_.end());
+    auto test = [&](size_t a, size_t b) {
+      const size_t s = byX_[a].second, u = byX_[b].second;
+      if (Coincide(s, u)) answer_[s] = answer_[u] = kYes;
+    };
+    const size_t n = byX_.size();
+    for (size_t a = 0; a < n; ++a)
+      for (size_t b = a + 1; b < n && byX_[b].first - byX_[a].first <= kPartnerTolerance; ++b)
+        test(a, b);
+    // Reduced x near 0 meets reduced x near 1 across the cell face.
+    for (size_t a = 0; a < n && byX_[a].first <= kPartnerTolerance; ++a)
+      for (size_t b = n; b-- > a + 1 && byX_[b].first >= 1 - kPartnerTolerance;) test(a, b);
+  }
+
+  std::vector<TVec3> reduced_;
+  std::vector<char> finite_;
+  std::vector<char> answer_;
+  int questions_ = 0;
+  std::vector<std::pair<double, size_t>> byX_;
+};
+
+// Stored images of atoms on special positions, found again by position. A
+// site within the same-site tolerance of a stored one lies in the same or a
+// neighbouring bucket of the tolerance's width, so only 27 buckets need to be
+// looked at; positions that cannot be bucketed (not finite, or absurdly
+// large) match nothing.
 class TSiteIndex {
  public:
   explicit TSiteIndex(const std::vector<TVec3>& frac) : frac_(frac) {}
 
-  bool Contains(const TSiteRef& site, const TVec3& pos, const TLigArray& stored) const {
+  bool Contains(const TSiteRef& site, const TVec3& pos) const {
     long long key[3];
     if (!BucketOf(pos, key)) return false;
     for (long long dx = -1; dx <= 1; ++dx)
@@ -43,15 +132,17 @@ class TSiteIndex {
         for (long long dz = -1; dz <= 1; ++dz) {
           auto found = buckets_.find(Hash(site.Atom, key[0] + dx, key[1] + dy, key[2] + dz));
           if (found == buckets_.end()) continue;
-          for (size_t slot : found->second)
-            if (SameSite(frac_, site, stored[slot].Site)) return true;
+          for (size_t i : found->second)
+            if (SameSite(frac_, site, sites_[i])) return true;
         }
     return false;
   }
 
-  void Add(const TSiteRef& site, const TVec3& pos, size_t slot) {
+  void Add(TSiteRef site, const TVec3& pos) {
     long long key[3];
-    if (BucketOf(pos, key)) buckets_[Hash(site.Atom, key[0], key[1], key[2])].push_back(slot);
+    if (!BucketOf(pos, key)) return;
+    buckets_[Hash(site.Atom, key[0], key[1], key[2])].push_back(sites_.size());
+    sites_.push_back(std::move(site));
   }
 
  private:
@@ -69,6 +160,7 @@ class TSiteIndex {
   }
 
   const std::vector<TVec3>& frac_;
+  std::vector<TSiteRef> sites_;
   std::unordered_map<size_t, std::vector<size_t>> buckets_;
 };
 
@@ -108,60 +200,91 @@ double PlaneSpacing(const TCell& cell, int axis) {
   }
 }
 
-TLigArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
-  TLigArray candidates;
+// Each image's position is computed as ApplySymOp of the translated operator
+// computes it, rotation part first, so that distances and same-site tests see
+// exactly the same numbers. Only images of atoms on special positions can
+// repeat a stored site, so only those go through the site index.
+TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
   const TMat3 ortho = OrthoMatrix(s.Cell);
   const TVec3 centralFrac = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
   const TVec3 centralCart = SiteCartesian(s.AtomFrac[central.Atom], central.Op, ortho);
   double reach[3];
   for (int k = 0; k < 3; ++k) reach[k] = radius / PlaneSpacing(s.Cell, k);
+  const int opCount = static_cast<int>(s.SymOps.size());
 
+  TCandidateArray candidates;
   TSiteIndex index(s.AtomFrac);
+  TPartnerTable partners;
+  std::vector<TVec3> untranslated(s.SymOps.size());
   for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
-    for (const TSymOp& op : s.SymOps) {
-      const TVec3 p = ApplySymOp(op, s.AtomFrac[atom]);
+    const TVec3& f = s.AtomFrac[atom];
+    for (int op = 0; op < opCount; ++op) untranslated[op] = ApplySymOp(s.SymOps[op], f);
+    bool partnersReady = false;  // set up when the atom has an image in range
+    for (int op = 0; op < opCount; ++op) {
+      const TSymOp& symOp = s.SymOps[op];
+      const TVec3& p = untranslated[op];
       long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
       bool empty = false;
       for (int k = 0; k < 3; ++k)
         if (!TranslationRange(centralFrac[k] - p[k], reach[k], lo[k], hi[k], radius)) empty = true;
       if (empty) continue;
+      TVec3 rotated;
+      for (int i = 0; i < 3; ++i)
+        rotated[i] = symOp.Rot[i][2] * f[2] + (symOp.Rot[i][1] * f[1] + symOp.Rot[i][0] * f[0]);
       for (long long t1 = lo[0]; t1 <= hi[0]; ++t1)
         for (long long t2 = lo[1]; t2 <= hi[1]; ++t2)
           for (long long t3 = lo[2]; t3 <= hi[2]; ++t3) {
-            TSiteRef site{static_cast<int>(atom),
-                          TranslatedSymOp(op, static_cast<int>(t1), static_cast<int>(t2),
-                                          static_cast<int>(t3))};
-            if (SameSite(s.AtomFrac, site, central)) continue;
-            const TVec3 pos = ApplySymOp(site.Op, s.AtomFrac[atom]);
+            const int t[3] = {static_cast<int>(t1), static_cast<int>(t2), static_cast<int>(t3)};
+            TVec3 pos;
+            for (int i = 0; i < 3; ++i) pos[i] = rotated[i] + (symOp.Trans[i] + t[i]);
             const double d = Distance(MatVec(ortho, pos), centralCart);
             if (d < kMinNeighbourDistance || d > radius) continue;
-            if (index.Contains(site, pos, candidates)) continue;
+            if (static_cast<int>(atom) == central.Atom &&
+                SameSite(s.AtomFrac, ImageSite(s.SymOps, central.Atom, op, t), central))
+              continue;
+            if (!partnersReady) {
+              partners.Reset(untranslated);
+              partnersReady = true;
+            }
+            if (partners.HasPartner(op)) {
+              TSiteRef site = ImageSite(s.SymOps, static_cast<int>(atom), op, t);
+              if (index.Contains(site, pos)) continue;
+              index.Add(std::move(site), pos);
+            }
             if (candidates.size() >= kMaxCandidates)
               Fatal("more than 1000000 atom images within the search radius (" +
                     FormatFixed(radius, 2) + " A); give a smaller --max=.");
-            TLigand candidate;
-            candidate.Site = site;
-            candidate.Label = s.Atoms[atom].Label;
-            candidate.Element = s.Atoms[atom].Element;
-            candidate.Dist = d;
-            index.Add(site, pos, candidates.size());
-            candidates.push_back(std::move(candidate));
+            candidates.push_back({static_cast<int>(atom), op, {t[0], t[1], t[2]}, d});
           }
     }
   }
+
   return candidates;
 }
 
-TLigArray SelectAutomaticLigands(const TLigArray& candidates, const TWorkingStructure& s,
+TSiteRef CandidateSite(const TWorkingStructure& s, const TCandidate& c) {
+  return ImageSite(s.SymOps, c.Atom, c.Op, c.T);
+}
+
+TLigand CandidateLigand(const TWorkingStructure& s, const TCandidate& c) {
+  TLigand ligand;
+  ligand.Site = CandidateSite(s, c);
+  ligand.Label = s.Atoms[c.Atom].Label;
+  ligand.Element = s.Atoms[c.Atom].Element;
+  ligand.Dist = c.Dist;
+  return ligand;
+}
+
+TLigArray SelectAutomaticLigands(const TCandidateArray& candidates, const TWorkingStructure& s,
                                  const std::string& centralElement, double tolerance,
                                  double minOccupancy) {
   TLigArray ligands;
   const double centralRadius = CovalentRadius(centralElement);
-  for (const TLigand& c : candidates) {
-    const double occ = s.Atoms[c.Site.Atom].Occ;
-    if (occ < minOccupancy) continue;  // a NaN occupancy passes
-    if (!(c.Dist <= (CovalentRadius(c.Element) + centralRadius) + tolerance)) continue;
-    ligands.push_back(c);
+  for (const TCandidate& c : candidates) {
+    const TAtom& atom = s.Atoms[c.Atom];
+    if (atom.Occ < minOccupancy) continue;  // a NaN occupancy passes
+    if (!(c.Dist <= (CovalentRadius(atom.Element) + centralRadius) + tolerance)) continue;
+    ligands.push_back(CandidateLigand(s, c));
   }
   return ligands;
 }

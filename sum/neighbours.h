@@ -18,11 +18,17 @@ double PlaneSpacing(const TCell& cell, int axis);
 // Every atom image within `radius` of the central site (closer than 0.4 Å and
 // the central atom itself excluded), each position once, ordered by atom,
 // operator and lattice translation.
-TLigArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius);
+TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius);
+
+// The site of a candidate, its operator carrying the translation and code.
+TSiteRef CandidateSite(const TWorkingStructure& s, const TCandidate& c);
+// The full ligand record of a candidate: site, the atom's label and element,
+// and the distance found by the search.
+TLigand CandidateLigand(const TWorkingStructure& s, const TCandidate& c);
 
 // The candidates that pass the bond criterion d <= r1 + r2 + tolerance and
 // the occupancy limit, in candidate order.
-TLigArray SelectAutomaticLigands(const TLigArray& candidates, const TWorkingStructure& s,
+TLigArray SelectAutomaticLigands(const TCandidateArray& candidates, const TWorkingStructure& s,
                                  const std::string& centralElement, double tolerance,
                                  double minOccupancy);
 

@@ -1,6 +1,8 @@
 #include "sum/points.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace koravel {
@@ -45,23 +47,34 @@ struct TFlatSite {
 };
 
 // Private copies of the cell and of the coordinates of every involved atom,
-// and everything one evaluation of the point function needs.
+// and everything one evaluation of the point function needs. A numerical
+// derivative moves one or two coordinates at a time, so an evaluation
+// recomputes only the sites of the atoms moved since the last one, and the
+// points they belong to; everything else keeps the very numbers a full
+// recomputation would give again.
 struct TEvaluator {
   TCell Cell;
   std::vector<int> Atoms;   // structure index of each involved atom
   std::vector<TVec3> Frac;  // its coordinate copy, perturbed during the call
-  std::vector<TFlatSite> Sites;
-  std::vector<TVec3> Positions;  // scratch: one per point
-  std::vector<int> Counts;       // scratch: sites added to each point
+  std::vector<TFlatSite> Sites;     // in point order: point p's sites are contiguous
+  std::vector<size_t> PointStart;   // first site of each point, and the end
+  std::vector<TVec3> Positions;     // the point positions of the last evaluation
   const TPointFunc* Func = nullptr;
-};
 
-// A refined coordinate: involved atom, axis, and where its variance comes from.
-struct TParam {
-  size_t Involved;
-  int Axis;
-  int Index;  // covariance-source parameter index
-  double Su;  // the coordinate's own su when there is no covariance source
+  TMat3 Ortho{};
+  std::vector<TVec3> SiteCart;      // Cartesian position of each site
+  std::vector<char> AtomMoved;      // coordinates changed since the last evaluation
+  std::vector<char> PointMoved;
+  bool CellChanged = true;
+
+  void Move(size_t involved, int axis, double step) {
+    Frac[involved][axis] += step;
+    AtomMoved[involved] = 1;
+  }
+  void SetCell(double TCell::*member, double value) {
+    Cell.*member = value;
+    CellChanged = true;
+  }
 };
 
 size_t InvolvedIndex(TEvaluator& ev, int atom, const std::vector<TVec3>& frac) {
@@ -79,36 +92,59 @@ TEvaluator MakeEvaluator(const std::vector<TVec3>& frac, const TPointList& point
   TEvaluator ev;
   ev.Cell = cell;
   ev.Func = &func;
-  for (size_t p = 0; p < points.size(); ++p)
+  for (size_t p = 0; p < points.size(); ++p) {
+    ev.PointStart.push_back(ev.Sites.size());
     for (const TSiteRef& site : points[p])
       ev.Sites.push_back({&site.Op, InvolvedIndex(ev, site.Atom, frac), p});
+  }
+  ev.PointStart.push_back(ev.Sites.size());
   ev.Positions.resize(points.size());
-  ev.Counts.resize(points.size());
+  ev.SiteCart.resize(ev.Sites.size());
+  ev.AtomMoved.assign(ev.Atoms.size(), 1);
+  ev.PointMoved.assign(points.size(), 1);
   return ev;
 }
 
-// The point function at the current copies: every point the mean of its sites.
+// The point function at the current copies: every point the mean of its
+// sites, summed in site order from zero.
 double Evaluate(TEvaluator& ev) {
-  const TMat3 ortho = OrthoMatrix(ev.Cell);
-  for (size_t p = 0; p < ev.Positions.size(); ++p) {
-    ev.Positions[p] = {0, 0, 0};
-    ev.Counts[p] = 0;
+  if (ev.CellChanged) {
+    ev.Ortho = OrthoMatrix(ev.Cell);
+    std::fill(ev.AtomMoved.begin(), ev.AtomMoved.end(), 1);
+    ev.CellChanged = false;
   }
-  for (const TFlatSite& site : ev.Sites) {
-    const TVec3 r = MatVec(ortho, ApplySymOp(*site.Op, ev.Frac[site.Involved]));
-    TVec3& sum = ev.Positions[site.Point];
-    for (int i = 0; i < 3; ++i) sum[i] += r[i];
-    ++ev.Counts[site.Point];
+  for (size_t i = 0; i < ev.Sites.size(); ++i) {
+    const TFlatSite& site = ev.Sites[i];
+    if (!ev.AtomMoved[site.Involved]) continue;
+    ev.SiteCart[i] = MatVec(ev.Ortho, ApplySymOp(*site.Op, ev.Frac[site.Involved]));
+    ev.PointMoved[site.Point] = 1;
   }
+  std::fill(ev.AtomMoved.begin(), ev.AtomMoved.end(), 0);
   for (size_t p = 0; p < ev.Positions.size(); ++p) {
-    if (ev.Counts[p] < 1) continue;
-    for (int i = 0; i < 3; ++i) ev.Positions[p][i] /= ev.Counts[p];
+    if (!ev.PointMoved[p]) continue;
+    ev.PointMoved[p] = 0;
+    TVec3 sum{0, 0, 0};
+    const size_t begin = ev.PointStart[p], end = ev.PointStart[p + 1];
+    for (size_t i = begin; i < end; ++i)
+      for (int k = 0; k < 3; ++k) sum[k] += ev.SiteCart[i][k];
+    const int count = static_cast<int>(end - begin);
+    if (count >= 1)
+      for (int k = 0; k < 3; ++k) sum[k] /= count;
+    ev.Positions[p] = sum;
   }
   return (*ev.Func)(ev.Positions);
 }
 
+// A refined coordinate: involved atom, axis, and where its variance comes from.
+struct TParam {
+  size_t Involved;
+  int Axis;
+  int Index;  // covariance-source parameter index
+  double Su;  // the coordinate's own su when there is no covariance source
+};
+
 void AddStep(TEvaluator& ev, const TParam& param, double step) {
-  ev.Frac[param.Involved][param.Axis] += step;
+  ev.Move(param.Involved, param.Axis, step);
 }
 
 // A not-a-number variance or su is kept as a parameter so that it shows in the result.
@@ -247,16 +283,48 @@ double CellVariance(TEvaluator& ev, const TCell& cell, bool& entered) {
     const double su = cell.*param.Su;
     if (!(su > 0)) continue;
     entered = true;
-    ev.Cell.*param.Value = cell.*param.Value + param.Step;
+    ev.SetCell(param.Value, cell.*param.Value + param.Step);
     const double fPlus = Evaluate(ev);
-    ev.Cell.*param.Value = cell.*param.Value - param.Step;
+    ev.SetCell(param.Value, cell.*param.Value - param.Step);
     const double fMinus = Evaluate(ev);
-    ev.Cell.*param.Value = cell.*param.Value;
+    ev.SetCell(param.Value, cell.*param.Value);
     const double term = (fPlus - fMinus) / param.Divisor * su;
     v += term * term;
   }
   return v;
 }
+
+// The angle sum remembering its angles: a derivative step moves one or two
+// points, and only the angles at those points are computed anew. The sum is
+// added up in the same order as PointAngleSum, so it is the same number.
+class TAngleSumMemo {
+ public:
+  double operator()(const std::vector<TVec3>& p) {
+    const size_t n = p.size();
+    if (Last_.size() != n) {
+      Last_.assign(n, TVec3{});
+      Moved_.assign(n, 1);
+      Angles_.assign(n * n, 0.0);
+    } else {
+      for (size_t i = 0; i < n; ++i)
+        Moved_[i] = std::memcmp(p[i].data(), Last_[i].data(), sizeof(TVec3)) != 0;
+    }
+    double sum = 0;
+    for (size_t i = 1; i < n; ++i)
+      for (size_t j = i + 1; j < n; ++j) {
+        double& angle = Angles_[i * n + j];
+        if (Moved_[0] || Moved_[i] || Moved_[j]) angle = AngleAt(p[i], p[0], p[j]);
+        sum += angle;
+      }
+    Last_ = p;
+    return sum;
+  }
+
+ private:
+  std::vector<TVec3> Last_;   // the points of the last call
+  std::vector<char> Moved_;   // which of them differ from that call
+  std::vector<double> Angles_;
+};
 
 // An su that the arithmetic alone produced (a value fixed by symmetry) is 0.
 void DropRoundingNoise(TSumResult& result) {
@@ -346,7 +414,7 @@ double AngleSumWithSu(const std::vector<TVec3>& frac, const std::vector<TVec3>& 
   points.reserve(ligands.size() + 1);
   points.push_back(centre);
   points.insert(points.end(), ligands.begin(), ligands.end());
-  return PropagateSu(frac, fracSu, points, cell, cov, PointAngleSum, true, result);
+  return PropagateSu(frac, fracSu, points, cell, cov, TAngleSumMemo(), true, result);
 }
 
 }  // namespace koravel

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "geom/fatal.h"
 
@@ -34,6 +36,13 @@ TWorkingStructure CubicStructure(double a, std::vector<TAtom> atoms,
   return s;
 }
 
+// The search's candidates as full ligand records.
+TLigArray Neighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
+  TLigArray out;
+  for (const TCandidate& c : FindNeighbours(s, central, radius)) out.push_back(CandidateLigand(s, c));
+  return out;
+}
+
 TEST(PlaneSpacing, OrthogonalAndMonoclinicCells) {
   TCell cell;
   cell.A = 10;
@@ -54,7 +63,7 @@ TEST(FindNeighbours, ImagesAcrossCellsInCandidateOrder) {
   TWorkingStructure s = CubicStructure(4, {MakeAtom("Fe1", "Fe", {0, 0, 0}),
                                            MakeAtom("O1", "O", {0.5, 0, 0})});
   TSiteRef central{0, IdentitySymOp()};
-  TLigArray c = FindNeighbours(s, central, 4.0);
+  TLigArray c = Neighbours(s, central, 4.0);
   // Fe images at 4 Å along ±a, ±b, ±c (6), O images at 2 Å (2) and at
   // sqrt(2² + 4²) = 4.47 Å (beyond the radius).
   ASSERT_EQ(c.size(), 8u);
@@ -73,7 +82,7 @@ TEST(FindNeighbours, SpecialPositionImagesAreStoredOnce) {
   TWorkingStructure s = CubicStructure(
       4, {MakeAtom("Fe1", "Fe", {0, 0, 0}), MakeAtom("O1", "O", {0.5, 0, 0})},
       {"x,y,z", "-x,-y,-z"});
-  TLigArray c = FindNeighbours(s, TSiteRef{0, IdentitySymOp()}, 2.5);
+  TLigArray c = Neighbours(s, TSiteRef{0, IdentitySymOp()}, 2.5);
   ASSERT_EQ(c.size(), 2u);
   EXPECT_EQ(c[0].Site.Op.Code, "1_455");
   EXPECT_EQ(c[1].Site.Op.Code, "1_555");
@@ -83,7 +92,7 @@ TEST(FindNeighbours, NeverTheCentralAtomOrAnAtomOnTopOfIt) {
   TWorkingStructure s = CubicStructure(
       10, {MakeAtom("Fe1", "Fe", {0.1, 0.1, 0.1}), MakeAtom("Fe1B", "Fe", {0.1, 0.1, 0.13}),
            MakeAtom("N1", "N", {0.3, 0.1, 0.1})});
-  TLigArray c = FindNeighbours(s, TSiteRef{0, IdentitySymOp()}, 3.0);
+  TLigArray c = Neighbours(s, TSiteRef{0, IdentitySymOp()}, 3.0);
   ASSERT_EQ(c.size(), 1u);  // Fe1B is 0.3 Å away
   EXPECT_EQ(c[0].Label, "N1");
 }
@@ -99,6 +108,123 @@ TEST(FindNeighbours, RadiusTooLargeForTheCellFails) {
   }
 }
 
+// The search as plainly as it can be written: every stored candidate is
+// compared with every new image.
+TLigArray PlainNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
+  TLigArray out;
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  const TVec3 cf = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
+  const TVec3 cc = SiteCartesian(s.AtomFrac[central.Atom], central.Op, ortho);
+  for (size_t j = 0; j < s.Atoms.size(); ++j)
+    for (const TSymOp& op : s.SymOps) {
+      const TVec3 p = ApplySymOp(op, s.AtomFrac[j]);
+      int lo[3], hi[3];
+      for (int k = 0; k < 3; ++k) {
+        const double r = radius / PlaneSpacing(s.Cell, k);
+        lo[k] = static_cast<int>(std::ceil(cf[k] - r - p[k]));
+        hi[k] = static_cast<int>(std::floor(cf[k] + r - p[k]));
+      }
+      for (int t1 = lo[0]; t1 <= hi[0]; ++t1)
+        for (int t2 = lo[1]; t2 <= hi[1]; ++t2)
+          for (int t3 = lo[2]; t3 <= hi[2]; ++t3) {
+            TSiteRef site{static_cast<int>(j), TranslatedSymOp(op, t1, t2, t3)};
+            if (SameSite(s.AtomFrac, site, central)) continue;
+            const TVec3 x = SiteCartesian(s.AtomFrac[j], site.Op, ortho);
+            const double d = std::sqrt((x[0] - cc[0]) * (x[0] - cc[0]) +
+                                       (x[1] - cc[1]) * (x[1] - cc[1]) +
+                                       (x[2] - cc[2]) * (x[2] - cc[2]));
+            if (d < 0.4 || d > radius) continue;
+            bool stored = false;
+            for (const TLigand& c : out) stored = stored || SameSite(s.AtomFrac, site, c.Site);
+            if (stored) continue;
+            TLigand c;
+            c.Site = site;
+            c.Label = s.Atoms[j].Label;
+            c.Element = s.Atoms[j].Element;
+            c.Dist = d;
+            out.push_back(c);
+          }
+    }
+  return out;
+}
+
+// The 48 operators of m-3m (signed permutations of x, y, z), the identity first.
+std::vector<std::string> CubicPointOperators() {
+  std::vector<std::string> ops;
+  int perm[3] = {0, 1, 2};
+  do {
+    for (int signs = 0; signs < 8; ++signs) {
+      std::string op;
+      for (int r = 0; r < 3; ++r) {
+        if (r) op += ',';
+        op += (signs >> r & 1) ? "-" : "";
+        op += "xyz"[perm[r]];
+      }
+      ops.push_back(op);
+    }
+  } while (std::next_permutation(perm, perm + 3));
+  return ops;
+}
+
+// Same candidates, same order, same distances to the last bit as the plain
+// search: atoms on special positions of m-3m, just inside and just outside the
+// same-site tolerance of them, in general positions, and an operator list
+// that repeats an operator number.
+TEST(FindNeighbours, SameCandidatesAsThePlainSearch) {
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> u(0, 1);
+  const std::vector<std::string> cubic = CubicPointOperators();
+  struct Case {
+    std::vector<std::string> ops;
+    double radius;
+  };
+  const Case cases[] = {
+      {{"x,y,z", "-x,-y,-z"}, 9},
+      {{"x,y,z", "-x,y,-z", "-x,-y,-z", "x,-y,z"}, 7},
+      {cubic, 4.5},
+      {{"x,y,z", "-x,-y,-z", "x,y,z"}, 6},  // numbered 1, 2, 1 below
+  };
+  for (const Case& c : cases) {
+    std::vector<TAtom> atoms = {MakeAtom("M1", "Fe", {0.21, 0.13, 0.07})};
+    const TVec3 special[] = {{0, 0, 0}, {0.5, 0.5, 0}, {0.25, 0.25, 0.25}, {0.31, 0, 0},
+                             {0.12, 0.37, 0}, {0.5, 0.5, 0.5}};
+    const double offsets[] = {0, 0.0004, -0.0009, 0.0011, 0.003};
+    auto add = [&](const TVec3& f) {
+      TAtom a;
+      a.Label = "C" + std::to_string(atoms.size());
+      a.Element = "C";
+      a.Frac = f;
+      atoms.push_back(a);
+    };
+    for (const TVec3& base : special)
+      for (double off : offsets)
+        for (int axis = 0; axis < 3; ++axis) {
+          TVec3 f = base;
+          f[axis] += off;
+          add(f);
+        }
+    for (int i = 0; i < 5; ++i) add({u(rng), u(rng), u(rng)});
+    std::vector<const char*> names;
+    for (const std::string& op : c.ops) names.push_back(op.c_str());
+    TWorkingStructure s = CubicStructure(6.3, atoms, names);
+    s.Cell.B = 6.9;
+    s.Cell.Beta = 101;
+    if (c.ops.size() == 3) s.SymOps[2].Num = 1;
+    for (int central : {0, 1, 7}) {
+      const TSiteRef site{central, IdentitySymOp()};
+      const TLigArray fast = Neighbours(s, site, c.radius);
+      const TLigArray plain = PlainNeighbours(s, site, c.radius);
+      ASSERT_EQ(fast.size(), plain.size());
+      for (size_t i = 0; i < fast.size(); ++i) {
+        EXPECT_EQ(fast[i].Site.Atom, plain[i].Site.Atom) << i;
+        EXPECT_EQ(fast[i].Site.Op.Code, plain[i].Site.Op.Code) << i;
+        EXPECT_EQ(fast[i].Site.Op.Trans, plain[i].Site.Op.Trans) << i;
+        EXPECT_EQ(fast[i].Dist, plain[i].Dist) << i;
+      }
+    }
+  }
+}
+
 TEST(SelectAutomaticLigands, BondLimitAndOccupancyDecide) {
   // r(Fe) + r(N) + 0.40 = 1.42 + 0.71 + 0.40 = 2.53 Å; r(O) gives 2.48 Å. The
   // limit ± 1e-6 Å and an occupancy equal to the minimum decide.
@@ -107,7 +233,7 @@ TEST(SelectAutomaticLigands, BondLimitAndOccupancyDecide) {
            MakeAtom("N2", "N", {0, (2.53 + 1e-6) / 20, 0}),
            MakeAtom("O1", "O", {0, 0, (2.48 - 1e-6) / 20}, 0.49),
            MakeAtom("O2", "O", {0, 0, -(2.48 - 1e-6) / 20})});
-  TLigArray c = FindNeighbours(s, TSiteRef{0, IdentitySymOp()}, 5);
+  TCandidateArray c = FindNeighbours(s, TSiteRef{0, IdentitySymOp()}, 5);
   TLigArray l = SelectAutomaticLigands(c, s, "Fe", 0.40, 0.5);
   ASSERT_EQ(l.size(), 2u);
   EXPECT_EQ(l[0].Label, "N1");
