@@ -184,6 +184,83 @@ bool TranslationRange(double offset, double reach, long long& lo, long long& hi,
   return true;
 }
 
+// The sphere of the search, in fractional offsets x from the central atom:
+// x^T G x <= R^2 with the metric G = M^T M. Slicing it along a, then b, gives
+// for each lattice translation along a the exact range along b, and for each
+// pair the exact range along c, so that the loops visit the lattice points
+// inside the sphere and not the whole box around it (which, for a large
+// radius or a skewed cell, holds far more points than the sphere).
+class TSearchSphere {
+ public:
+  TSearchSphere(const TMat3& ortho, double radius) {
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j)
+        g_[i][j] = ortho[0][i] * ortho[0][j] + ortho[1][i] * ortho[1][j] + ortho[2][i] * ortho[2][j];
+    // The (a, b) block of G^-1 describes the sphere's shadow on the ab plane.
+    const double det = g_[0][0] * (g_[1][1] * g_[2][2] - g_[1][2] * g_[2][1]) -
+                       g_[0][1] * (g_[1][0] * g_[2][2] - g_[1][2] * g_[2][0]) +
+                       g_[0][2] * (g_[1][0] * g_[2][1] - g_[1][1] * g_[2][0]);
+    h11_ = (g_[1][1] * g_[2][2] - g_[1][2] * g_[2][1]) / det;
+    h12_ = -(g_[0][1] * g_[2][2] - g_[0][2] * g_[2][1]) / det;
+    h22_ = (g_[0][0] * g_[2][2] - g_[0][2] * g_[2][0]) / det;
+    // A little wider than the radius, so that rounding never loses a point
+    // on the sphere; the distance test itself stays exact.
+    const double r = radius * (1 + 1e-9) + 1e-9;
+    r2_ = r * r;
+  }
+
+  // Offsets along b within the sphere for the offset x1 along a.
+  bool RangeB(double x1, double& lo, double& hi) const {
+    const double detH = h11_ * h22_ - h12_ * h12_;
+    const double d = detH * (h11_ * r2_ - x1 * x1);
+    return Solve(h11_, -h12_ * x1, d, lo, hi);
+  }
+
+  // Offsets along c within the sphere for the offsets x1, x2 along a and b.
+  bool RangeC(double x1, double x2, double& lo, double& hi) const {
+    const double b = g_[2][0] * x1 + g_[2][1] * x2;
+    const double c = g_[0][0] * x1 * x1 + 2 * g_[0][1] * x1 * x2 + g_[1][1] * x2 * x2;
+    return Solve(g_[2][2], b, b * b - g_[2][2] * (c - r2_), lo, hi);
+  }
+
+ private:
+  // The roots (-b -+ sqrt(disc)) / a of a x^2 + 2 b x + c = 0. False when
+  // there are none; lo = -inf, hi = +inf when the numbers are unusable.
+  static bool Solve(double a, double b, double disc, double& lo, double& hi) {
+    if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(disc) && a > 0)) {
+      lo = -HUGE_VAL;
+      hi = HUGE_VAL;
+      return true;
+    }
+    if (disc < 0) return false;
+    const double root = std::sqrt(disc);
+    lo = (-b - root) / a - 1e-9;
+    hi = (-b + root) / a + 1e-9;
+    return true;
+  }
+
+  double g_[3][3];
+  double h11_, h12_, h22_;
+  double r2_;
+};
+
+// Narrows the translations [lo, hi] of one axis to those whose offset
+// t - `offset` lies within [xlo, xhi]. False when none is left. Only values
+// within [lo, hi] are converted back to integers; NaN bounds narrow nothing.
+bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long& hi) {
+  const double low = std::ceil(offset + xlo);
+  const double high = std::floor(offset + xhi);
+  if (low > static_cast<double>(lo)) {
+    if (!(low <= static_cast<double>(hi))) return false;
+    lo = static_cast<long long>(low);
+  }
+  if (high < static_cast<double>(hi)) {
+    if (!(high >= static_cast<double>(lo))) return false;
+    hi = static_cast<long long>(high);
+  }
+  return lo <= hi;
+}
+
 }  // namespace
 
 double PlaneSpacing(const TCell& cell, int axis) {
@@ -213,6 +290,7 @@ TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& centr
   const int opCount = static_cast<int>(s.SymOps.size());
 
   TCandidateArray candidates;
+  const TSearchSphere sphere(ortho, radius);
   TSiteIndex index(s.AtomFrac);
   TPartnerTable partners;
   std::vector<TVec3> untranslated(s.SymOps.size());
@@ -231,9 +309,21 @@ TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& centr
       TVec3 rotated;
       for (int i = 0; i < 3; ++i)
         rotated[i] = symOp.Rot[i][2] * f[2] + (symOp.Rot[i][1] * f[1] + symOp.Rot[i][0] * f[0]);
-      for (long long t1 = lo[0]; t1 <= hi[0]; ++t1)
-        for (long long t2 = lo[1]; t2 <= hi[1]; ++t2)
-          for (long long t3 = lo[2]; t3 <= hi[2]; ++t3) {
+      // Offsets of the image from the central atom are t - (central - image);
+      // only the translations whose offsets lie inside the sphere are visited.
+      const TVec3 offset = {centralFrac[0] - p[0], centralFrac[1] - p[1], centralFrac[2] - p[2]};
+      for (long long t1 = lo[0]; t1 <= hi[0]; ++t1) {
+        const double x1 = static_cast<double>(t1) - offset[0];
+        double blo = 0, bhi = 0;
+        long long lo2 = lo[1], hi2 = hi[1];
+        if (!sphere.RangeB(x1, blo, bhi) || !NarrowRange(offset[1], blo, bhi, lo2, hi2)) continue;
+        for (long long t2 = lo2; t2 <= hi2; ++t2) {
+          const double x2 = static_cast<double>(t2) - offset[1];
+          double clo = 0, chi = 0;
+          long long lo3 = lo[2], hi3 = hi[2];
+          if (!sphere.RangeC(x1, x2, clo, chi) || !NarrowRange(offset[2], clo, chi, lo3, hi3))
+            continue;
+          for (long long t3 = lo3; t3 <= hi3; ++t3) {
             const int t[3] = {static_cast<int>(t1), static_cast<int>(t2), static_cast<int>(t3)};
             TVec3 pos;
             for (int i = 0; i < 3; ++i) pos[i] = rotated[i] + (symOp.Trans[i] + t[i]);
@@ -256,6 +346,8 @@ TCandidateArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& centr
                     FormatFixed(radius, 2) + " A); give a smaller --max=.");
             candidates.push_back({static_cast<int>(atom), op, {t[0], t[1], t[2]}, d});
           }
+        }
+      }
     }
   }
 
