@@ -92,6 +92,180 @@ bool TranslationRange(double offset, double reach, long long& lo, long long& hi,
   return true;
 }
 
+// The sphere of the search, in fractional offsets x from the central atom:
+// x^T G x <= R^2 with the metric G = M^T M. Slicing it along a, then b, gives
+// for each lattice translation along a the exact range along b, and for each
+// pair the exact range along c, so that the loops visit the lattice points
+// inside the sphere and not the whole box around it (which, for a large
+// radius or a skewed cell, holds far more points than the sphere).
+class TSearchSphere {
+ public:
+  TSearchSphere(const TMat3& ortho, double radius) {
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j)
+        g_[i][j] = ortho[0][i] * ortho[0][j] + ortho[1][i] * ortho[1][j] + ortho[2][i] * ortho[2][j];
+    // The (a, b) block of G^-1 describes the sphere's shadow on the ab plane.
+    const double det = g_[0][0] * (g_[1][1] * g_[2][2] - g_[1][2] * g_[2][1]) -
+                       g_[0][1] * (g_[1][0] * g_[2][2] - g_[1][2] * g_[2][0]) +
+                       g_[0][2] * (g_[1][0] * g_[2][1] - g_[1][1] * g_[2][0]);
+    h11_ = (g_[1][1] * g_[2][2] - g_[1][2] * g_[2][1]) / det;
+    h12_ = -(g_[0][1] * g_[2][2] - g_[0][2] * g_[2][1]) / det;
+    h22_ = (g_[0][0] * g_[2][2] - g_[0][2] * g_[2][0]) / det;
+    // A little wider than the radius, so that rounding never loses a point
+    // on the sphere; the distance test itself stays exact.
+    const double r = radius * (1 + 1e-9) + 1e-9;
+    r2_ = r * r;
+  }
+
+  // Offsets along b within the sphere for the offset x1 along a.
+  bool RangeB(double x1, double& lo, double& hi) const {
+    const double detH = h11_ * h22_ - h12_ * h12_;
+    const double d = detH * (h11_ * r2_ - x1 * x1);
+    return Solve(h11_, -h12_ * x1, d, lo, hi);
+  }
+
+  // Offsets along c within the sphere for the offsets x1, x2 along a and b.
+  bool RangeC(double x1, double x2, double& lo, double& hi) const {
+    const double b = g_[2][0] * x1 + g_[2][1] * x2;
+    const double c = g_[0][0] * x1 * x1 + 2 * g_[0][1] * x1 * x2 + g_[1][1] * x2 * x2;
+    return Solve(g_[2][2], b, b * b - g_[2][2] * (c - r2_), lo, hi);
+  }
+
+ private:
+  // The roots (-b -+ sqrt(disc)) / a of a x^2 + 2 b x + c = 0. False when
+  // there are none; lo = -inf, hi = +inf when the numbers are unusable.
+  static bool Solve(double a, double b, double disc, double& lo, double& hi) {
+    if (!(std::isfinite(a) && std::isfinite(b) && std::isfinite(disc) && a > 0)) {
+      lo = -HUGE_VAL;
+      hi = HUGE_VAL;
+      return true;
+    }
+    if (disc < 0) return false;
+    const double root = std::sqrt(disc);
+    lo = (-b - root) / a - 1e-9;
+    hi = (-b + root) / a + 1e-9;
+    return true;
+  }
+
+  double g_[3][3];
+  double h11_, h12_, h22_;
+  double r2_;
+};
+
+// Narrows the translations [lo, hi] of one axis to those whose offset
+// t - `offset` lies within [xlo, xhi]. False when none is left.
+bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long& hi) {
+  const double low = std::ceil(offset + xlo);
+  const double high = std::floor(offset + xhi);
+  if (low > static_cast<double>(lo)) lo = static_cast<long long>(low);
+  if (high < static_cast<double>(hi)) hi = static_cast<long long>(high);
+  return lo <= hi;
+}
+
+// Whether an image of the atom under operator `k` can fall on the same place
+// as its image under an earlier operator (a special position): only then is
+// the same-site test against the stored candidates needed. Images under one
+// operator differ by whole lattice translations and never coincide.
+std::vector<bool> CoincidentOperators(const std::vector<TSymOp>& ops, const TVec3& frac) {
+  std::vector<TVec3> images;
+  images.reserve(ops.size());
+  for (const TSymOp& op : ops) images.push_back(ApplySymOp(op, frac));
+  std::vector<bool> coincident(ops.size(), false);
+  for (size_t k = 1; k < ops.size(); ++k)
+    for (size_t j = 0; j < k && !coincident[k]; ++j) {
+      bool same = true;
+      for (int i = 0; i < 3 && same; ++i) {
+        const double delta = images[k][i] - images[j][i];
+        same = std::fabs(delta - std::nearbyint(delta)) <= kSiteTolerance + 1e-6;
+      }
+      coincident[k] = same;
+    }
+  return coincident;
+}
+
+// The search itself: every image of every atom within the radius, each place
+// once, in the order atom, operator, lattice translation.
+class TNeighbourSearch {
+ public:
+  TNeighbourSearch(const TWorkingStructure& s, const TSiteRef& central, double radius)
+      : s_(s), central_(central), radius_(radius), ortho_(OrthoMatrix(s.Cell)),
+        sphere_(ortho_, radius), index_(s.AtomFrac) {
+    centralFrac_ = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
+    centralCart_ = SiteCartesian(s.AtomFrac[central.Atom], central.Op, ortho_);
+    for (int k = 0; k < 3; ++k) reach_[k] = radius / PlaneSpacing(s.Cell, k);
+  }
+
+  TLigArray Run() {
+    for (size_t atom = 0; atom < s_.Atoms.size(); ++atom) {
+      const std::vector<bool> coincident = CoincidentOperators(s_.SymOps, s_.AtomFrac[atom]);
+      const bool special = std::find(coincident.begin(), coincident.end(), true) != coincident.end();
+      for (size_t k = 0; k < s_.SymOps.size(); ++k)
+        SearchOperator(static_cast<int>(atom), s_.SymOps[k], coincident[k], special);
+    }
+    return std::move(candidates_);
+  }
+
+ private:
+  // The lattice translations of one operator's image that reach the sphere.
+  void SearchOperator(int atom, const TSymOp& op, bool checkStored, bool indexed) {
+    const TVec3 p = ApplySymOp(op, s_.AtomFrac[atom]);
+    // Offsets of the image from the central atom are t - (central - image).
+    const TVec3 offset = {centralFrac_[0] - p[0], centralFrac_[1] - p[1], centralFrac_[2] - p[2]};
+    long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
+    bool empty = false;
+    for (int k = 0; k < 3; ++k)
+      if (!TranslationRange(offset[k], reach_[k], lo[k], hi[k], radius_)) empty = true;
+    if (empty) return;
+    for (long long t1 = lo[0]; t1 <= hi[0]; ++t1) {
+      const double x1 = static_cast<double>(t1) - offset[0];
+      double blo = 0, bhi = 0;
+      long long lo2 = lo[1], hi2 = hi[1];
+      if (!sphere_.RangeB(x1, blo, bhi) || !NarrowRange(offset[1], blo, bhi, lo2, hi2)) continue;
+      for (long long t2 = lo2; t2 <= hi2; ++t2) {
+        const double x2 = static_cast<double>(t2) - offset[1];
+        double clo = 0, chi = 0;
+        long long lo3 = lo[2], hi3 = hi[2];
+        if (!sphere_.RangeC(x1, x2, clo, chi) || !NarrowRange(offset[2], clo, chi, lo3, hi3))
+          continue;
+        for (long long t3 = lo3; t3 <= hi3; ++t3)
+          TryImage(atom, TranslatedSymOp(op, static_cast<int>(t1), static_cast<int>(t2),
+                                         static_cast<int>(t3)),
+                   checkStored, indexed);
+      }
+    }
+  }
+
+  void TryImage(int atom, TSymOp op, bool checkStored, bool indexed) {
+    TSiteRef site{atom, std::move(op)};
+    if (SameSite(s_.AtomFrac, site, central_)) return;
+    const TVec3 pos = ApplySymOp(site.Op, s_.AtomFrac[atom]);
+    const double d = Distance(MatVec(ortho_, pos), centralCart_);
+    if (d < kMinNeighbourDistance || d > radius_) return;
+    if (checkStored && index_.Contains(site, pos, candidates_)) return;
+    if (candidates_.size() >= kMaxCandidates)
+      Fatal("more than " + std::to_string(kMaxCandidates) +
+            " atom images within the search radius (" + FormatFixed(radius_, 2) +
+            " A); give a smaller --max=.");
+    if (indexed) index_.Add(site, pos, candidates_.size());
+    TLigand candidate;
+    candidate.Site = std::move(site);
+    candidate.Label = s_.Atoms[atom].Label;
+    candidate.Element = s_.Atoms[atom].Element;
+    candidate.Dist = d;
+    candidates_.push_back(std::move(candidate));
+  }
+
+  const TWorkingStructure& s_;
+  const TSiteRef& central_;
+  const double radius_;
+  const TMat3 ortho_;
+  const TSearchSphere sphere_;
+  TSiteIndex index_;
+  TVec3 centralFrac_{}, centralCart_{};
+  double reach_[3] = {0, 0, 0};
+  TLigArray candidates_;
+};
+
 }  // namespace
 
 double PlaneSpacing(const TCell& cell, int axis) {
@@ -109,47 +283,7 @@ double PlaneSpacing(const TCell& cell, int axis) {
 }
 
 TLigArray FindNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
-  TLigArray candidates;
-  const TMat3 ortho = OrthoMatrix(s.Cell);
-  const TVec3 centralFrac = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
-  const TVec3 centralCart = SiteCartesian(s.AtomFrac[central.Atom], central.Op, ortho);
-  double reach[3];
-  for (int k = 0; k < 3; ++k) reach[k] = radius / PlaneSpacing(s.Cell, k);
-
-  TSiteIndex index(s.AtomFrac);
-  for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
-    for (const TSymOp& op : s.SymOps) {
-      const TVec3 p = ApplySymOp(op, s.AtomFrac[atom]);
-      long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
-      bool empty = false;
-      for (int k = 0; k < 3; ++k)
-        if (!TranslationRange(centralFrac[k] - p[k], reach[k], lo[k], hi[k], radius)) empty = true;
-      if (empty) continue;
-      for (long long t1 = lo[0]; t1 <= hi[0]; ++t1)
-        for (long long t2 = lo[1]; t2 <= hi[1]; ++t2)
-          for (long long t3 = lo[2]; t3 <= hi[2]; ++t3) {
-            TSiteRef site{static_cast<int>(atom),
-                          TranslatedSymOp(op, static_cast<int>(t1), static_cast<int>(t2),
-                                          static_cast<int>(t3))};
-            if (SameSite(s.AtomFrac, site, central)) continue;
-            const TVec3 pos = ApplySymOp(site.Op, s.AtomFrac[atom]);
-            const double d = Distance(MatVec(ortho, pos), centralCart);
-            if (d < kMinNeighbourDistance || d > radius) continue;
-            if (index.Contains(site, pos, candidates)) continue;
-            if (candidates.size() >= kMaxCandidates)
-              Fatal("more than 1000000 atom images within the search radius (" +
-                    FormatFixed(radius, 2) + " A); give a smaller --max=.");
-            TLigand candidate;
-            candidate.Site = site;
-            candidate.Label = s.Atoms[atom].Label;
-            candidate.Element = s.Atoms[atom].Element;
-            candidate.Dist = d;
-            index.Add(site, pos, candidates.size());
-            candidates.push_back(std::move(candidate));
-          }
-    }
-  }
-  return candidates;
+  return TNeighbourSearch(s, central, radius).Run();
 }
 
 TLigArray SelectAutomaticLigands(const TLigArray& candidates, const TWorkingStructure& s,
