@@ -7,6 +7,7 @@ A case file holds directives, then the expected output in sections:
     args: data/x.cif Fe1 --out=report.txt      (split like a POSIX shell)
     status: 0
     env: NAME=value                            (optional, repeatable)
+    timeout: 10                                (optional; seconds, default 60)
     setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
     --- stdout
     ...the exact console output, line by line...
@@ -29,7 +30,7 @@ import tempfile
 
 
 def parse_case(path):
-    directives = {"args": None, "status": None, "env": [], "setup": []}
+    directives = {"args": None, "status": None, "env": [], "setup": [], "timeout": "60"}
     sections = {}
     current = None
     with open(path, encoding="utf-8", newline="") as f:
@@ -48,7 +49,7 @@ def parse_case(path):
         key = key.strip()
         if key in ("env", "setup"):
             directives[key].append(value.strip())
-        elif key in ("args", "status"):
+        elif key in ("args", "status", "timeout"):
             directives[key] = value.strip()
         else:
             raise SystemExit(f"{path}: unknown directive {key!r}")
@@ -129,7 +130,13 @@ def main():
             else:
                 env.pop(name, None)
         command = shlex.split(options.wrapper) + [os.path.abspath(options.program)] + shlex.split(directives["args"])
-        result = subprocess.run(command, cwd=workdir, env=env, capture_output=True, timeout=60)
+        try:
+            result = subprocess.run(command, cwd=workdir, env=env, capture_output=True,
+                                    timeout=float(directives["timeout"]))
+        except subprocess.TimeoutExpired:
+            print(f"FAIL {options.case}")
+            print(f"the program did not finish within {directives['timeout']} s")
+            return 1
 
         if result.returncode != int(directives["status"]):
             failures.append(f"exit status {result.returncode}, expected {directives['status']}")
