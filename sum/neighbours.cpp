@@ -153,12 +153,19 @@ class TSearchSphere {
 };
 
 // Narrows the translations [lo, hi] of one axis to those whose offset
-// t - `offset` lies within [xlo, xhi]. False when none is left.
+// t - `offset` lies within [xlo, xhi]. False when none is left. Only values
+// within [lo, hi] are converted back to integers; NaN bounds narrow nothing.
 bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long& hi) {
   const double low = std::ceil(offset + xlo);
   const double high = std::floor(offset + xhi);
-  if (low > static_cast<double>(lo)) lo = static_cast<long long>(low);
-  if (high < static_cast<double>(hi)) hi = static_cast<long long>(high);
+  if (low > static_cast<double>(lo)) {
+    if (!(low <= static_cast<double>(hi))) return false;
+    lo = static_cast<long long>(low);
+  }
+  if (high < static_cast<double>(hi)) {
+    if (!(high >= static_cast<double>(lo))) return false;
+    hi = static_cast<long long>(high);
+  }
   return lo <= hi;
 }
 
