@@ -2,13 +2,15 @@
 //   <kind letter: c, r, i or x><arguments after the file name>\n<file bytes>
 // and, for SHELX input, optionally "\n@@mat\n" followed by the bytes of a
 // matrix file of the same stem. The files are written into a private
-// directory; --out= and --html= are dropped so that the run writes nothing.
+// directory; --out= and --html= are dropped so that the run writes nothing,
+// and both files must hold the same bytes after the run.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,13 @@ TScratch& Scratch() {
 void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(),
                                                                static_cast<long>(bytes.size()));
+}
+
+bool HoldsBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return content == bytes;
 }
 
 const char* Extension(char kind) {
@@ -98,5 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const int status = RunKoravel(args, scratch.Console);
   if (status != kExitSuccess && status != kExitUsage && status != kExitError) fuzz::Broken();
+  // A run only reads its inputs.
+  if (!HoldsBytes(input, body)) fuzz::Broken();
+  if (hasMat && !HoldsBytes(scratch.Dir / "in.mat", matBody)) fuzz::Broken();
   return 0;
 }

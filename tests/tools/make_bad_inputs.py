@@ -154,6 +154,7 @@ def files():
     yield "utf16be_bom.cif", b"\xfe\xff" + full.encode("utf-16-be")
     yield "utf8_bom.cif", b"\xef\xbb\xbf" + full.encode()
     yield "cr_only.res", RES.replace("\n", "\r").encode()
+    yield "utf16le_bom.res", b"\xff\xfe" + RES.encode("utf-16-le")
     yield "crlf.xyz", XYZ.replace("\n", "\r\n").encode()
     yield "utf16le_bom.xyz", b"\xff\xfe" + XYZ.encode("utf-16-le")
 
@@ -169,6 +170,8 @@ def files():
     full_mat = mat(MAT_PARAMS)
     yield "mat_truncated.res", RES.encode()
     yield "mat_truncated.mat", full_mat[:full_mat.index("Correlation") + 60].encode()
+    yield "mat_cut_in_params.res", RES.encode()
+    yield "mat_cut_in_params.mat", full_mat[:full_mat.index("     x  H1")].encode()
     yield "mat_crlf.res", RES.encode()
     yield "mat_crlf.mat", full_mat.replace("\n", "\r\n").encode()
 
@@ -176,6 +179,7 @@ def files():
     yield "xyz_trillion.xyz", XYZ.replace("4\n", "1000000000000\n", 1).encode()
     yield "xyz_billion.xyz", XYZ.replace("4\n", "1000000000\n", 1).encode()
     yield "xyz_count_only.xyz", b"3\n"
+    yield "xyz_cut_in_atom_line.xyz", XYZ[:XYZ.index(" 10.0\nH 9.7596")].encode()
     yield "xyz_cr_only.xyz", XYZ.replace("\n", "\r").encode()
 
 
