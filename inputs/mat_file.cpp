@@ -19,10 +19,10 @@ namespace {
 constexpr size_t kFieldWidth = 8;
 
 // Whether a matrix of n parameters can be held by a file of `fileBytes`
-// bytes: its n(n+1)/2 correlation fields alone take 8 characters each. This
-// bounds every allocation by the size of the file, however large the count.
+// bytes: its n(n+1)/2 correlation fields alone take 8 characters each. A
+// count that cannot is not believed far enough to allocate anything for it;
+// the file is still read through, to say what it lacks.
 bool CountFitsFile(long long n, size_t fileBytes) {
-  if (n < 1 || n > INT_MAX) return false;
   const unsigned long long un = static_cast<unsigned long long>(n);
   const unsigned long long elements = un * (un + 1) / 2;  // n < 2^31: no overflow
   return elements <= fileBytes / kFieldWidth;
@@ -74,6 +74,7 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
   CoordParam.clear();
   ParamValue.clear();
   bool inParams = false, inCorr = false;
+  bool stored = false;  // the arrays are allocated for ParamCount
   long long k = 0, t = 0;
   for (const std::string& line : SplitLines(bytes)) {
     if (inCorr) {
@@ -84,7 +85,8 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
           error = "malformed correlation value \"" + std::string(field) + "\" in " + fileName + ".";
           return false;
         }
-        Corr[k++] = ToSingle(value);
+        if (stored) Corr[k] = ToSingle(value);
+        ++k;
       }
       continue;
     }
@@ -94,11 +96,13 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
       long long count = 0;
       if (!tokens.empty() && ParseNumber(tokens[0], value) && RoundToInt64(value, count))
         ParamCount = count;
-      if (!CountFitsFile(ParamCount, bytes.size())) {
+      // The field that holds the count is 32 bits wide.
+      if (ParamCount < 1 || ParamCount > INT_MAX) {
         error = "cannot read the parameter count from " + fileName + ".";
         return false;
       }
-      const size_t n = static_cast<size_t>(ParamCount);
+      stored = CountFitsFile(ParamCount, bytes.size());
+      const size_t n = stored ? static_cast<size_t>(ParamCount) : 0;
       Esd.assign(n, 0.0);
       ParamValue.assign(n, 0.0);
       // A new parameter list replaces an earlier one with all its entries.
@@ -113,10 +117,10 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
       inParams = false;
       inCorr = true;
       t = ParamCount * (ParamCount + 1) / 2;
-      Corr.assign(static_cast<size_t>(t), 0.0f);
+      Corr.assign(stored ? static_cast<size_t>(t) : 0, 0.0f);
       continue;
     }
-    if (!inParams) continue;
+    if (!inParams || !stored) continue;
     std::vector<std::string_view> tokens = SplitTokens(line);
     double number = 0, value = 0, esd = 0;
     long long index = 0;

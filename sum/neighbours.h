@@ -7,7 +7,9 @@
 
 namespace koravel {
 
-// Limits that keep a search over a huge radius from running without end.
+// Limits that keep a search over a huge radius from running without end. No
+// angle sum needs more than a few hundred neighbour candidates; the limit on
+// the candidates keeps a run with an absurd --max= within a second.
 constexpr long long kMaxTranslationsPerAxis = 1000;
 constexpr size_t kMaxCandidates = 1000000;
 

@@ -9,6 +9,7 @@ A case file holds directives, then the expected output in sections:
     status: 0
     env: NAME=value                            (optional, repeatable; NAME= removes
                                                 NAME, NAME=<empty> sets it empty)
+    timeout: 10                                (optional; seconds, default 60)
     setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
     --- stdout
     ...the exact console output, line by line...
@@ -42,7 +43,8 @@ import tempfile
 
 
 def parse_case(path):
-    directives = {"args": None, "raw": None, "status": None, "env": [], "setup": []}
+    directives = {"args": None, "raw": None, "status": None, "env": [], "setup": [],
+                  "timeout": "60"}
     sections = {}
     current = None
     with open(path, encoding="utf-8", newline="") as f:
@@ -61,7 +63,7 @@ def parse_case(path):
         key = key.strip()
         if key in ("env", "setup"):
             directives[key].append(value.strip())
-        elif key in ("args", "raw", "status"):
+        elif key in ("args", "raw", "status", "timeout"):
             directives[key] = value.strip()
         else:
             raise SystemExit(f"{path}: unknown directive {key!r}")
@@ -204,7 +206,13 @@ def main():
                     env[name] = value
             command = (shlex.split(options.wrapper) + [os.path.abspath(options.program)]
                        + shlex.split(directives["args"]))
-        result = subprocess.run(command, cwd=workdir, env=env, capture_output=True, timeout=60)
+        try:
+            result = subprocess.run(command, cwd=workdir, env=env, capture_output=True,
+                                    timeout=float(directives["timeout"]))
+        except subprocess.TimeoutExpired:
+            print(f"FAIL {options.case}")
+            print(f"the program did not finish within {directives['timeout']} s")
+            return 1
 
         if result.returncode != int(directives["status"]):
             failures.append(f"exit status {result.returncode}, expected {directives['status']}")
