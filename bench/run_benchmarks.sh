@@ -82,6 +82,7 @@ if [ -x "$floor" ]; then
   compare floor "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
     "wc -l big_hkl.cif" "wc -l $big" \
     "read_floor read big_hkl.cif" "$floor read $big" \
+    "read_floor lines big_hkl.cif" "$floor lines $big" \
     "read_floor append big_hkl.cif" "$floor append $big" \
     "read_floor crlf big_hkl.cif" "$floor crlf $big"
 fi
