@@ -2,11 +2,14 @@
 # Times Koravel side by side with `wc -l` and `gemmi validate -f` on the same
 # files (hyperfine, one run per comparison), measures its peak memory and runs
 # the su-propagation micro-benchmark, then prints the ratios against the goals.
+# With the bench programs built it also times what reading the 50 MB file
+# costs at least (bench/read_floor.cpp) beside Koravel and `wc -l`.
 #
 #   bench/run_benchmarks.sh [BUILD_DIR] [DATA_DIR]
 #
 # BUILD_DIR  a Release build of koravel (default: build); when it was
-#            configured with -DKORAVEL_BENCH=ON the micro-benchmark runs too.
+#            configured with -DKORAVEL_BENCH=ON the micro-benchmark and the
+#            reading floor run too.
 # DATA_DIR   where the generated inputs are kept (default: BUILD_DIR/bench-data);
 #            they are made by bench/make_bench_files.py when missing.
 #
@@ -74,6 +77,15 @@ compare real "koravel $real_name $real_atoms --max=40" "$koravel $real_cif $real
   "wc -l $real_name" "wc -l $real_cif" \
   "gemmi validate -f $real_name" "gemmi validate -f $real_cif"
 compare small "koravel $(basename "$small_cif") B1" "$koravel $small_cif B1"
+floor=$build/bench/koravel_read_floor
+if [ -x "$floor" ]; then
+  compare floor "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
+    "wc -l big_hkl.cif" "wc -l $big" \
+    "read_floor read big_hkl.cif" "$floor read $big" \
+    "read_floor lines big_hkl.cif" "$floor lines $big" \
+    "read_floor append big_hkl.cif" "$floor append $big" \
+    "read_floor crlf big_hkl.cif" "$floor crlf $big"
+fi
 
 # Peak resident memory of each Koravel run (kB), from GNU time.
 peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
@@ -103,7 +115,11 @@ def ms(r):
     return r["mean"] * 1000
 
 print()
-for name in ("big", "dense", "dense_max", "real", "small"):
+names = ["big", "dense", "dense_max", "real", "small"]
+has_floor = os.path.exists(os.path.join(folder, "floor.json"))
+if has_floor:
+    names.append("floor")
+for name in names:
     for r in load(name):
         print(f"  {r['command'][:62]:<62} mean {ms(r):9.2f} ms  "
               f"median {r['median'] * 1000:9.2f} ms  ± {r['stddev'] * 1000:.2f}")
@@ -134,6 +150,11 @@ for label, path, kb in (("50 MB CIF", big, peak_big), ("real CIF, --max=40", rea
     limit = 2 * os.path.getsize(path) / 1024 + 16 * 1024
     row(f"peak memory, {label} (limit {limit / 1024:.0f} MiB)", f"{int(kb) / 1024:.1f}", "MiB",
         "<= 2 x input + 16", int(kb) <= limit)
+if has_floor:
+    k, wc, *floors = load("floor")
+    for r in [k] + floors:
+        row(f"floor: {r['command'][:42]} / wc -l", f"{r['mean'] / wc['mean']:.2f}", "x",
+            "(no goal)", None)
 if bench:
     for b in json.loads(bench)["benchmarks"]:
         unit = b["time_unit"]

@@ -98,4 +98,42 @@ bool TCifLineReader::NextLineSlow(std::string_view& line) {
   }
 }
 
+// Position just after the last complete line end at hand (Begin_ when there
+// is none). A CR as the last byte at hand does not count before the end of
+// the file: it may be the first half of a CR LF.
+std::size_t TCifLineReader::EndOfWholeLines() const {
+  std::size_t end = End_;
+  if (!AtEnd_ && end > Begin_ && Data_[end - 1] == '\r') --end;
+  while (end > Begin_ && Data_[end - 1] != '\n' && Data_[end - 1] != '\r') --end;
+  return end;
+}
+
+bool TCifLineReader::NextFieldLines(std::string_view& lines) {
+  for (;;) {
+    if (Begin_ < End_ && Data_[Begin_] == ';') return false;
+    std::size_t end = EndOfWholeLines();
+    if (end > Begin_) {
+      // The field stops at the first ";" that begins a line, that is, the
+      // first one after a CR or an LF. Reflection and instruction files
+      // hardly contain any, so one search covers the whole block.
+      std::size_t from = Begin_ + 1;
+      while (from < end) {
+        const void* hit = std::memchr(Data_ + from, ';', end - from);
+        if (!hit) break;
+        const std::size_t semi = static_cast<std::size_t>(static_cast<const char*>(hit) - Data_);
+        if (Data_[semi - 1] == '\n' || Data_[semi - 1] == '\r') {
+          end = semi;
+          break;
+        }
+        from = semi + 1;
+      }
+      lines = std::string_view(Data_ + Begin_, end - Begin_);
+      Begin_ = end;
+      return true;
+    }
+    if (AtEnd_) return false;
+    Fill();  // a line longer than the bytes at hand makes the buffer grow
+  }
+}
+
 }  // namespace koravel

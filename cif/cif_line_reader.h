@@ -9,7 +9,7 @@
 namespace koravel {
 
 // Bytes read from a file at a time; a longer line makes the buffer grow.
-constexpr std::size_t kCifReadBlock = 1 << 20;
+constexpr std::size_t kCifReadBlock = 1 << 18;
 
 // The lines of CIF text, one at a time and without their line ends (LF,
 // CR LF or CR; a last line without one counts): from text in memory, or from
@@ -40,6 +40,12 @@ class TCifLineReader {
     }
     return NextLineSlow(line);
   }
+  // The body of a text field in bulk: the whole lines at hand, up to the next
+  // line that begins with ";", each with its own line end (LF, CR LF or CR).
+  // False when the next line begins with ";", is the last line of the text
+  // and has no line end, or there is none: NextLine then hands it out. The
+  // view stays valid until the next call of either function.
+  bool NextFieldLines(std::string_view& lines);
   // About how many bytes are still to come (exact for text in memory).
   std::uintmax_t RemainingBytes() const;
   // True when reading the file failed: the lines handed out are incomplete.
@@ -49,6 +55,7 @@ class TCifLineReader {
   bool NextLineSlow(std::string_view& line);
   void Fill();
   std::size_t FindLineEnd();
+  std::size_t EndOfWholeLines() const;
 
   std::FILE* File_ = nullptr;
   std::unique_ptr<char[]> Buffer_;

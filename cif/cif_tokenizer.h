@@ -32,7 +32,9 @@ class TCifTokenizer {
 
  private:
   bool ScanLine(TTok& tok);
+  void ReserveForLargeField(std::size_t incoming);
   void AppendFieldLine(std::string_view line);
+  void AppendFieldLines(std::string_view lines);
   void ReadField(std::string_view openingLine, TTok& tok);
 
   TCifLineReader Lines_;
