@@ -169,25 +169,21 @@ bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long
   return lo <= hi;
 }
 
-// Whether an image of the atom under operator `k` can fall on the same place
-// as its image under an earlier operator (a special position): only then is
-// the same-site test against the stored candidates needed. Images under one
-// operator differ by whole lattice translations and never coincide.
-std::vector<bool> CoincidentOperators(const std::vector<TSymOp>& ops, const TVec3& frac) {
-  std::vector<TVec3> images;
-  images.reserve(ops.size());
-  for (const TSymOp& op : ops) images.push_back(ApplySymOp(op, frac));
-  std::vector<bool> coincident(ops.size(), false);
-  for (size_t k = 1; k < ops.size(); ++k)
-    for (size_t j = 0; j < k && !coincident[k]; ++j) {
-      bool same = true;
-      for (int i = 0; i < 3 && same; ++i) {
-        const double delta = images[k][i] - images[j][i];
-        same = std::fabs(delta - std::nearbyint(delta)) <= kSiteTolerance + 1e-6;
-      }
-      coincident[k] = same;
-    }
-  return coincident;
+// An image's fractional coordinates reduced into the unit cell, [0, 1].
+TVec3 ReducedToCell(const TVec3& f) {
+  return {f[0] - std::floor(f[0]), f[1] - std::floor(f[1]), f[2] - std::floor(f[2])};
+}
+
+// Whether two reduced images may lie on the same place modulo the lattice,
+// within the same-site tolerance (and a little more, so that rounding never
+// hides a pair). NaN never matches.
+bool MaySameModuloLattice(const TVec3& a, const TVec3& b) {
+  constexpr double kTolerance = kSiteTolerance + 1e-6;
+  for (int i = 0; i < 3; ++i) {
+    const double d = std::fabs(a[i] - b[i]);
+    if (!(d <= kTolerance || d >= 1 - kTolerance)) return false;
+  }
+  return true;
 }
 
 // The search itself: every image of every atom within the radius, each place
@@ -204,17 +200,27 @@ class TNeighbourSearch {
 
   TLigArray Run() {
     for (size_t atom = 0; atom < s_.Atoms.size(); ++atom) {
-      const std::vector<bool> coincident = CoincidentOperators(s_.SymOps, s_.AtomFrac[atom]);
-      const bool special = std::find(coincident.begin(), coincident.end(), true) != coincident.end();
-      for (size_t k = 0; k < s_.SymOps.size(); ++k)
-        SearchOperator(static_cast<int>(atom), s_.SymOps[k], coincident[k], special);
+      reduced_.clear();
+      for (const TSymOp& op : s_.SymOps) reduced_.push_back(ReducedToCell(ApplySymOp(op, s_.AtomFrac[atom])));
+      for (size_t k = 0; k < s_.SymOps.size(); ++k) SearchOperator(static_cast<int>(atom), k);
     }
     return std::move(candidates_);
   }
 
  private:
+  // Whether the atom's image under operator k can coincide with its image
+  // under an earlier operator (a special position). Only then can an image
+  // of this operator be a place already stored: images under one operator
+  // differ by whole lattice translations.
+  bool MayCoincideWithEarlier(size_t k) const {
+    for (size_t j = 0; j < k; ++j)
+      if (MaySameModuloLattice(reduced_[k], reduced_[j])) return true;
+    return false;
+  }
+
   // The lattice translations of one operator's image that reach the sphere.
-  void SearchOperator(int atom, const TSymOp& op, bool checkStored, bool indexed) {
+  void SearchOperator(int atom, size_t opIndex) {
+    const TSymOp& op = s_.SymOps[opIndex];
     const TVec3 p = ApplySymOp(op, s_.AtomFrac[atom]);
     // Offsets of the image from the central atom are t - (central - image).
     const TVec3 offset = {centralFrac_[0] - p[0], centralFrac_[1] - p[1], centralFrac_[2] - p[2]};
@@ -223,6 +229,7 @@ class TNeighbourSearch {
     for (int k = 0; k < 3; ++k)
       if (!TranslationRange(offset[k], reach_[k], lo[k], hi[k], radius_)) empty = true;
     if (empty) return;
+    const bool checkStored = MayCoincideWithEarlier(opIndex);
     for (long long t1 = lo[0]; t1 <= hi[0]; ++t1) {
       const double x1 = static_cast<double>(t1) - offset[0];
       double blo = 0, bhi = 0;
@@ -237,12 +244,12 @@ class TNeighbourSearch {
         for (long long t3 = lo3; t3 <= hi3; ++t3)
           TryImage(atom, TranslatedSymOp(op, static_cast<int>(t1), static_cast<int>(t2),
                                          static_cast<int>(t3)),
-                   checkStored, indexed);
+                   checkStored);
       }
     }
   }
 
-  void TryImage(int atom, TSymOp op, bool checkStored, bool indexed) {
+  void TryImage(int atom, TSymOp op, bool checkStored) {
     TSiteRef site{atom, std::move(op)};
     if (SameSite(s_.AtomFrac, site, central_)) return;
     const TVec3 pos = ApplySymOp(site.Op, s_.AtomFrac[atom]);
@@ -253,7 +260,7 @@ class TNeighbourSearch {
       Fatal("more than " + std::to_string(kMaxCandidates) +
             " atom images within the search radius (" + FormatFixed(radius_, 2) +
             " A); give a smaller --max=.");
-    if (indexed) index_.Add(site, pos, candidates_.size());
+    index_.Add(site, pos, candidates_.size());
     TLigand candidate;
     candidate.Site = std::move(site);
     candidate.Label = s_.Atoms[atom].Label;
@@ -268,6 +275,7 @@ class TNeighbourSearch {
   const TMat3 ortho_;
   const TSearchSphere sphere_;
   TSiteIndex index_;
+  std::vector<TVec3> reduced_;  // the current atom's images, one per operator
   TVec3 centralFrac_{}, centralCart_{};
   double reach_[3] = {0, 0, 0};
   TLigArray candidates_;
