@@ -20,8 +20,8 @@ constexpr size_t kFieldWidth = 8;
 
 // Whether a matrix of n parameters can be held by a file of `fileBytes`
 // bytes: its n(n+1)/2 correlation fields alone take 8 characters each. A
-// count that cannot is not believed far enough to allocate anything for it;
-// the file is still read through, to say what it lacks.
+// count that cannot is not believed: nothing is ever allocated from an
+// announced count alone.
 bool CountFitsFile(long long n, size_t fileBytes) {
   const unsigned long long un = static_cast<unsigned long long>(n);
   const unsigned long long elements = un * (un + 1) / 2;  // n < 2^31: no overflow
@@ -74,7 +74,6 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
   CoordParam.clear();
   ParamValue.clear();
   bool inParams = false, inCorr = false;
-  bool stored = false;  // the arrays are allocated for ParamCount
   long long k = 0, t = 0;
   for (const std::string& line : SplitLines(bytes)) {
     if (inCorr) {
@@ -85,8 +84,7 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
           error = "malformed correlation value \"" + std::string(field) + "\" in " + fileName + ".";
           return false;
         }
-        if (stored) Corr[k] = ToSingle(value);
-        ++k;
+        Corr[k++] = ToSingle(value);
       }
       continue;
     }
@@ -97,12 +95,11 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
       if (!tokens.empty() && ParseNumber(tokens[0], value) && RoundToInt64(value, count))
         ParamCount = count;
       // The field that holds the count is 32 bits wide.
-      if (ParamCount < 1 || ParamCount > INT_MAX) {
+      if (ParamCount < 1 || ParamCount > INT_MAX || !CountFitsFile(ParamCount, bytes.size())) {
         error = "cannot read the parameter count from " + fileName + ".";
         return false;
       }
-      stored = CountFitsFile(ParamCount, bytes.size());
-      const size_t n = stored ? static_cast<size_t>(ParamCount) : 0;
+      const size_t n = static_cast<size_t>(ParamCount);
       Esd.assign(n, 0.0);
       ParamValue.assign(n, 0.0);
       // A new parameter list replaces an earlier one with all its entries.
@@ -117,10 +114,10 @@ bool TMatFile::LoadMatText(std::string_view bytes, const std::string& fileName,
       inParams = false;
       inCorr = true;
       t = ParamCount * (ParamCount + 1) / 2;
-      Corr.assign(stored ? static_cast<size_t>(t) : 0, 0.0f);
+      Corr.assign(static_cast<size_t>(t), 0.0f);
       continue;
     }
-    if (!inParams || !stored) continue;
+    if (!inParams) continue;
     std::vector<std::string_view> tokens = SplitTokens(line);
     double number = 0, value = 0, esd = 0;
     long long index = 0;
