@@ -9,6 +9,7 @@
 
 #include "geom/cell.h"
 #include "geom/fatal.h"
+#include "sum_neighbours_reference.h"
 #include "sum/neighbours.h"
 
 namespace koravel {
@@ -29,42 +30,6 @@ TWorkingStructure Structure(TCell cell, std::vector<const char*> ops, std::vecto
   return s;
 }
 
-// Every translation of the box around the sphere, without any shortcut.
-TLigArray BoxScan(const TWorkingStructure& s, const TSiteRef& central, double radius) {
-  TLigArray found;
-  const TMat3 m = OrthoMatrix(s.Cell);
-  const TVec3 c = SiteCartesian(s.AtomFrac[central.Atom], central.Op, m);
-  const TVec3 cf = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
-  for (size_t atom = 0; atom < s.Atoms.size(); ++atom)
-    for (const TSymOp& op : s.SymOps) {
-      const TVec3 p = ApplySymOp(op, s.AtomFrac[atom]);
-      int lo[3], hi[3];
-      for (int k = 0; k < 3; ++k) {
-        const double reach = radius / PlaneSpacing(s.Cell, k);
-        lo[k] = static_cast<int>(std::ceil(cf[k] - reach - p[k]));
-        hi[k] = static_cast<int>(std::floor(cf[k] + reach - p[k]));
-      }
-      for (int t1 = lo[0]; t1 <= hi[0]; ++t1)
-        for (int t2 = lo[1]; t2 <= hi[1]; ++t2)
-          for (int t3 = lo[2]; t3 <= hi[2]; ++t3) {
-            TSiteRef site{static_cast<int>(atom), TranslatedSymOp(op, t1, t2, t3)};
-            if (SameSite(s.AtomFrac, site, central)) continue;
-            const TVec3 x = SiteCartesian(s.AtomFrac[atom], site.Op, m);
-            const double d = std::sqrt((x[0] - c[0]) * (x[0] - c[0]) +
-                                       (x[1] - c[1]) * (x[1] - c[1]) +
-                                       (x[2] - c[2]) * (x[2] - c[2]));
-            if (d < 0.4 || d > radius) continue;
-            bool stored = false;
-            for (const TLigand& l : found) stored = stored || SameSite(s.AtomFrac, site, l.Site);
-            if (stored) continue;
-            TLigand l;
-            l.Site = site;
-            l.Dist = d;
-            found.push_back(l);
-          }
-    }
-  return found;
-}
 
 TCell MakeCell(double a, double b, double c, double alpha, double beta, double gamma) {
   TCell cell;
@@ -104,7 +69,7 @@ TEST(FindNeighbours, SphereSearchFindsWhatTheWholeBoxHolds) {
     const TWorkingStructure s = Structure(c.Cell, c.Ops, atoms);
     for (int centre : {0, 1, 3}) {
       const TSiteRef central{centre, IdentitySymOp()};
-      const TLigArray want = BoxScan(s, central, c.Radius);
+      const TLigArray want = PlainNeighbours(s, central, c.Radius);
       const TLigArray got = Ligands(s, FindNeighbours(s, central, c.Radius));
       ASSERT_EQ(got.size(), want.size());
       ASSERT_FALSE(got.empty());
@@ -125,7 +90,7 @@ TEST(FindNeighbours, ImagesExactlyOnTheSphereAreFound) {
   int onSphere = 0;
   for (const TLigand& l : got) onSphere += l.Dist == 5.0;
   EXPECT_EQ(onSphere, 30);
-  EXPECT_EQ(got.size(), BoxScan(s, TSiteRef{0, IdentitySymOp()}, 5.0).size());
+  EXPECT_EQ(got.size(), PlainNeighbours(s, TSiteRef{0, IdentitySymOp()}, 5.0).size());
 }
 
 TEST(FindNeighbours, HugeRadiusEndsWithAMessageInsteadOfRunningOn) {
