@@ -1,21 +1,11 @@
 #include "app/command_line.h"
 
-#include "geom/fatal.h"
-#include "geom/number_text.h"
-#include "geom/text.h"
+#include "base/numbers.h"
+#include "base/text.h"
 
 namespace koravel {
 
 namespace {
-
-bool IsBlank(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 1 && u <= 32;
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
 
 size_t SkipProgramName(std::string_view raw) {
   size_t pos = 0;
@@ -28,11 +18,52 @@ size_t SkipProgramName(std::string_view raw) {
   return pos;
 }
 
+// The options with a value also have a bare form without the dashes
+// (tol=0.5): Olex2's exec takes an argument -name=value, and a bare
+// name=value whose value holds a function call or a blank, as an option of
+// its own, and stops at one it does not know.
+const char* const kBareForms[] = {"tol=", "occ=", "max=", "block=", "out=", "html=", "xyznames="};
+
+double NumberOption(const std::string& text, const std::string& optionName) {
+  double value = 0;
+  if (!ParseNumber(text, value)) Fail("invalid value for " + optionName + ": " + text);
+  return value;
+}
+
+TXyzNaming XyzNamingOption(const std::string& value) {
+  if (SameText(value, "olex")) return xnOlex;
+  if (SameText(value, "position")) return xnPosition;
+  if (SameText(value, "element")) return xnElement;
+  Fail("invalid value for --xyznames: " + value + " (olex, position or element)");
+}
+
+// Reads one option into `o`; false when the argument is none.
+bool ReadOption(const std::string& arg, TRunOptions& o) {
+  if (StartsWith(arg, "--tol=")) o.Tolerance = NumberOption(arg.substr(6), "--tol");
+  else if (StartsWith(arg, "--occ=")) o.MinOccupancy = NumberOption(arg.substr(6), "--occ");
+  else if (StartsWith(arg, "--max=")) o.MaxRadius = NumberOption(arg.substr(6), "--max");
+  else if (StartsWith(arg, "--block=")) o.BlockName = arg.substr(8);
+  else if (StartsWith(arg, "--out=")) o.Output.OutFile = arg.substr(6);
+  else if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
+  else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
+  else if (arg == "--brief") o.Output.Brief = true;
+  else if (arg == "--calc") o.CalcOnly = true;
+  else if (StartsWith(arg, "--")) Fail("unknown option: " + arg);
+  else return false;
+  return true;
+}
+
+// After an error only the HTML page matters: for a program started from
+// Olex2 it is the one place where the user can read the message. The --out
+// file is not written for a command line that is wrong.
+void ReadHtmlOption(const std::string& arg, TRunOptions& o) {
+  if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
+}
+
 }  // namespace
 
-void SplitCommandLine(std::string_view raw, bool skipProgramName,
-                      std::vector<std::string>& args) {
-  args.clear();
+std::vector<std::string> SplitCommandLine(std::string_view raw, bool skipProgramName) {
+  std::vector<std::string> args;
   size_t pos = skipProgramName ? SkipProgramName(raw) : 0;
   std::string current;
   bool started = false;
@@ -83,63 +114,34 @@ void SplitCommandLine(std::string_view raw, bool skipProgramName,
     }
   }
   if (started) args.push_back(current);
+  return args;
 }
 
-double ParseFloatOption(const std::string& text, const std::string& optionName) {
-  double value = 0;
-  if (!ParseNumber(text, value)) Fatal("invalid value for " + optionName + ": " + text);
-  return value;
-}
-
-TOptionOutcome ParseOptions(const std::vector<std::string>& args, TRunOptions& options,
-                            std::vector<std::string>& positional) {
-  // Olex2's exec claims every argument that starts with "-" as its own option,
-  // so the options with a value also have a form without the dashes.
-  static const char* const kBareForms[] = {"tol=",  "occ=",  "max=",     "block=",
-                                           "out=",  "html=", "xyznames="};
-  positional.clear();
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  TCommandLine cl;
   for (const std::string& original : args) {
     std::string arg = original;
-    for (const char* bare : kBareForms) {
+    for (const char* bare : kBareForms)
       if (StartsWith(arg, bare)) {
         arg = "--" + arg;
         break;
       }
+    if (cl.Error) {
+      ReadHtmlOption(arg, cl.Options);
+      continue;
     }
-    if (arg == "--help" || arg == "-h" || arg == "/?") return TOptionOutcome::Help;
-    if (StartsWith(arg, "--tol=")) {
-      options.Tolerance = ParseFloatOption(arg.substr(6), "--tol");
-    } else if (StartsWith(arg, "--occ=")) {
-      options.MinOccupancy = ParseFloatOption(arg.substr(6), "--occ");
-    } else if (StartsWith(arg, "--max=")) {
-      options.MaxRadius = ParseFloatOption(arg.substr(6), "--max");
-    } else if (StartsWith(arg, "--block=")) {
-      options.BlockName = arg.substr(8);
-    } else if (StartsWith(arg, "--out=")) {
-      options.OutFile = arg.substr(6);
-    } else if (StartsWith(arg, "--html=")) {
-      options.HtmlFile = arg.substr(7);
-    } else if (StartsWith(arg, "--xyznames=")) {
-      std::string value = arg.substr(11);
-      if (SameText(value, "olex"))
-        options.XyzNaming = xnOlex;
-      else if (SameText(value, "position"))
-        options.XyzNaming = xnPosition;
-      else if (SameText(value, "element"))
-        options.XyzNaming = xnElement;
-      else
-        Fatal("invalid value for --xyznames: " + value + " (olex, position or element)");
-    } else if (arg == "--brief") {
-      options.Brief = true;
-    } else if (arg == "--calc") {
-      options.CalcOnly = true;
-    } else if (StartsWith(arg, "--")) {
-      Fatal("unknown option: " + arg);
-    } else {
-      positional.push_back(arg);
+    if (arg == "--help" || arg == "-h" || arg == "/?") {
+      cl.Help = true;
+      continue;
+    }
+    try {
+      if (!ReadOption(arg, cl.Options)) cl.Positional.push_back(arg);
+    } catch (const TError& error) {
+      if (!cl.Help) cl.Error = error;
     }
   }
-  return TOptionOutcome::Run;
+  if (cl.Error) cl.Options.Output = TOutputOptions{{}, cl.Options.Output.HtmlFile, false};
+  return cl;
 }
 
 }  // namespace koravel

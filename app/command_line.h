@@ -1,31 +1,46 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/run_options.h"
-#include "geom/text_sink.h"
+#include "base/error.h"
+#include "io/xyz_file.h"
+#include "report/output.h"
+#include "report/text_sink.h"
 
 namespace koravel {
 
-// Splits a raw command line into arguments. Quoting follows the usual
+// The settings of one run, as read from the command line.
+struct TRunOptions {
+  double Tolerance = 0.40;     // bond tolerance, ångström
+  double MinOccupancy = 0.5;   // automatic search only
+  double MaxRadius = -1.0;     // search radius; only a value > 0 takes effect
+  std::string BlockName;       // empty: choose the data block automatically
+  TOutputOptions Output;
+  TXyzNaming XyzNaming = xnOlex;
+  bool CalcOnly = false;       // ignore the CIF's _geom_angle list
+};
+
+// The command line read: options, the other arguments in order, and the
+// first error. Reading goes on after an error, so that the run still knows
+// where its output goes (an HTML page reports the error too); a request for
+// help counts only before any error.
+struct TCommandLine {
+  TRunOptions Options;
+  std::vector<std::string> Positional;  // file name, then the atom arguments
+  bool Help = false;
+  std::optional<TError> Error;
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// Splits a raw Windows command line into arguments. Quoting follows the usual
 // Windows rules, except that a double quote closing a non-empty word that
 // ends the line or is followed by a blank is kept as a character, so that
 // SHELX labels such as Mg" arrive unchanged.
-void SplitCommandLine(std::string_view raw, bool skipProgramName,
-                      std::vector<std::string>& args);
-
-// The value of --tol=, --occ= or --max=; Fatal when it is not a number.
-double ParseFloatOption(const std::string& text, const std::string& optionName);
+std::vector<std::string> SplitCommandLine(std::string_view raw, bool skipProgramName);
 
 void ShowHelp(TTextSink& out);
-
-enum class TOptionOutcome { Run, Help };
-
-// Reads the options into `options` and the other arguments, in order, into
-// `positional`. Fatal for an unknown option or a bad value; Help when --help,
-// -h or /? came before any bad option.
-TOptionOutcome ParseOptions(const std::vector<std::string>& args, TRunOptions& options,
-                            std::vector<std::string>& positional);
 
 }  // namespace koravel

@@ -8,16 +8,19 @@
 #include <windows.h>
 
 #include "app/command_line.h"
+#include "base/encoding.h"
 #endif
 
 int main(int argc, char** argv) {
   std::vector<std::string> args;
 #ifdef _WIN32
   // Olex2 passes SHELX labels such as Mg" unquoted; the C runtime's own
-  // splitting would swallow that quote, so the raw command line is split here.
+  // splitting would swallow that quote, so the raw command line is split
+  // here. It is read as UTF-16, so that a folder name such as Müller
+  // arrives whatever the console's code page.
   (void)argc;
   (void)argv;
-  koravel::SplitCommandLine(GetCommandLineA(), true, args);
+  args = koravel::SplitCommandLine(koravel::Utf8FromWide(GetCommandLineW()), true);
 #else
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
 #endif

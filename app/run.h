@@ -12,8 +12,8 @@ constexpr int kExitError = 2;         // an "Error: " line was written
 constexpr int kExitUnexpected = 217;  // a failure no step reports itself
 
 // One whole run of the program on its arguments (the program name excluded);
-// every line goes to `console` or to the sinks the options ask for. Returns
-// the exit status.
+// every line goes to `console` or to the outputs the options ask for.
+// Returns the exit status.
 int RunKoravel(const std::vector<std::string>& args, std::FILE* console);
 
 }  // namespace koravel

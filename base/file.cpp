@@ -1,0 +1,216 @@
+#include "base/file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "base/error.h"
+#include "base/text.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+
+#include "base/encoding.h"
+#else
+#include <sys/mman.h>
+#include <sys/stat.h>
+#endif
+
+namespace koravel {
+
+namespace {
+
+// Files at least this large are mapped: below it, reading costs no more
+// than setting up and tearing down a mapping.
+constexpr std::size_t kMapFrom = 1 << 20;
+
+bool IsDirectorySeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\' || c == ':';
+#else
+  return c == '/';
+#endif
+}
+
+size_t NameStart(std::string_view path) {
+  size_t start = path.size();
+  while (start > 0 && !IsDirectorySeparator(path[start - 1])) --start;
+  return start;
+}
+
+// Position of the extension's point, or npos.
+size_t ExtensionStart(std::string_view path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < NameStart(path)) return std::string_view::npos;
+  return dot;
+}
+
+[[noreturn]] void CannotRead(const std::string& name, const std::string& reason) {
+  Fail("cannot read " + name + ": " + reason);
+}
+
+std::string ErrnoReason() { return errno != 0 ? std::strerror(errno) : "cannot open the file"; }
+
+#ifdef _WIN32
+bool FileIdentity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE file = CreateFileW(WideFromUtf8(name).c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
+DWORD Attributes(const std::string& name) {
+  return name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(WideFromUtf8(name).c_str());
+}
+#endif
+
+}  // namespace
+
+std::string FileNameOnly(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+
+std::string FileExtension(std::string_view path) {
+  const size_t dot = ExtensionStart(path);
+  return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+}
+
+std::string FileStem(std::string_view path) {
+  const size_t dot = ExtensionStart(path);
+  return std::string(dot == std::string_view::npos ? path : path.substr(0, dot));
+}
+
+std::string ChangeExtension(std::string_view path, std::string_view extension) {
+  return FileStem(path) + std::string(extension);
+}
+
+#ifdef _WIN32
+
+TFilePtr OpenFile(const std::string& name, const char* mode) {
+  return TFilePtr(_wfopen(WideFromUtf8(name).c_str(), WideFromUtf8(mode).c_str()));
+}
+
+bool FileExists(const std::string& name) {
+  const DWORD a = Attributes(name);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsDirectory(const std::string& name) {
+  const DWORD a = Attributes(name);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Windows has no inode numbers: the volume serial number and the file index
+// identify a file whatever path, or letter case, leads there.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (SameText(a, b)) return true;
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+#else
+
+TFilePtr OpenFile(const std::string& name, const char* mode) {
+  return TFilePtr(std::fopen(name.c_str(), mode));
+}
+
+bool FileExists(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+#endif
+
+TFileBytes::TFileBytes(const std::string& name) {
+  if (IsDirectory(name)) CannotRead(name, "is a directory");
+  errno = 0;
+  TFilePtr file = OpenFile(name, "rb");
+  if (!file) CannotRead(name, ErrnoReason());
+  // The size as the system knows it decides whether to map; the bytes read
+  // decide what the file holds.
+  std::size_t size = 0;
+#ifdef _WIN32
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())));
+  LARGE_INTEGER large{};
+  if (GetFileSizeEx(handle, &large) && large.QuadPart > 0) size = static_cast<std::size_t>(large.QuadPart);
+  if (size >= kMapFrom) {
+    if (HANDLE mapping = CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
+      Mapping_ = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+      CloseHandle(mapping);
+    }
+  }
+#else
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    size = static_cast<std::size_t>(st.st_size);
+  if (size >= kMapFrom) {
+    int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+    flags |= MAP_POPULATE;  // the reader goes through every page at once
+#endif
+    void* view = mmap(nullptr, size, PROT_READ, flags, fileno(file.get()), 0);
+    if (view != MAP_FAILED) Mapping_ = view;
+  }
+#endif
+  if (Mapping_ != nullptr) {
+    Data_ = static_cast<const char*>(Mapping_);
+    Size_ = size;
+    return;
+  }
+  Read_.reserve(size);
+  char block[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Read_.append(block, n);
+  if (std::ferror(file.get())) CannotRead(name, "read error");
+  Data_ = Read_.data();
+  Size_ = Read_.size();
+}
+
+void TFileBytes::Release() {
+  if (Mapping_ == nullptr) return;
+#ifdef _WIN32
+  UnmapViewOfFile(Mapping_);
+#else
+  munmap(Mapping_, Size_);
+#endif
+  Mapping_ = nullptr;
+}
+
+TFileBytes::~TFileBytes() { Release(); }
+
+TFileBytes::TFileBytes(TFileBytes&& other) noexcept { *this = std::move(other); }
+
+TFileBytes& TFileBytes::operator=(TFileBytes&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  Mapping_ = std::exchange(other.Mapping_, nullptr);
+  Read_ = std::move(other.Read_);
+  Size_ = std::exchange(other.Size_, 0);
+  Data_ = Mapping_ != nullptr ? static_cast<const char*>(Mapping_) : Read_.data();
+  other.Data_ = nullptr;
+  return *this;
+}
+
+std::string ReadFile(const std::string& name) { return std::string(TFileBytes(name).View()); }
+
+}  // namespace koravel

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace koravel {
+
+// File names are UTF-8 on every platform; on Windows they are converted to
+// UTF-16 for the system, so that a folder such as C:\Users\Müller\ works.
+
+// Pieces of a file name. Directories are separated by "/" (and on Windows
+// also by "\" and the drive colon); the extension is the text from the last
+// point of the last component, point included.
+std::string FileNameOnly(std::string_view path);   // without the directory
+std::string FileExtension(std::string_view path);  // ".res", or "" when none
+std::string FileStem(std::string_view path);       // without the extension
+// The path with its extension replaced by `extension` (point included), or
+// with `extension` appended when it has none.
+std::string ChangeExtension(std::string_view path, std::string_view extension);
+
+struct TFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
+
+// fopen with a UTF-8 name; null on failure, with errno set.
+TFilePtr OpenFile(const std::string& name, const char* mode);
+
+bool FileExists(const std::string& name);  // a regular file, not a directory
+bool IsDirectory(const std::string& name);
+
+// Two names denote the same file: the same text, or (when both exist) the
+// same file on disk, whatever path leads there.
+bool SameFile(const std::string& a, const std::string& b);
+
+// The bytes of a whole file: mapped into memory where that is cheaper than
+// reading (large files), else read. Throws TError "cannot read NAME: reason"
+// when the file cannot be opened or read (a directory counts as unreadable).
+class TFileBytes {
+ public:
+  explicit TFileBytes(const std::string& name);
+  ~TFileBytes();
+  TFileBytes(const TFileBytes&) = delete;
+  TFileBytes& operator=(const TFileBytes&) = delete;
+  TFileBytes(TFileBytes&& other) noexcept;
+  TFileBytes& operator=(TFileBytes&& other) noexcept;
+
+  std::string_view View() const { return {Data_, Size_}; }
+
+ private:
+  void Release();
+
+  const char* Data_ = nullptr;
+  std::size_t Size_ = 0;
+  std::string Read_;        // the bytes, when read rather than mapped
+  void* Mapping_ = nullptr;  // the mapped view, when mapped
+};
+
+// The whole file as a string; throws like TFileBytes.
+std::string ReadFile(const std::string& name);
+
+}  // namespace koravel

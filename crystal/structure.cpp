@@ -1,0 +1,78 @@
+#include "crystal/structure.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/text.h"
+
+namespace koravel {
+
+namespace {
+
+std::string WithQuotesForApostrophePairs(std::string_view typed) {
+  std::string quoted;
+  for (size_t i = 0; i < typed.size(); ++i) {
+    if (typed[i] == '\'' && i + 1 < typed.size() && typed[i + 1] == '\'') {
+      quoted += '"';
+      ++i;
+    } else {
+      quoted += typed[i];
+    }
+  }
+  return quoted;
+}
+
+int FindLabel(const TStructure& s, std::string_view name) {
+  for (size_t i = 0; i < s.Atoms.size(); ++i)
+    if (SameText(s.Atoms[i].Label, name)) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops) {
+  if (std::any_of(ops.begin(), ops.end(), IsIdentity)) return ops;
+  int largest = 0;
+  for (const TSymOp& op : ops) largest = std::max(largest, op.Number);
+  TSymOp identity = IdentitySymOp();
+  identity.Number = largest + 1;
+  ops.push_back(identity);
+  return ops;
+}
+
+TSiteRef AtomSite(const TStructure& s, int atom) {
+  const auto identity = std::find_if(s.SymOps.begin(), s.SymOps.end(), IsIdentity);
+  return TSiteRef{atom, static_cast<int>(identity - s.SymOps.begin()), {}};
+}
+
+TVec3 SitePosition(const TStructure& s, const TSiteRef& site) {
+  return ApplySymOp(s.SymOps[site.Op], s.Atoms[site.Atom].Frac, site.Cell);
+}
+
+TVec3 SiteCartesian(const TStructure& s, const TSiteRef& site, const TMat3& ortho) {
+  return MatVec(ortho, SitePosition(s, site));
+}
+
+bool SameSite(const TStructure& s, const TSiteRef& a, const TSiteRef& b) {
+  if (a.Atom != b.Atom) return false;
+  if (a.Op == b.Op && a.Cell == b.Cell) return true;
+  const TVec3 pa = SitePosition(s, a);
+  const TVec3 pb = SitePosition(s, b);
+  for (int i = 0; i < 3; ++i)
+    if (!(std::fabs(pa[i] - pb[i]) <= kSiteTolerance)) return false;
+  return true;
+}
+
+bool LabelMatches(std::string_view label, std::string_view typed) {
+  if (SameText(label, typed)) return true;
+  return typed.find("''") != std::string_view::npos &&
+         SameText(label, WithQuotesForApostrophePairs(typed));
+}
+
+int FindAtom(const TStructure& s, std::string_view typed) {
+  const int index = FindLabel(s, typed);
+  if (index >= 0 || typed.find("''") == std::string_view::npos) return index;
+  return FindLabel(s, WithQuotesForApostrophePairs(typed));
+}
+
+}  // namespace koravel

@@ -1,0 +1,65 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crystal/cell.h"
+#include "crystal/symop.h"
+
+namespace koravel {
+
+// One atom site of the asymmetric unit.
+struct TAtom {
+  std::string Label;    // exactly as written in the input
+  std::string Element;  // as derived by the reader; may be empty or unknown
+  TVec3 Frac{};         // fractional coordinates
+  TVec3 FracSu{};       // their su; 0 where the input gives none
+  double Occ = 1.0;     // site occupancy
+};
+
+// The crystal structure a run works on, whatever the input format.
+struct TStructure {
+  TCell Cell;
+  std::vector<TSymOp> SymOps;  // holds the identity (see WithIdentity)
+  std::vector<TAtom> Atoms;
+};
+
+// An atom image: atom `Atom` under operator `Op` (index into SymOps) shifted
+// by the lattice translation `Cell`.
+struct TSiteRef {
+  int Atom = 0;
+  int Op = 0;
+  TIntVec3 Cell{};
+};
+
+// The operator list with the identity in it: a list that lacks one (a
+// damaged file) gets it appended, numbered after the largest number.
+std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops);
+
+// The atom itself: under the identity, untranslated.
+TSiteRef AtomSite(const TStructure& s, int atom);
+
+// Fractional and Cartesian position of a site.
+TVec3 SitePosition(const TStructure& s, const TSiteRef& site);
+TVec3 SiteCartesian(const TStructure& s, const TSiteRef& site, const TMat3& ortho);
+
+// Two images of an atom closer than this in every fractional coordinate are
+// one site.
+constexpr double kSiteTolerance = 0.001;
+
+// The same position: the same atom, and either the same operator and
+// translation or images within 0.001 (fractional) of each other in every
+// coordinate. Images that differ by a whole lattice translation differ.
+bool SameSite(const TStructure& s, const TSiteRef& a, const TSiteRef& b);
+
+// Whether an atom label is the name the user typed: equal ignoring ASCII
+// case; where the name holds two adjacent apostrophes, each such pair may
+// stand for one double quote (a SHELX label such as Mg" typed where the
+// shell cannot pass a double quote).
+bool LabelMatches(std::string_view label, std::string_view typed);
+
+// Index of the first atom whose label is the typed name: an exact match
+// (ignoring case) first, then the two-apostrophe reading. -1 when not found.
+int FindAtom(const TStructure& s, std::string_view typed);
+
+}  // namespace koravel

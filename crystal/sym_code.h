@@ -1,0 +1,27 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "crystal/structure.h"
+
+namespace koravel {
+
+// Symmetry codes n_klm: the operator's number in the structure's list, then
+// 5 + the lattice translation along a, b and c (2_645 is operator 2 shifted
+// by +1, -1, 0; 1_555 the atom itself).
+
+// The code of a site. A translation beyond -5..+4 gives a part of two digits
+// (1_1055), which ResolveSymCode does not read back.
+std::string SymCode(const TStructure& s, const TSiteRef& site);
+
+// A site-symmetry value from a CIF as a full code: empty, "." and "?" mean
+// 1_555; a bare operator number n means n_555.
+std::string NormalizeSymCode(std::string_view value);
+
+// The image of `atom` that a full code names: the operator numbered n and
+// exactly one digit per axis. Nothing for a malformed code or a number that
+// no operator has.
+std::optional<TSiteRef> ResolveSymCode(const TStructure& s, int atom, std::string_view code);
+
+}  // namespace koravel

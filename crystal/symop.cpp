@@ -1,0 +1,175 @@
+#include "crystal/symop.h"
+
+#include <cmath>
+
+#include "base/error.h"
+#include "base/numbers.h"
+#include "base/text.h"
+
+namespace koravel {
+
+namespace {
+
+// A constant this close to a multiple of 1/24 (in twenty-fourths) is that
+// multiple: 0.3333 is 7.9992/24, one third.
+constexpr double kTransTolerance = 0.02;
+
+int AxisOfLetter(char c) {
+  switch (LowerAscii(c)) {
+    case 'x': return 0;
+    case 'y': return 1;
+    case 'z': return 2;
+    default: return -1;
+  }
+}
+
+bool IsNumberChar(char c) { return IsDigit(c) || c == '.'; }
+
+struct TPartReader {
+  std::string_view Part;
+  size_t Pos = 0;
+
+  void SkipBlanks() {
+    while (Pos < Part.size() && IsBlank(Part[Pos])) ++Pos;
+  }
+  bool AtEnd() {
+    SkipBlanks();
+    return Pos >= Part.size();
+  }
+  std::string_view NumberRun() {
+    const size_t start = Pos;
+    while (Pos < Part.size() && IsNumberChar(Part[Pos])) ++Pos;
+    return Part.substr(start, Pos - start);
+  }
+};
+
+// One part such as -x+1/2 into row `row`; "" or the reason it cannot be read.
+std::string ReadPart(std::string_view part, int row, TSymOp& op) {
+  TPartReader r{part};
+  if (r.AtEnd()) return "one of its three parts is empty";
+  double constant = 0;
+  while (!r.AtEnd()) {
+    int sign = 1;
+    bool signed_ = false;
+    while (!r.AtEnd() && (r.Part[r.Pos] == '+' || r.Part[r.Pos] == '-')) {
+      if (signed_) return "two signs stand together";
+      sign = r.Part[r.Pos] == '-' ? -1 : 1;
+      signed_ = true;
+      ++r.Pos;
+    }
+    if (r.AtEnd()) return "a sign stands at the end of a part";
+    const char c = r.Part[r.Pos];
+    if (AxisOfLetter(c) >= 0) {
+      op.Rot[row][AxisOfLetter(c)] += sign;
+      ++r.Pos;
+      continue;
+    }
+    if (!IsNumberChar(c)) return "\"" + std::string(1, c) + "\" is not x, y, z or a number";
+    const std::string_view numerator = r.NumberRun();
+    double value = 0;
+    if (!ParseNumber(numerator, value)) return "\"" + std::string(numerator) + "\" is no number";
+    r.SkipBlanks();
+    bool fraction = false;
+    if (r.Pos < r.Part.size() && r.Part[r.Pos] == '/') {
+      ++r.Pos;
+      r.SkipBlanks();
+      const std::string_view denominatorText = r.NumberRun();
+      double denominator = 0;
+      if (!ParseNumber(denominatorText, denominator) || denominator == 0)
+        return "the fraction " + std::string(numerator) + "/" + std::string(denominatorText) +
+               " is no number";
+      value /= denominator;
+      fraction = true;
+      r.SkipBlanks();
+    }
+    if (r.Pos < r.Part.size() && r.Part[r.Pos] == '*') {
+      ++r.Pos;
+      r.SkipBlanks();
+    }
+    if (r.Pos < r.Part.size() && AxisOfLetter(r.Part[r.Pos]) >= 0) {
+      long long factor = 0;
+      if (fraction || !ParseInteger(numerator, factor) || factor > 24)
+        return "the factor " + std::string(numerator) + " of " + r.Part[r.Pos] + " is no small integer";
+      op.Rot[row][AxisOfLetter(r.Part[r.Pos])] += sign * static_cast<int>(factor);
+      ++r.Pos;
+      continue;
+    }
+    constant += sign * value;
+  }
+  const double inTwentyFourths = constant * kTransDen;
+  const double nearest = std::round(inTwentyFourths);
+  if (!(std::fabs(inTwentyFourths - nearest) <= kTransTolerance) || std::fabs(nearest) > 1e6)
+    return "the translation " + FormatFixed(constant, 6) + " is no multiple of 1/24";
+  op.Trans[row] = static_cast<int>(nearest);
+  return "";
+}
+
+long long Determinant(const TIntMat3& m) {
+  return static_cast<long long>(m[0][0]) * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+         static_cast<long long>(m[0][1]) * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         static_cast<long long>(m[0][2]) * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+std::string Problem(std::string_view text, TSymOp& op) {
+  std::string_view rest = text;
+  for (int row = 0; row < 3; ++row) {
+    const size_t comma = rest.find(',');
+    if ((comma == std::string_view::npos) != (row == 2))
+      return "it needs exactly three parts separated by commas";
+    const std::string_view part = row == 2 ? rest : rest.substr(0, comma);
+    if (row < 2) rest.remove_prefix(comma + 1);
+    if (std::string reason = ReadPart(part, row, op); !reason.empty()) return reason;
+  }
+  const long long det = Determinant(op.Rot);
+  if (det != 1 && det != -1)
+    return "its rotation part has determinant " + std::to_string(det) + ", not +1 or -1";
+  return "";
+}
+
+}  // namespace
+
+TSymOp IdentitySymOp() {
+  TSymOp op;
+  op.Rot = {TIntVec3{1, 0, 0}, TIntVec3{0, 1, 0}, TIntVec3{0, 0, 1}};
+  return op;
+}
+
+bool IsIdentity(const TSymOp& op) { return op == IdentitySymOp(); }
+
+TSymOp ParseSymOp(std::string_view text, std::string_view where) {
+  TSymOp op;
+  const std::string problem = Problem(text, op);
+  if (!problem.empty())
+    Fail("symmetry operator \"" + std::string(Trim(text)) + "\" (" + std::string(where) +
+         ") cannot be read: " + problem + ".");
+  return op;
+}
+
+TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell) {
+  TVec3 r{};
+  for (int i = 0; i < 3; ++i)
+    r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]) +
+           (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
+  return r;
+}
+
+bool SameModLattice(const TSymOp& a, const TSymOp& b) {
+  if (a.Rot != b.Rot) return false;
+  for (int i = 0; i < 3; ++i)
+    if ((a.Trans[i] - b.Trans[i]) % kTransDen != 0) return false;
+  return true;
+}
+
+TSymOp Reduced(TSymOp op) {
+  for (int& t : op.Trans) t = ((t % kTransDen) + kTransDen) % kTransDen;
+  return op;
+}
+
+TMat3 RotationMatrix(const TSymOp& op) {
+  TMat3 m{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m[i][j] = op.Rot[i][j];
+  return m;
+}
+
+}  // namespace koravel

@@ -1,0 +1,25 @@
+#include "ligands/atom_names.h"
+
+namespace koravel {
+
+std::string StripOlexSuffix(std::string_view label, bool& removed) {
+  const size_t pos = label.find("_$");
+  removed = pos != std::string_view::npos;
+  return std::string(removed ? label.substr(0, pos) : label);
+}
+
+TNameLookup FindAtomWithoutSuffix(const TStructure& s, std::string_view typed) {
+  TNameLookup r;
+  r.Name = std::string(typed);
+  r.Atom = FindAtom(s, typed);
+  if (r.Atom >= 0) return r;
+  bool removed = false;
+  std::string stripped = StripOlexSuffix(typed, removed);
+  if (!removed) return r;
+  r.SuffixRemoved = true;
+  r.Name = std::move(stripped);
+  r.Atom = FindAtom(s, r.Name);
+  return r;
+}
+
+}  // namespace koravel

@@ -1,0 +1,172 @@
+#include "ligands/explicit_ligands.h"
+
+#include "base/error.h"
+#include "base/file.h"
+#include "base/numbers.h"
+#include "base/text.h"
+#include "crystal/sym_code.h"
+#include "ligands/atom_names.h"
+#include "ligands/centre.h"
+
+namespace koravel {
+
+namespace {
+
+// A centroid this close to the central atom (two trans ligands through an
+// inversion centre, say) gives a distance of 0 and meaningless angles.
+constexpr double kMinCentroidDistance = 0.4;
+
+// One ligand name on its way to a candidate.
+struct TNameResolution {
+  std::string Label;  // the structure's own label
+  int Atom = -1;
+  std::string Code;   // normalised symmetry code; empty when none was typed
+  int Slot = -1;      // the candidate chosen
+};
+
+// What every step of the resolution reads.
+struct TContext {
+  const TInput& In;
+  const TCentre& Centre;
+  const TLigandArgs& Args;
+  const TCandidateArray& Candidates;
+  double SearchRadius;
+};
+
+std::string RadiusText(double radius) { return FormatFixed(radius, 2) + " A"; }
+
+[[noreturn]] void LabelNotFound(const std::string& label, const TInput& in) {
+  if (label.find('%') != std::string::npos)
+    Fail({"atom \"" + label + "\" - this looks like an Olex2 macro argument that was not",
+          "substituted. Check the macro definition (see MANUAL, section 6)."});
+  std::vector<std::string> lines{"atom \"" + label + "\" not found in " +
+                                 FileNameOnly(in.FileName) + "."};
+  for (std::string& line : XyzNamingHint(in)) lines.push_back(std::move(line));
+  lines.push_back("If this is a centroid created in Olex2 (cent): it exists only");
+  lines.push_back("inside Olex2. Give its atoms instead, e.g. [C1 C2 C3 C4 C5],");
+  lines.push_back("or define it with the korvex macro.");
+  Fail(std::move(lines));
+}
+
+TNameResolution LookUpName(const std::string& name, const TInput& in, bool& suffixRemoved) {
+  TNameResolution r;
+  std::string label = name;
+  const size_t hash = name.find('#');
+  if (hash != std::string::npos) {
+    r.Code = NormalizeSymCode(std::string_view(name).substr(hash + 1));
+    label = name.substr(0, hash);
+  }
+  const TNameLookup found = FindAtomWithoutSuffix(in.Structure, label);
+  if (found.SuffixRemoved) suffixRemoved = true;
+  if (found.Atom < 0) LabelNotFound(found.Name, in);
+  r.Atom = found.Atom;
+  r.Label = in.Structure.Atoms[static_cast<size_t>(r.Atom)].Label;
+  return r;
+}
+
+bool SlotTakenInGroup(int slot, size_t self, const TLigandArgs& args,
+                      const std::vector<TNameResolution>& names) {
+  for (size_t k = 0; k < names.size(); ++k)
+    if (k != self && args.Groups[k] == args.Groups[self] && names[k].Slot == slot) return true;
+  return false;
+}
+
+int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
+  const TStructure& s = c.In.Structure;
+  const std::optional<TSiteRef> site = ResolveSymCode(s, r.Atom, r.Code);
+  if (!site)
+    Fail("symmetry code \"" + r.Code + "\" in \"" + c.Args.Names[i] +
+         "\" is not valid for this CIF (" + std::to_string(s.SymOps.size()) +
+         " operations, format n_klm).");
+  if (SameSite(s, *site, c.Centre.Site))
+    Fail("ligand \"" + c.Args.Names[i] + "\" is the central atom itself.");
+  for (size_t slot = 0; slot < c.Candidates.size(); ++slot)
+    if (c.Candidates[slot].Atom == site->Atom && SameSite(s, CandidateSite(c.Candidates[slot]), *site))
+      return static_cast<int>(slot);
+  Fail("ligand \"" + r.Label + "\" with symmetry code " + r.Code +
+       " is not within the search radius (" + RadiusText(c.SearchRadius) +
+       "). Increase --max= if required.");
+}
+
+// The nearest image of the label that no other name of the same group has
+// taken; among equally near images the first in candidate order.
+int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
+  const std::vector<TAtom>& atoms = c.In.Structure.Atoms;
+  int best = -1;
+  double bestDist = 1e30;
+  int withLabel = 0;
+  for (size_t slot = 0; slot < c.Candidates.size(); ++slot) {
+    if (!SameText(atoms[static_cast<size_t>(c.Candidates[slot].Atom)].Label, names[i].Label))
+      continue;
+    ++withLabel;
+    if (SlotTakenInGroup(static_cast<int>(slot), i, c.Args, names)) continue;
+    if (c.Candidates[slot].Dist < bestDist - kEqualDistance) {
+      best = static_cast<int>(slot);
+      bestDist = c.Candidates[slot].Dist;
+    }
+  }
+  if (best >= 0) return best;
+  if (withLabel > 0) Fail("ligand \"" + c.Args.Names[i] + "\" was given more than once.");
+  Fail("ligand \"" + names[i].Label + "\" is not within the search radius (" +
+       RadiusText(c.SearchRadius) + "). Increase --max= if required.");
+}
+
+TVec3 MeanCartesian(const std::vector<TSiteRef>& sites, const TStructure& s) {
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  TVec3 sum{0, 0, 0};
+  for (const TSiteRef& site : sites) sum = Plus(sum, SiteCartesian(s, site, ortho));
+  return sites.empty() ? sum : Scaled(sum, 1.0 / static_cast<double>(sites.size()));
+}
+
+TLigand MakeCentroid(int group, const std::vector<TNameResolution>& names, const TContext& c) {
+  TLigand centroid;
+  centroid.IsCentroid = true;
+  centroid.Label = "Cg" + std::to_string(group + 1);
+  for (size_t k = 0; k < names.size(); ++k)
+    if (c.Args.Groups[k] == group)
+      centroid.Members.push_back(CandidateSite(c.Candidates[static_cast<size_t>(names[k].Slot)]));
+  if (centroid.Members.size() < 2) Fail("centroid " + centroid.Label + " needs at least 2 atoms.");
+  centroid.Site = centroid.Members.front();
+  const TStructure& s = c.In.Structure;
+  const double d = Distance(MeanCartesian(centroid.Members, s), MeanCartesian({c.Centre.Site}, s));
+  if (!(d >= kMinCentroidDistance))
+    Fail("centroid " + centroid.Label + " coincides with the central atom.");
+  return centroid;
+}
+
+}  // namespace
+
+TNamedLigands ResolveNamedLigands(const TInput& in, const TCentre& centre, const TLigandArgs& args,
+                                  const TCandidateArray& candidates, double searchRadius) {
+  const TContext c{in, centre, args, candidates, searchRadius};
+  TNamedLigands result;
+  std::vector<TNameResolution> names;
+  names.reserve(args.Names.size());
+  for (const std::string& name : args.Names)
+    names.push_back(LookUpName(name, in, result.SuffixRemoved));
+
+  const TStructure& s = in.Structure;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      const bool coded = !names[i].Code.empty();
+      if (coded != (pass == 0)) continue;
+      const int slot = coded ? ResolveCodedName(i, names[i], c) : ResolveNearestImage(i, names, c);
+      const TSiteRef site = CandidateSite(candidates[static_cast<size_t>(slot)]);
+      for (size_t k = 0; k < names.size(); ++k) {
+        if (k == i || args.Groups[k] != args.Groups[i] || names[k].Slot < 0) continue;
+        if (SameSite(s, CandidateSite(candidates[static_cast<size_t>(names[k].Slot)]), site))
+          Fail("ligand \"" + args.Names[i] + "\" was given more than once.");
+      }
+      names[i].Slot = slot;
+    }
+  }
+
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (args.Groups[i] >= 0) continue;
+    result.Ligands.push_back(CandidateLigand(s, candidates[static_cast<size_t>(names[i].Slot)]));
+  }
+  for (int g = 0; g < args.GroupCount; ++g) result.Ligands.push_back(MakeCentroid(g, names, c));
+  return result;
+}
+
+}  // namespace koravel

@@ -1,0 +1,25 @@
+#pragma once
+#include <vector>
+
+#include "io/input.h"
+#include "ligands/ligand.h"
+#include "ligands/ligand_args.h"
+#include "ligands/neighbours.h"
+
+namespace koravel {
+
+struct TNamedLigands {
+  std::vector<TLigand> Ligands;  // the single atoms in name order, then one centroid per group
+  bool SuffixRemoved = false;
+};
+
+// Turns ligand names into ligands among the neighbour candidates: an atom
+// label, optionally with "#" and a symmetry code, takes that image; without
+// a code the nearest image not yet taken in the same group. Every bracket
+// group becomes one centroid (Cg1, Cg2, ...). Names with a code are resolved
+// first, so that a plain name cannot take their image. Throws TError for
+// every name that cannot be resolved.
+TNamedLigands ResolveNamedLigands(const TInput& in, const TCentre& centre, const TLigandArgs& args,
+                                  const TCandidateArray& candidates, double searchRadius);
+
+}  // namespace koravel

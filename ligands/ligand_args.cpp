@@ -1,0 +1,70 @@
+#include "ligands/ligand_args.h"
+
+#include "base/error.h"
+#include "base/text.h"
+
+namespace koravel {
+
+namespace {
+
+bool IsNameSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool IsBracket(char c) { return c == '[' || c == ']' || c == '(' || c == ')'; }
+
+bool IsCentroidKeyword(std::string_view token) {
+  return SameText(token, "cent") || SameText(token, "cg") || SameText(token, "centroid");
+}
+
+// The tokens of the arguments: names, and every bracket as a token of its own.
+std::vector<std::string> Tokens(const std::vector<std::string>& args,
+                                const std::function<bool(std::string_view)>& isLabel) {
+  std::vector<std::string> tokens;
+  for (const std::string& arg : args) {
+    for (std::string_view word : SplitFields(arg, IsNameSeparator)) {
+      if (isLabel && isLabel(word)) {
+        tokens.emplace_back(word);
+        continue;
+      }
+      size_t start = 0;
+      for (size_t i = 0; i <= word.size(); ++i) {
+        if (i < word.size() && !IsBracket(word[i])) continue;
+        if (i > start) tokens.emplace_back(word.substr(start, i - start));
+        if (i < word.size()) tokens.emplace_back(1, word[i]);
+        start = i + 1;
+      }
+    }
+  }
+  return tokens;
+}
+
+}  // namespace
+
+TLigandArgs ParseLigandArgs(const std::vector<std::string>& args,
+                            const std::function<bool(std::string_view)>& isLabel) {
+  TLigandArgs result;
+  int group = -1;
+  bool afterKeyword = false;
+  for (const std::string& token : Tokens(args, isLabel)) {
+    if (token == "[" || token == "(") {
+      if (group >= 0) Fail("nested brackets in a centroid definition.");
+      // "cent", "cg" or "centroid" right before a bracket only names it.
+      if (afterKeyword) {
+        result.Names.pop_back();
+        result.Groups.pop_back();
+      }
+      group = result.GroupCount++;
+      afterKeyword = false;
+    } else if (token == "]" || token == ")") {
+      if (group < 0) Fail("closing bracket without opening bracket.");
+      group = -1;
+      afterKeyword = false;
+    } else {
+      result.Names.push_back(token);
+      result.Groups.push_back(group);
+      afterKeyword = group < 0 && IsCentroidKeyword(token);
+    }
+  }
+  if (group >= 0) Fail("unclosed bracket in a centroid definition.");
+  return result;
+}
+
+}  // namespace koravel

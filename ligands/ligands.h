@@ -1,0 +1,48 @@
+#pragma once
+#include <vector>
+
+#include "io/input.h"
+#include "ligands/ligand.h"
+#include "ligands/ligand_args.h"
+#include "ligands/neighbours.h"
+
+namespace koravel {
+
+// How the ligands are to be found: by name (the ligand arguments, central
+// atom removed) or, with none, automatically.
+struct TLigandRequest {
+  TLigandArgs Names;
+  double Tolerance = 0.40;    // ångström, automatic search
+  double MinOccupancy = 0.5;  // automatic search
+  double MaxRadius = -1.0;    // search radius; only a value > 0 takes effect
+
+  bool Automatic() const { return Names.Names.empty() && Names.GroupCount == 0; }
+};
+
+// The ligands of a centre, in report order: automatic ligands by distance;
+// named ones with the centroids first (in group order), then the atoms by
+// distance (equal within 1e-6 Å: the order given).
+struct TLigandSet {
+  std::vector<TLigand> List;
+  bool Automatic = true;
+  bool SuffixRemoved = false;  // an Olex2 suffix was taken off a ligand name
+};
+
+// Every atom image around the centre within the search radius.
+struct TNeighbourhood {
+  double Radius = 0;
+  TCandidateArray Candidates;
+};
+
+// The neighbour search for the request (radius: see SearchRadius). Throws
+// TError when the radius would take in an unreasonable number of images.
+TNeighbourhood SearchNeighbours(const TInput& in, const TCentre& centre,
+                                const TLigandRequest& request);
+
+// Picks the ligands among the neighbours: by the bond criterion
+// d <= r1 + r2 + tolerance with the occupancy limit, or by name. Throws
+// TError when no ligand is found or a name cannot be resolved.
+TLigandSet ChooseLigands(const TInput& in, const TCentre& centre, const TLigandRequest& request,
+                         const TNeighbourhood& neighbours);
+
+}  // namespace koravel

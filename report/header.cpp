@@ -1,0 +1,131 @@
+#include "report/header.h"
+
+#include "base/file.h"
+#include "base/numbers.h"
+#include "base/text.h"
+
+namespace koravel {
+
+namespace {
+
+std::string Count(size_t n) { return std::to_string(n); }
+
+void WriteInputLines(TTextSink& out, const TInput& in) {
+  switch (in.Kind) {
+    case TInputKind::Xyz:
+      out.WriteLine("XYZ file     : " + in.FileName);
+      if (!in.Xyz.Comment.empty()) out.WriteLine("Comment      : " + in.Xyz.Comment);
+      break;
+    case TInputKind::Shelx:
+      out.WriteLine("SHELX file   : " + in.FileName);
+      if (!in.Title.empty()) out.WriteLine("Title        : " + in.Title);
+      break;
+    case TInputKind::Cif: {
+      out.WriteLine("CIF file     : " + in.FileName);
+      std::string line = "Data block   : " + in.BlockName;
+      if (in.BlockCount > 1)
+        line += "  (of " + Count(static_cast<size_t>(in.BlockCount)) +
+                " blocks; select with --block=)";
+      out.WriteLine(line);
+      break;
+    }
+  }
+}
+
+void WriteStructureLines(TTextSink& out, const TInput& in) {
+  const TStructure& s = in.Structure;
+  if (in.Kind == TInputKind::Xyz) {
+    out.WriteLine("Coordinates  : Cartesian, no cell and no symmetry, " + Count(s.Atoms.size()) +
+                  " atoms");
+    out.WriteLine("Atom names   : " + XyzNamingDescription(in.Xyz.HasLabels, in.XyzNaming));
+    if (in.Xyz.StructureCount > 1)
+      out.WriteLine("Note         : the file holds " +
+                    Count(static_cast<size_t>(in.Xyz.StructureCount)) +
+                    " structures; the first one is used.");
+    return;
+  }
+  const TCell& c = s.Cell;
+  out.WriteLine("Cell         : a = " + FormatValueSu(c.A, c.SuA, 4) + "  b = " +
+                FormatValueSu(c.B, c.SuB, 4) + "  c = " + FormatValueSu(c.C, c.SuC, 4) + " A");
+  out.WriteLine("               alpha = " + FormatValueSu(c.Alpha, c.SuAlpha, 3) + "  beta = " +
+                FormatValueSu(c.Beta, c.SuBeta, 3) + "  gamma = " +
+                FormatValueSu(c.Gamma, c.SuGamma, 3) + " deg");
+  const std::string source =
+      in.Kind == TInputKind::Shelx ? " operation(s) from LATT/SYMM, " : " operation(s), ";
+  out.WriteLine("Symmetry     : " + Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
+                " atom sites");
+}
+
+// A SHELX file without a matrix file: 12 lines, the first one empty; names
+// the file's type (RES or INS) and the .mat to add.
+void WriteShelxWarning(TTextSink& out, const std::string& shelxFileName) {
+  std::string kind = FileExtension(shelxFileName);
+  if (!kind.empty()) kind.erase(0, 1);
+  const std::string matName = FileNameOnly(ChangeExtension(shelxFileName, ".mat"));
+  out.WriteLine("");
+  out.WriteLine("*** WARNING - no standard uncertainties ***");
+  out.WriteLine("The geometry was taken from a SHELX " + UpperAscii(kind) + " file. Such files store");
+  out.WriteLine("only the refined parameters themselves, not their standard");
+  out.WriteLine("uncertainties: the su of the coordinates come from the inverse");
+  out.WriteLine("least-squares matrix, which SHELXL writes to the .lst file and to");
+  out.WriteLine("the CIF, but not to res/ins. Only the cell esds (ZERR) are present,");
+  out.WriteLine("and they contribute so little to an angle sum that propagating them");
+  out.WriteLine("alone would understate the true uncertainty by orders of magnitude.");
+  out.WriteLine("All values below are therefore given without su. To get them, put the");
+  out.WriteLine("SHELXL matrix file " + matName + " beside this one - it holds the full");
+  out.WriteLine("variance-covariance matrix - or run Koravel on the CIF instead.");
+}
+
+// An XYZ file: 6 lines, the first one empty.
+void WriteXyzWarning(TTextSink& out) {
+  out.WriteLine("");
+  out.WriteLine("*** WARNING - no standard uncertainties ***");
+  out.WriteLine("The geometry was taken from an XYZ file. Such a file holds Cartesian");
+  out.WriteLine("coordinates only - no cell, no symmetry and no standard uncertainties");
+  out.WriteLine("(a calculated structure has none in the crystallographic sense).");
+  out.WriteLine("All values below are therefore given without su.");
+}
+
+void WriteSourceNotes(TTextSink& out, const TInput& in) {
+  if (in.Kind == TInputKind::Shelx && in.Matrix)
+    out.WriteLine("Matrix file  : " + FileNameOnly(in.MatFileName) + "  (" +
+                  std::to_string(in.Matrix->ParamCount) + " refined parameters)");
+  else if (in.Kind == TInputKind::Shelx)
+    WriteShelxWarning(out, in.FileName);
+  else if (in.Kind == TInputKind::Xyz)
+    WriteXyzWarning(out);
+}
+
+void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
+  if (request.Automatic()) {
+    out.WriteLine("Ligands      : automatic (d <= r1 + r2 + " + FormatFixed(request.Tolerance, 2) +
+                  " A, occupancy >= " + FormatFixed(request.MinOccupancy, 2) + ")");
+    return;
+  }
+  const TLigandArgs& args = request.Names;
+  if (args.GroupCount == 0) {
+    out.WriteLine("Ligands      : specified (" + Count(args.Names.size()) + " atoms)");
+    return;
+  }
+  size_t single = 0;
+  for (int group : args.Groups)
+    if (group < 0) ++single;
+  out.WriteLine("Ligands      : specified (" + Count(single) + " atom(s), " +
+                Count(static_cast<size_t>(args.GroupCount)) + " centroid(s) from " +
+                Count(args.Names.size() - single) + " atoms)");
+}
+
+}  // namespace
+
+void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
+                 const TLigandRequest& request) {
+  out.WriteLine(kProgramTitle);
+  out.WriteLine("");
+  WriteInputLines(out, in);
+  WriteStructureLines(out, in);
+  out.WriteLine("Central atom : " + centre.Label + " (" + centre.Element + ")");
+  WriteSourceNotes(out, in);
+  WriteLigandsLine(out, request);
+}
+
+}  // namespace koravel

@@ -1,0 +1,16 @@
+#pragma once
+#include "io/input.h"
+#include "ligands/ligands.h"
+#include "report/text_sink.h"
+
+namespace koravel {
+
+// The first line of the help text and of every report.
+constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles around an atom";
+
+// The report header, from the title down to the "Ligands      :" line, with
+// the input's warning block or matrix-file line in its place.
+void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
+                 const TLigandRequest& request);
+
+}  // namespace koravel

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+#include "base/file.h"
+#include "report/text_sink.h"
+
+namespace koravel {
+
+// Where a run's report goes besides the console.
+struct TOutputOptions {
+  std::string OutFile;   // empty: no text file
+  std::string HtmlFile;  // empty: no HTML page
+  bool Brief = false;    // the console shows the one-line result only
+};
+
+// The one writer of the run's lines. By default every line goes straight to
+// the console. With --out, --html or --brief the lines are captured instead
+// (in memory, and into the --out file as they come) and copied to the console
+// at the end: all of them, the brief line alone, or only the error block.
+class TOutput : public TTextSink {
+ public:
+  explicit TOutput(std::FILE* console) : Console_(console) {}
+
+  void WriteLine(std::string_view line) override;
+
+  // Starts the capture the options ask for. An output file that is an input
+  // of the run (`typedFile`, or a file of its stem) is never opened: a page
+  // that would be one is not written at all, while the other outputs still
+  // take the error. Throws TError when a file must not or cannot be written.
+  void Start(const TOutputOptions& options, const std::string& typedFile);
+
+  // The error block of a failed run.
+  void WriteError(const TError& error);
+
+  // Ends the capture: writes the HTML page, copies the lines to the console
+  // and closes the --out file. Returns "" or the description of a failure to
+  // write a file (an unexpected failure). `briefLine` is empty for a run
+  // that ended before its result.
+  std::string Finish(const std::string& briefLine);
+
+ private:
+  void WriteConsole(std::string_view line);
+
+  std::FILE* Console_;
+  bool Capturing_ = false;
+  bool Brief_ = false;
+  std::vector<std::string> Lines_;
+  std::vector<std::string> ErrorLines_;
+  TFilePtr OutFile_;
+  bool OutFileFailed_ = false;
+  std::string OutName_;
+  std::string HtmlName_;
+};
+
+// The lines as a small HTML page; false when the file cannot be written.
+bool WriteHtml(const std::vector<std::string>& lines, const std::string& fileName);
+
+// "&", "<" and ">" as HTML entities, the ampersand first.
+std::string EscapeHtml(std::string_view line);
+
+}  // namespace koravel

@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "geometry/sphere.h"
+#include "io/input.h"
+#include "ligands/ligands.h"
+#include "report/text_sink.h"
+
+namespace koravel {
+
+// The header note that Olex2 suffixes were removed, when they were.
+void WriteNameNotes(TTextSink& out, const TCentre& centre, const TLigandSet& ligands);
+
+// The neighbours found, listed before a coordination-number error.
+void WriteNeighbourTable(TTextSink& out, const TInput& in, const std::vector<TLigand>& ligands,
+                         const std::vector<TValueSu>& distances);
+
+// "Coordination number: n  ->  m L-M-L angle(s)".
+void WriteCoordinationLine(TTextSink& out, size_t ligandCount);
+
+// The report body, from the empty line before "Ligands (n):" to the su notes.
+void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
+                 const std::vector<TLigand>& ligands, const std::vector<TValueSu>& distances,
+                 const TAngles& angles);
+
+// The one-line result of the run (--brief).
+std::string BriefLine(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,
+                      const TAngles& angles);
+
+// The ligand's label, with "#" and its symmetry code for an atom image other
+// than the atom itself (N2#2_655).
+std::string LigandDisplayName(const TStructure& s, const TLigand& ligand);
+
+}  // namespace koravel
