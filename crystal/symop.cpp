@@ -64,7 +64,7 @@ std::string ReadPart(std::string_view part, int row, TSymOp& op) {
       ++r.Pos;
       continue;
     }
-    if (!IsNumberChar(c)) return "\"" + std::string(1, c) + "\" is not x, y, z or a number";
+    if (!IsNumberChar(c)) return std::string("\"") + c + "\" is not x, y, z or a number";
     const std::string_view numerator = r.NumberRun();
     double value = 0;
     if (!ParseNumber(numerator, value)) return "\"" + std::string(numerator) + "\" is no number";

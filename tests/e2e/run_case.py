@@ -23,7 +23,7 @@ standard error stays empty, no other file is left behind (a temporary file
 included) and no data file changed.
 
 The Windows build runs under wine (--wrapper wine) through a small launcher
-(--launcher koravel_launch.exe) that starts koravel.exe with CreateProcessA,
+(--launcher koravel_launch.exe) that starts koravel.exe with CreateProcessW,
 an exact command line and an exact environment: wine itself would replace
 TEMP and TMP with its own. The command line is then the arguments of args:
 quoted by the usual Windows rules, or the text of raw: byte for byte (the

@@ -1,7 +1,9 @@
-// Test launcher for the Windows build: starts a program through CreateProcessA
+// Test launcher for the Windows build: starts a program through CreateProcessW
 // with an exact raw command line and an exact environment, the way a caller
 // such as Olex2 starts koravel.exe. The program then splits the very text it
-// finds in GetCommandLineA(), without any quoting added by a shell or by wine.
+// finds in GetCommandLineW(), without any quoting added by a shell or by wine;
+// the command-line file is UTF-8, so names such as Müller arrive as UTF-16
+// whatever the code page.
 //
 //   koravel_launch --program PATH --cmdline-file FILE
 //                  [--set NAME=VALUE]... [--unset NAME]...
@@ -89,7 +91,7 @@ bool ReadCommandLineTail(const std::string& fileName, std::string& tail) {
 }
 
 // The launcher's own environment with the requested changes, as the block of
-// NUL-terminated "NAME=VALUE" strings that CreateProcessA expects, sorted by
+// NUL-terminated "NAME=VALUE" strings that CreateProcessW takes without CREATE_UNICODE_ENVIRONMENT, sorted by
 // name without regard to case as Windows keeps it.
 std::vector<char> BuildEnvironment(const TLaunch& launch) {
   std::vector<std::string> entries;
@@ -121,6 +123,15 @@ std::vector<char> BuildEnvironment(const TLaunch& launch) {
   return block;
 }
 
+// UTF-8 as UTF-16.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,20 +144,20 @@ int main(int argc, char** argv) {
 
   std::string commandLine = "\"" + launch.Program + "\"";
   if (!tail.empty()) commandLine += " " + tail;
-  std::vector<char> commandBuffer(commandLine.begin(), commandLine.end());
-  commandBuffer.push_back('\0');
+  std::wstring commandBuffer = Wide(commandLine);
+  const std::wstring program = Wide(launch.Program);
   std::vector<char> environment = BuildEnvironment(launch);
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(launch.Program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, 0,
+  if (!CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, 0,
                       environment.data(), nullptr, &startup, &process))
-    return Fail("CreateProcessA failed for " + launch.Program + " (error " +
+    return Fail("CreateProcessW failed for " + launch.Program + " (error " +
                 std::to_string(GetLastError()) + ")");
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD status = kLauncherFailure;
