@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Koravel and runs every test suite:
+# Installs what the tests need (when missing), builds Koravel and runs every
+# test suite:
 #  1. the unit and end-to-end tests of the Linux build (build/);
 #  2. the end-to-end and raw command-line tests of koravel.exe under wine
 #     (build-win/);
@@ -9,7 +10,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build
+# g++-mingw-w64-x86-64-posix alone, not the g++-mingw-w64-x86-64 meta-package
+# (which would switch the default compiler to the win32 thread model); wine64
+# runs the 64-bit koravel.exe without the 32-bit i386 architecture.
+bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 \
+  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev
+
+cmake -S . -B build -DKORAVEL_TESTS=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
