@@ -62,17 +62,29 @@ void ReadHtmlOption(const std::string& arg, TRunOptions& o) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view raw, bool skipProgramName) {
-  std::vector<std::string> args;
-  size_t pos = skipProgramName ? SkipProgramName(raw) : 0;
-  std::string current;
+namespace {
+
+// One word of a raw command line and how its quotes stood.
+struct TWord {
+  std::string Text;
+  bool WholeQuoted = false;  // "...": opened by its first quote, closed by its last
+  bool QuoteAtEnd = false;   // ends in a kept quote (Mg") or in an empty "" (O3"")
+};
+
+bool AtWordEnd(std::string_view raw, size_t pos) { return pos >= raw.size() || IsBlank(raw[pos]); }
+
+std::vector<TWord> SplitWords(std::string_view raw, size_t pos) {
+  std::vector<TWord> words;
+  TWord word;
   bool started = false;
   bool quoted = false;
+  size_t quoteOpenedAt = 0;   // text length when the quoted part opened
+  bool quotedFromStart = false;
   while (pos < raw.size()) {
-    char c = raw[pos];
+    const char c = raw[pos];
     if (IsBlank(c) && !quoted) {
-      if (started) args.push_back(current);
-      current.clear();
+      if (started) words.push_back(std::move(word));
+      word = TWord{};
       started = false;
       ++pos;
       continue;
@@ -85,41 +97,91 @@ std::vector<std::string> SplitCommandLine(std::string_view raw, bool skipProgram
         ++pos;
       }
       if (pos < raw.size() && raw[pos] == '"') {
-        current.append(run / 2, '\\');
+        word.Text.append(run / 2, '\\');
         if (run % 2 == 1) {
-          current += '"';
+          word.Text += '"';
           ++pos;
         }
       } else {
-        current.append(run, '\\');
+        word.Text.append(run, '\\');
       }
     } else if (c == '"' && quoted) {
       if (pos + 1 < raw.size() && raw[pos + 1] == '"') {
-        current += '"';
+        word.Text += '"';
         pos += 2;
       } else {
         quoted = false;
         ++pos;
+        if (AtWordEnd(raw, pos)) {
+          word.WholeQuoted = quotedFromStart;
+          word.QuoteAtEnd = !quotedFromStart && word.Text.size() == quoteOpenedAt;
+        }
       }
     } else if (c == '"') {
-      bool endsWord = pos + 1 >= raw.size() || IsBlank(raw[pos + 1]);
-      if (!current.empty() && endsWord)
-        current += '"';  // a SHELX label such as Mg"
-      else
+      if (!word.Text.empty() && AtWordEnd(raw, pos + 1)) {
+        word.Text += '"';  // a SHELX label such as Mg"
+        word.QuoteAtEnd = true;
+      } else {
         quoted = true;
+        quotedFromStart = word.Text.empty() && (pos == 0 || IsBlank(raw[pos - 1]));
+        quoteOpenedAt = word.Text.size();
+      }
       ++pos;
     } else {
-      current += c;
+      word.Text += c;
       ++pos;
     }
   }
-  if (started) args.push_back(current);
+  if (started) words.push_back(std::move(word));
+  return words;
+}
+
+bool IsOptionWord(std::string_view word) {
+  if (StartsWith(word, "--") || word == "-h" || word == "/?") return true;
+  for (const char* bare : kBareForms)
+    if (StartsWith(word, bare)) return true;
+  return false;
+}
+
+// Olex2's exec puts double quotes round an argument with blanks without
+// escaping the quotes inside it: the selection Mg" O1" O3" arrives as
+// "Mg" O1" O3"". Read by the rules above that gives Mg, O1", O3, and the
+// same text can be meant that way, so no rule can recover the labels. The
+// sign of it: among the atom arguments (after the file), a wholly quoted one
+// followed by one that ends in a quote.
+bool LooksLikeQuotedSelection(const std::vector<TWord>& words) {
+  bool fileSeen = false, quotedAtom = false;
+  for (const TWord& word : words) {
+    if (IsOptionWord(word.Text)) continue;
+    if (!fileSeen) {
+      fileSeen = true;
+      continue;
+    }
+    if (quotedAtom && word.QuoteAtEnd) return true;
+    if (word.WholeQuoted) quotedAtom = true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TArguments SplitCommandLine(std::string_view raw, bool skipProgramName) {
+  const std::vector<TWord> words = SplitWords(raw, skipProgramName ? SkipProgramName(raw) : 0);
+  TArguments args;
+  for (const TWord& word : words) args.List.push_back(word.Text);
+  if (LooksLikeQuotedSelection(words))
+    args.Problem = TError(
+        {"the atom names came in double quotes together with labels ending in \"",
+         "(Olex2 passes the selection Mg\" O1\" O3\" as \"Mg\" O1\" O3\"\"); where each",
+         "label ends cannot be told. Type such labels with two apostrophes",
+         "instead (Mg'' O1'' O3'') - see MANUAL, section 6."});
   return args;
 }
 
-TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+TCommandLine ParseCommandLine(const TArguments& args) {
   TCommandLine cl;
-  for (const std::string& original : args) {
+  cl.Error = args.Problem;
+  for (const std::string& original : args.List) {
     std::string arg = original;
     for (const char* bare : kBareForms)
       if (StartsWith(arg, bare)) {

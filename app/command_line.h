@@ -33,13 +33,21 @@ struct TCommandLine {
   std::optional<TError> Error;
 };
 
-TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The arguments of a run and, when a raw command line could not be split into
+// them safely, why.
+struct TArguments {
+  std::vector<std::string> List;
+  std::optional<TError> Problem;
+};
+
+TCommandLine ParseCommandLine(const TArguments& args);
 
 // Splits a raw Windows command line into arguments. Quoting follows the usual
 // Windows rules, except that a double quote closing a non-empty word that
 // ends the line or is followed by a blank is kept as a character, so that
-// SHELX labels such as Mg" arrive unchanged.
-std::vector<std::string> SplitCommandLine(std::string_view raw, bool skipProgramName);
+// SHELX labels such as Mg" arrive unchanged. Atom names that Olex2 quoted
+// together with such labels cannot be recovered: Problem says so.
+TArguments SplitCommandLine(std::string_view raw, bool skipProgramName);
 
 void ShowHelp(TTextSink& out);
 

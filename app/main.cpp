@@ -12,7 +12,7 @@
 #endif
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args;
+  koravel::TArguments args;
 #ifdef _WIN32
   // Olex2 passes SHELX labels such as Mg" unquoted; the C runtime's own
   // splitting would swallow that quote, so the raw command line is split
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   (void)argv;
   args = koravel::SplitCommandLine(koravel::Utf8FromWide(GetCommandLineW()), true);
 #else
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  for (int i = 1; i < argc; ++i) args.List.emplace_back(argv[i]);
 #endif
   int status = koravel::RunKoravel(args, stdout);
   // A report that could not be written completely is no success.

@@ -59,7 +59,7 @@ std::vector<std::string> CentralNames(const TCommandLine& cl, const TAtomNames& 
 
 // The whole run, from the command line to the report. Returns the exit
 // status of the paths that end without an error; every failure throws TError.
-int Run(const std::vector<std::string>& args, TOutput& output, std::string& briefLine) {
+int Run(const TArguments& args, TOutput& output, std::string& briefLine) {
   const TCommandLine cl = ParseCommandLine(args);
   output.Start(cl.Options.Output, cl.Positional.empty() ? "" : cl.Positional.front());
   if (cl.Error) throw *cl.Error;
@@ -97,6 +97,10 @@ int Run(const std::vector<std::string>& args, TOutput& output, std::string& brie
 }  // namespace
 
 int RunKoravel(const std::vector<std::string>& args, std::FILE* console) {
+  return RunKoravel(TArguments{args, std::nullopt}, console);
+}
+
+int RunKoravel(const TArguments& args, std::FILE* console) {
   TOutput output(console);
   int status = kExitSuccess;
   std::string briefLine;

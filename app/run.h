@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+
 namespace koravel {
 
 // Exit statuses of a run.
@@ -14,6 +16,7 @@ constexpr int kExitUnexpected = 217;  // a failure no step reports itself
 // One whole run of the program on its arguments (the program name excluded);
 // every line goes to `console` or to the outputs the options ask for.
 // Returns the exit status.
+int RunKoravel(const TArguments& args, std::FILE* console);
 int RunKoravel(const std::vector<std::string>& args, std::FILE* console);
 
 }  // namespace koravel

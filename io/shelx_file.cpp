@@ -42,6 +42,7 @@ struct TScan {
   std::vector<double> FreeVars;
   std::vector<std::string> SymmTexts;
   std::vector<TAtomLine> Atoms;
+  long long Residue = 0;  // the current RESI number; 0 outside residues
 };
 
 // Physical lines joined at a final "=" into the logical lines of SHELX.
@@ -89,6 +90,16 @@ std::vector<TSymOp> ReadSymmCards(const TScan& scan) {
   return symm;
 }
 
+// RESI class number (or number class): the atoms that follow, up to the
+// next RESI, belong to residue `number`; 0 is the main residue.
+long long ResidueNumber(const std::vector<std::string_view>& tokens) {
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    long long number = 0;
+    if (ParseInteger(tokens[i], number)) return number;
+  }
+  return 0;
+}
+
 void ReadSfac(const std::vector<std::string_view>& tokens, TScan& scan) {
   double value = 0;
   // Long form: one element followed by its scattering-factor coefficients.
@@ -99,7 +110,9 @@ void ReadSfac(const std::vector<std::string_view>& tokens, TScan& scan) {
   for (size_t i = 1; i < tokens.size(); ++i) scan.SfacNames.push_back(SfacName(tokens[i]));
 }
 
-// An atom line: label, scattering-factor number, x, y, z, optional sof.
+// An atom line: label, scattering-factor number, x, y, z, optional sof. An
+// atom of a residue is named label_number (C1_2), as SHELXL writes it to its
+// CIF and Olex2 shows it.
 void ReadAtomLine(const std::vector<std::string_view>& tokens, TScan& scan) {
   if (tokens.size() < 5 || IsQPeak(tokens[0])) return;
   double sfac = 0;
@@ -111,6 +124,7 @@ void ReadAtomLine(const std::vector<std::string_view>& tokens, TScan& scan) {
     if (!ParseNumber(tokens[2 + i], coded[i])) return;
   TAtomLine line;
   line.Atom.Label = std::string(tokens[0]);
+  if (scan.Residue != 0) (line.Atom.Label += '_') += std::to_string(scan.Residue);
   line.Atom.Element = scan.SfacNames[n - 1];
   for (int i = 0; i < 3; ++i) line.Atom.Frac[i] = DecodeShelxValue(coded[i], scan.FreeVars);
   double sof = 0;
@@ -144,6 +158,8 @@ bool InterpretLine(std::string_view rawLine, TScan& scan) {
   } else if (name == "SYMM") {
     const std::string_view text = Trim(WithoutComment(line).substr(4));
     if (!text.empty()) scan.SymmTexts.emplace_back(text);
+  } else if (name == "RESI") {
+    scan.Residue = ResidueNumber(tokens);
   } else if (name == "SFAC") {
     ReadSfac(tokens, scan);
   } else if (name == "FVAR") {

@@ -31,6 +31,26 @@ bool IsAtomCount(std::string_view field, long long count) {
 
 std::string LineText(size_t index) { return std::to_string(index + 1); }
 
+// Olex2 reads a line of an XYZ file as an atom when it has exactly four
+// fields separated by blanks and the first begins with an element symbol,
+// wherever it stands, and numbers the k-th such atom k + 1.
+bool IsOlexAtomLine(std::string_view line) {
+  const std::vector<std::string_view> fields = SplitFields(line, IsBlank);
+  if (fields.size() != 4) return false;
+  const std::string letters = Capitalised(LetterPrefix(fields[0]));
+  return (letters.size() >= 2 && IsElement(letters.substr(0, 2))) ||
+         (!letters.empty() && IsElement(letters.substr(0, 1)));
+}
+
+// How many lines up to `pos` Olex2 reads as atoms; `counted` carries the
+// count and the position it was taken at from one call to the next.
+int OlexAtomLinesUpTo(const std::vector<std::string_view>& lines, size_t pos,
+                      std::pair<size_t, int>& counted) {
+  for (; counted.first <= pos; ++counted.first)
+    if (IsOlexAtomLine(lines[counted.first]) && counted.second < INT_MAX) ++counted.second;
+  return counted.second;
+}
+
 // Names the atoms that carry no label of their own, by the chosen scheme.
 void NameUnlabelledAtoms(TXyzFile& data, TXyzNaming naming) {
   std::map<std::string, int> unlabelledOfElement;  // keyed by lower-case symbol
@@ -46,7 +66,7 @@ void NameUnlabelledAtoms(TXyzFile& data, TXyzNaming naming) {
       names[i] = atom.Element;  // the only Fe among labelled atoms is simply Fe
       continue;
     }
-    long long number = atom.Line;
+    long long number = atom.OlexNumber;
     if (!data.HasLabels && naming == xnPosition) number = static_cast<long long>(i) + 1;
     if (!data.HasLabels && naming == xnElement) number = ++runningNumber[key];
     names[i] = atom.Element + std::to_string(number);
@@ -102,6 +122,7 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
     Fail(fileName + ": the first line must contain the number of atoms.");
   ++pos;
   if (pos < lines.size()) data.Comment = std::string(Trim(lines[pos++]));
+  std::pair<size_t, int> olexLines{0, 0};
   for (; pos < lines.size() && static_cast<long long>(data.Atoms.size()) < announced; ++pos) {
     const std::vector<std::string_view> fields = SplitFields(lines[pos], IsFieldSeparator);
     if (fields.empty()) continue;
@@ -119,7 +140,7 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
       atom.Label = std::string(fields[0]);
       data.HasLabels = true;
     }
-    atom.Line = pos > INT_MAX ? INT_MAX : static_cast<int>(pos);
+    atom.OlexNumber = OlexAtomLinesUpTo(lines, pos, olexLines) + 1;
     data.Atoms.push_back(std::move(atom));
   }
   if (static_cast<long long>(data.Atoms.size()) < announced)
@@ -142,7 +163,7 @@ std::string XyzNamingDescription(bool hasLabels, TXyzNaming naming) {
     case xnPosition: return "element + position in the atom list (first atom = 1)";
     case xnElement: return "element + number per element (C1, H1, H2, ...)";
     case xnOlex:
-    default: return "element + line in the file counted from 0, as in Olex2 (first atom = line 2)";
+    default: return "element + (k + 1) for the k-th atom line, as in Olex2 (first atom = 2)";
   }
 }
 

@@ -9,7 +9,7 @@ namespace koravel {
 
 // How the atoms of an XYZ file that carry no label of their own are named.
 enum TXyzNaming {
-  xnOlex = 0,      // element + line in the file counted from 0, as Olex2 does
+  xnOlex = 0,      // element + (k + 1) for the k-th atom line, as Olex2 numbers them
   xnPosition = 1,  // element + position in the atom list, first atom = 1
   xnElement = 2,   // element + running number per element: C1, H1, H2, ...
 };
@@ -19,7 +19,7 @@ struct TXyzAtom {
   std::string Label;    // the file's own label, or the generated name
   std::string Element;  // element symbol
   TVec3 Cart{};         // x, y, z in ångström as written
-  int Line = 0;         // 0-based index of its line (blank lines count)
+  int OlexNumber = 0;   // k + 1 for the k-th line Olex2 reads as an atom
 };
 
 // The first structure of an XYZ file.

@@ -2,8 +2,11 @@
 
 namespace koravel {
 
+// Olex2 names a symmetry image of N1 N1_$2, and one of C1_2 (an atom of
+// residue 2) C1_2$3; C1_2_$3 is read the same way.
 std::string StripOlexSuffix(std::string_view label, bool& removed) {
-  const size_t pos = label.find("_$");
+  size_t pos = label.find("_$");
+  if (pos == std::string_view::npos) pos = label.find('$');
   removed = pos != std::string_view::npos;
   return std::string(removed ? label.substr(0, pos) : label);
 }

@@ -13,7 +13,8 @@ struct TNameLookup {
   bool SuffixRemoved = false;
 };
 
-// Removes an Olex2 symmetry suffix ("_$" and all that follows).
+// Removes an Olex2 symmetry suffix: "_$" and all that follows, else "$" and
+// all that follows (N1_$2 and C1_2$3 are images of N1 and C1_2).
 std::string StripOlexSuffix(std::string_view label, bool& removed);
 
 // Looks an atom up by label (FindAtom); failing that, once more without an

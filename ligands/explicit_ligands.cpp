@@ -42,9 +42,9 @@ std::string RadiusText(double radius) { return FormatFixed(radius, 2) + " A"; }
   std::vector<std::string> lines{"atom \"" + label + "\" not found in " +
                                  FileNameOnly(in.FileName) + "."};
   for (std::string& line : XyzNamingHint(in)) lines.push_back(std::move(line));
-  lines.push_back("If this is a centroid created in Olex2 (cent): it exists only");
-  lines.push_back("inside Olex2. Give its atoms instead, e.g. [C1 C2 C3 C4 C5],");
-  lines.push_back("or define it with the korvex macro.");
+  lines.push_back("If this is a centroid created in Olex2 (cent, named Cnt1, Cnt2, ...):");
+  lines.push_back("it exists only inside Olex2. Give its atoms in square brackets");
+  lines.push_back("instead, e.g. [C1 C2 C3 C4 C5], or use the korvex macro.");
   Fail(std::move(lines));
 }
 

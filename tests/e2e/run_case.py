@@ -31,6 +31,10 @@ command line after the program name, as a caller such as Olex2 hands it over;
 such a case runs only where a launcher is given). Paths in the environment
 are given in wine's form (Z: is the Unix root), and --crlf expects the
 platform's CR LF line ends in the console output and the written files.
+
+"{workdir}" in a raw: line and in the expected output stands for the working
+directory as the program sees it (Z:\\tmp\\koravel_e2e_... under wine), so
+that a case can name files by absolute paths, as Olex2 does.
 """
 import argparse
 import os
@@ -142,10 +146,10 @@ def wine_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def launcher_command(options, directives, changes, scratch):
+def launcher_command(options, directives, changes, scratch, workdir):
     """wine koravel_launch.exe ... with the command-line file in `scratch`."""
     if directives["raw"] is not None:
-        tail = directives["raw"]
+        tail = directives["raw"].replace("{workdir}", wine_path(workdir))
     else:
         tail = " ".join(windows_quote(a) for a in shlex.split(directives["args"]))
     cmdline_file = os.path.join(scratch, "cmdline.txt")
@@ -163,8 +167,8 @@ def launcher_command(options, directives, changes, scratch):
     return command
 
 
-def expected_text(lines, line_end):
-    return "".join(line + line_end for line in lines)
+def expected_text(lines, line_end, workdir_text):
+    return "".join(line.replace("{workdir}", workdir_text) + line_end for line in lines)
 
 
 def main():
@@ -197,7 +201,7 @@ def main():
         changes = environment_changes(workdir, directives["env"])
         env = dict(os.environ)
         if options.launcher:
-            command = launcher_command(options, directives, changes, scratch)
+            command = launcher_command(options, directives, changes, scratch, workdir)
         else:
             for name, value in changes.items():
                 if value is None:
@@ -218,7 +222,8 @@ def main():
             failures.append(f"exit status {result.returncode}, expected {directives['status']}")
         if result.stderr:
             failures.append("standard error is not empty:\n" + result.stderr.decode(errors="replace"))
-        want = expected_text(sections.get("stdout", []), line_end).encode("utf-8")
+        workdir_text = wine_path(workdir) if options.launcher else workdir
+        want = expected_text(sections.get("stdout", []), line_end, workdir_text).encode("utf-8")
         if result.stdout != want:
             failures.append(diff("standard output", want, result.stdout))
 
@@ -232,7 +237,7 @@ def main():
                 continue
             with open(path, "rb") as f:
                 got = f.read()
-            want = expected_text(lines, line_end).encode("utf-8")
+            want = expected_text(lines, line_end, workdir_text).encode("utf-8")
             if got != want:
                 failures.append(diff(f"file {fname}", want, got))
         expected_files = {n[5:].strip() for n in sections if n.startswith("file ")}
