@@ -22,12 +22,26 @@ size_t SkipProgramName(std::string_view raw) {
 // (tol=0.5): Olex2's exec takes an argument -name=value, and a bare
 // name=value whose value holds a function call or a blank, as an option of
 // its own, and stops at one it does not know.
-const char* const kBareForms[] = {"tol=", "occ=", "max=", "block=", "out=", "html=", "xyznames="};
+const char* const kBareForms[] = {"tol=",  "occ=",      "max=", "block=",
+                                  "out=",  "html=",     "mc=",  "xyznames="};
+
+// A Monte Carlo check needs enough draws to say anything, and must end in
+// reasonable time.
+constexpr long long kMinDraws = 100;
+constexpr long long kMaxDraws = 10000000;
 
 double NumberOption(const std::string& text, const std::string& optionName) {
   double value = 0;
   if (!ParseNumber(text, value)) Fail("invalid value for " + optionName + ": " + text);
   return value;
+}
+
+long long DrawsOption(const std::string& text) {
+  long long draws = 0;
+  if (!ParseInteger(text, draws) || draws < kMinDraws || draws > kMaxDraws)
+    Fail("invalid value for --mc: " + text + " (a number of draws from " +
+         std::to_string(kMinDraws) + " to " + std::to_string(kMaxDraws) + ")");
+  return draws;
 }
 
 TXyzNaming XyzNamingOption(const std::string& value) {
@@ -46,6 +60,7 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--out=")) o.Output.OutFile = arg.substr(6);
   else if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
   else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
+  else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
   else if (arg == "--brief") o.Output.Brief = true;
   else if (arg == "--calc") o.CalcOnly = true;
   else if (StartsWith(arg, "--")) Fail("unknown option: " + arg);

@@ -20,6 +20,7 @@ struct TRunOptions {
   TOutputOptions Output;
   TXyzNaming XyzNaming = xnOlex;
   bool CalcOnly = false;       // ignore the CIF's _geom_angle list
+  long long McDraws = 0;       // Monte Carlo check of the su; 0: none
 };
 
 // The command line read: options, the other arguments in order, and the

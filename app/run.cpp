@@ -13,6 +13,7 @@
 #include "report/header.h"
 #include "report/output.h"
 #include "report/report.h"
+#include "su/parameters.h"
 
 namespace koravel {
 
@@ -82,13 +83,14 @@ int Run(const TArguments& args, TOutput& output, std::string& briefLine) {
   WriteHeader(output, in, centre, request);
   const TLigandSet ligands = ChooseLigands(in, centre, request, neighbours);
   WriteNameNotes(output, centre, ligands);
-  const std::vector<TValueSu> distances = LigandDistances(in, centre, ligands.List);
+  const TParameters params = FreeParameters(in.Structure, in.Matrix.get());
+  const std::vector<TValueSu> distances = LigandDistances(in, params, centre, ligands.List);
   if (const std::optional<TError> problem = CoordinationProblem(ligands)) {
     WriteNeighbourTable(output, in, ligands.List, distances);
     throw *problem;
   }
   WriteCoordinationLine(output, ligands.List.size());
-  const TAngles angles = ComputeAngles(in, centre, ligands.List, o.CalcOnly);
+  const TAngles angles = ComputeAngles(in, params, centre, ligands.List, o.CalcOnly, o.McDraws);
   WriteReport(output, in, centre, ligands.List, distances, angles);
   briefLine = BriefLine(in, centre, ligands.List, angles);
   return kExitSuccess;

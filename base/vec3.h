@@ -14,6 +14,9 @@ using TVec3 = std::array<double, 3>;
 using TMat3 = std::array<TVec3, 3>;
 
 constexpr double kRadPerDeg = std::numbers::pi / 180.0;
+
+// The value of a number, whatever derivatives it may carry (see su/dual.h).
+inline double ValueOf(double x) { return x; }
 constexpr double kDegPerRad = 180.0 / std::numbers::pi;
 
 inline TVec3 Minus(const TVec3& a, const TVec3& b) {

@@ -19,21 +19,25 @@ bool IsUsable(const TCell& cell) {
   return MetricTerm(cell) > 1e-6;
 }
 
-TMat3 OrthoMatrix(const TCell& cell) {
-  const double ca = std::cos(cell.Alpha * kRadPerDeg);
-  const double cb = std::cos(cell.Beta * kRadPerDeg);
-  const double cg = std::cos(cell.Gamma * kRadPerDeg);
-  const double sg = std::sin(cell.Gamma * kRadPerDeg);
-  // Rounding can push the metric term of a flat cell slightly below zero,
-  // which must not give a NaN.
-  double g = MetricTerm(cell);
-  if (g < 0) g = 0;
-  TMat3 m{};
-  m[0] = {cell.A, cell.B * cg, cell.C * cb};
-  m[1] = {0, cell.B * sg, cell.C * (ca - cb * cg) / sg};
-  m[2] = {0, 0, cell.C * std::sqrt(g) / sg};
-  return m;
+std::array<double, 6> CellParameters(const TCell& c) {
+  return {c.A, c.B, c.C, c.Alpha, c.Beta, c.Gamma};
 }
+
+std::array<double, 6> CellParameterSu(const TCell& c) {
+  return {c.SuA, c.SuB, c.SuC, c.SuAlpha, c.SuBeta, c.SuGamma};
+}
+
+TCell WithParameters(TCell cell, const std::array<double, 6>& p) {
+  cell.A = p[0];
+  cell.B = p[1];
+  cell.C = p[2];
+  cell.Alpha = p[3];
+  cell.Beta = p[4];
+  cell.Gamma = p[5];
+  return cell;
+}
+
+TMat3 OrthoMatrix(const TCell& cell) { return OrthoMatrixOf(CellParameters(cell)); }
 
 TMat3 MetricTensor(const TCell& cell) {
   const TMat3 m = OrthoMatrix(cell);
@@ -52,6 +56,54 @@ double PlaneSpacing(const TCell& cell, int axis) {
     case 1: return volume / (std::sin(cell.Beta * kRadPerDeg) * (cell.A * cell.C));
     default: return volume / (std::sin(cell.Gamma * kRadPerDeg) * (cell.A * cell.B));
   }
+}
+
+
+namespace {
+
+// ∂G/∂p_k for the six cell parameters (angles in degrees), from
+// G = [[a², ab cosγ, ac cosβ], [ab cosγ, b², bc cosα], [ac cosβ, bc cosα, c²]].
+std::array<TMat3, 6> MetricDerivatives(const TCell& cell) {
+  const double a = cell.A, b = cell.B, c = cell.C;
+  const double ca = std::cos(cell.Alpha * kRadPerDeg), sa = std::sin(cell.Alpha * kRadPerDeg);
+  const double cb = std::cos(cell.Beta * kRadPerDeg), sb = std::sin(cell.Beta * kRadPerDeg);
+  const double cg = std::cos(cell.Gamma * kRadPerDeg), sg = std::sin(cell.Gamma * kRadPerDeg);
+  std::array<TMat3, 6> d{};
+  auto set = [&d](int k, int i, int j, double v) { d[k][i][j] = d[k][j][i] = v; };
+  set(0, 0, 0, 2 * a), set(0, 0, 1, b * cg), set(0, 0, 2, c * cb);
+  set(1, 1, 1, 2 * b), set(1, 0, 1, a * cg), set(1, 1, 2, c * ca);
+  set(2, 2, 2, 2 * c), set(2, 0, 2, a * cb), set(2, 1, 2, b * ca);
+  set(3, 1, 2, -b * c * sa * kRadPerDeg);
+  set(4, 0, 2, -a * c * sb * kRadPerDeg);
+  set(5, 0, 1, -a * b * sg * kRadPerDeg);
+  return d;
+}
+
+}  // namespace
+
+TMatrix CellConstraints(const TCell& cell, const std::vector<TMat3>& rotations) {
+  const std::array<TMat3, 6> dG = MetricDerivatives(cell);
+  std::vector<std::array<double, 6>> rows;
+  for (const TMat3& r : rotations) {
+    // (Rᵀ dG R - dG)(i, j) for every parameter k, one row per entry i <= j.
+    for (int i = 0; i < 3; ++i)
+      for (int j = i; j < 3; ++j) {
+        std::array<double, 6> row{};
+        bool any = false;
+        for (int k = 0; k < 6; ++k) {
+          double v = -dG[k][i][j];
+          for (int m = 0; m < 3; ++m)
+            for (int n = 0; n < 3; ++n) v += r[m][i] * dG[k][m][n] * r[n][j];
+          row[k] = v;
+          any = any || v != 0;
+        }
+        if (any) rows.push_back(row);
+      }
+  }
+  TMatrix m(rows.size(), 6);
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (int k = 0; k < 6; ++k) m(i, static_cast<size_t>(k)) = rows[i][k];
+  return m;
 }
 
 }  // namespace koravel

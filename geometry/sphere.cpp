@@ -28,8 +28,6 @@ void SortDescending(std::vector<TAngle>& angles) {
   }
 }
 
-const TCovSource* Covariance(const TInput& in) { return in.Matrix.get(); }
-
 TPoint CentrePoint(const TCentre& centre) { return TPoint{centre.Site}; }
 
 // Labels compare ignoring case as everywhere in a CIF; symmetry codes are
@@ -41,13 +39,19 @@ bool SameAtomSite(const std::string& label, const std::string& code, const TLiga
 
 }  // namespace
 
-std::vector<TValueSu> LigandDistances(const TInput& in, const TCentre& centre,
-                                      const std::vector<TLigand>& ligands) {
+std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigand>& ligands) {
+  std::vector<TPoint> points{CentrePoint(centre)};
+  for (const TLigand& ligand : ligands) points.push_back(ligand.Members);
+  return points;
+}
+
+std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
+                                      const TCentre& centre, const std::vector<TLigand>& ligands) {
   std::vector<TValueSu> distances;
+  const TQuantity distance = MakeQuantity(TDistanceOfPoints());
   for (const TLigand& ligand : ligands) {
     const TPropagated d =
-        Propagate(in.Structure, Covariance(in), {CentrePoint(centre), ligand.Members}, PointDistance,
-                  false);
+        Propagate(in.Structure, params, {CentrePoint(centre), ligand.Members}, distance, false);
     distances.push_back({d.Value, in.HasSu ? d.Su : 0});
   }
   return distances;
@@ -79,9 +83,10 @@ std::optional<TValueSu> PublishedAngle(const TInput& in, const TCentre& centre, 
   return std::nullopt;
 }
 
-TAngles ComputeAngles(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,
-                      bool calcOnly) {
+TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
+                      const std::vector<TLigand>& ligands, bool calcOnly, long long mcDraws) {
   TAngles angles;
+  const TQuantity angle = MakeQuantity(TAngleOfPoints());
   const int n = static_cast<int>(ligands.size());
   for (int i = 0; i < n; ++i) {
     for (int j = i + 1; j < n; ++j) {
@@ -95,9 +100,9 @@ TAngles ComputeAngles(const TInput& in, const TCentre& centre, const std::vector
         a.Su = published->Su;
         a.FromCif = true;
       } else {
-        const TPropagated p = Propagate(in.Structure, Covariance(in),
+        const TPropagated p = Propagate(in.Structure, params,
                                         {CentrePoint(centre), ligands[i].Members, ligands[j].Members},
-                                        PointAngle, false);
+                                        angle, false);
         a.Value = p.Value;
         a.Su = p.Su;
       }
@@ -109,9 +114,11 @@ TAngles ComputeAngles(const TInput& in, const TCentre& centre, const std::vector
   }
   SortDescending(angles.List);
 
-  std::vector<TPoint> points{CentrePoint(centre)};
-  for (const TLigand& ligand : ligands) points.push_back(ligand.Members);
-  angles.Sum = AngleSumWithSu(in.Structure, Covariance(in), points);
+  const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
+  const std::vector<TPoint> points = SpherePoints(centre, ligands);
+  angles.Sum = Propagate(in.Structure, params, points, sum, true);
+  if (mcDraws > 0 && in.HasSu)
+    angles.SumMonteCarlo = MonteCarlo(in.Structure, params, points, {sum}, mcDraws).front();
   double sumSquares = 0;
   for (const TAngle& angle : angles.List) sumSquares += angle.Su * angle.Su;
   angles.SuIndependent = std::sqrt(sumSquares);

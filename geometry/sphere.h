@@ -5,6 +5,8 @@
 #include "base/error.h"
 #include "io/input.h"
 #include "ligands/ligands.h"
+#include "su/monte_carlo.h"
+#include "su/parameters.h"
 #include "su/propagation.h"
 
 namespace koravel {
@@ -29,11 +31,35 @@ struct TAngles {
   std::vector<TAngle> List;  // by value, descending (equal within 1e-6: pair order)
   TPropagated Sum;           // always from the coordinates
   double SuIndependent = 0;  // sqrt(sum of the angles' su²): the su if they were independent
+  std::optional<TMonteCarlo> SumMonteCarlo;  // when asked for
 };
 
+// The quantities of a coordination sphere as functions of its points: the
+// central atom first, then the ligands in list order.
+struct TDistanceOfPoints {
+  template <typename S>
+  S operator()(const std::vector<TVec3Of<S>>& p) const { return DistanceOf(p[0], p[1]); }
+};
+struct TAngleOfPoints {  // the angle p1-p0-p2
+  template <typename S>
+  S operator()(const std::vector<TVec3Of<S>>& p) const { return AngleAt(p[1], p[0], p[2]); }
+};
+struct TAngleSumOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3), ...
+  template <typename S>
+  S operator()(const std::vector<TVec3Of<S>>& p) const {
+    S sum(0);
+    for (size_t i = 1; i < p.size(); ++i)
+      for (size_t j = i + 1; j < p.size(); ++j) sum += AngleAt(p[i], p[0], p[j]);
+    return sum;
+  }
+};
+
+// The points of a coordination sphere: the centre, then every ligand.
+std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigand>& ligands);
+
 // Each ligand's distance from the central atom, with su where the input has su.
-std::vector<TValueSu> LigandDistances(const TInput& in, const TCentre& centre,
-                                      const std::vector<TLigand>& ligands);
+std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
+                                      const TCentre& centre, const std::vector<TLigand>& ligands);
 
 // An angle sum needs 2 to 12 ligands; beyond twelve the environment is no
 // coordination sphere any more. The error for any other number.
@@ -41,9 +67,10 @@ std::optional<TError> CoordinationProblem(const TLigandSet& ligands);
 constexpr size_t kMinLigands = 2;
 constexpr size_t kMaxLigands = 12;
 
-// Every L-M-L angle, published (unless `calcOnly`) or computed, and the sum.
-TAngles ComputeAngles(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,
-                      bool calcOnly);
+// Every L-M-L angle, published (unless `calcOnly`) or computed, and the sum,
+// with a Monte Carlo check of `mcDraws` draws (0: none).
+TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
+                      const std::vector<TLigand>& ligands, bool calcOnly, long long mcDraws);
 
 // The published angle a-M-b (in either order) with the central atom at the
 // apex on its own site; nothing when the CIF lists none. A centroid is no

@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -98,6 +99,18 @@ void WriteFourLigandReference(TTextSink& out) {
                 FormatFixed(tetrahedral, 2) + ", square planar 4 x 90 + 2 x 180 = 720.00)");
 }
 
+// The Monte Carlo mean and sd beside the propagated value + shift and su, one
+// decimal more than the su is written with.
+void WriteMonteCarloLines(TTextSink& out, const TMonteCarlo& mc, const TPropagated& r) {
+  const int d = SuDecimals(r.Su > 0 ? r.Su : mc.Sd) + 1;
+  const std::string draws = "  Monte Carlo, " + std::to_string(mc.Draws) + " draws: ";
+  const size_t width = std::max<size_t>(draws.size(), 28);
+  out.WriteLine(PadRight(draws, width) + "mean = " + FormatFixed(mc.Mean, d) +
+                ", sd = " + FormatFixed(mc.Sd, d) + " deg");
+  out.WriteLine(PadRight("  Propagated:", width) + "value + shift = " +
+                FormatFixed(r.Value + r.Shift, d) + ", su = " + FormatFixed(r.Su, d) + " deg");
+}
+
 void WriteSum(TTextSink& out, const TInput& in, const TCentre& centre, size_t ligandCount,
               const TAngles& angles) {
   const TPropagated& r = angles.Sum;
@@ -105,6 +118,7 @@ void WriteSum(TTextSink& out, const TInput& in, const TCentre& centre, size_t li
   out.WriteLine("Sum of the " + std::to_string(angles.List.size()) + " " +
                 AngleWord(angles.List.size()) + " around " + centre.Label + ":");
   out.WriteLine("  Sum(L-M-L) = " + FormatValueSu(r.Value, r.Su, 2) + " deg");
+  if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r);
   if (ligandCount == 3) WriteThreeLigandLines(out, in, r);
   if (ligandCount == 4) WriteFourLigandReference(out);
 }
@@ -179,6 +193,16 @@ void WriteZeroSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
   out.WriteLine("      involved, so no su can be given for the sum.");
 }
 
+// Coordinates and cell parameters that symmetry ties to free parameters
+// (y = x on (x,x,z), b = a in a tetragonal cell) move with them and count once.
+void WriteTiedNote(TTextSink& out, const TPropagated& r) {
+  std::string parts;
+  if (r.TiedCount > 0) parts += std::to_string(r.TiedCount) + " coordinate(s)";
+  if (r.CellTiedCount > 0)
+    parts += (parts.empty() ? "" : ", ") + std::to_string(r.CellTiedCount) + " cell parameter(s)";
+  if (!parts.empty()) out.WriteLine("      Tied by symmetry to free parameters: " + parts + ".");
+}
+
 void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
   const TPropagated& r = angles.Sum;
   if (AnyFromCif(angles.List)) {
@@ -198,6 +222,7 @@ void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& ang
   out.WriteLine("      are correlated through the shared atoms. Treating them as");
   out.WriteLine("      independent would give sqrt(sum su^2) = " +
                 FormatFixed(angles.SuIndependent, 3) + " deg instead.");
+  WriteTiedNote(out, r);
   if (in.Matrix) {
     out.WriteLine("      The full variance-covariance matrix of " + FileNameOnly(in.MatFileName) +
                   " was used,");

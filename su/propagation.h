@@ -2,49 +2,53 @@
 #include <functional>
 #include <vector>
 
-#include "crystal/covariance.h"
 #include "crystal/structure.h"
+#include "su/dual.h"
+#include "su/parameters.h"
+#include "su/point_model.h"
+#include "su/vector_math.h"
 
 namespace koravel {
 
-// A point: the unit-weight mean of the Cartesian positions of its sites, one
-// site for an atom, the member sites for a centroid.
-using TPoint = std::vector<TSiteRef>;
+// A point (TPoint): the unit-weight mean of the Cartesian positions of its
+// sites, one site for an atom, the member sites for a centroid.
 
-// A geometric quantity of the Cartesian positions of the points, in list order.
-using TPointFunc = std::function<double(const std::vector<TVec3>&)>;
+// A scalar function of the Cartesian positions of points (in list order),
+// written once for both scalar types: double for values and Monte Carlo
+// draws, TDual for exact derivatives.
+struct TQuantity {
+  std::function<double(const std::vector<TVec3Of<double>>&)> Plain;
+  std::function<TDual(const std::vector<TVec3Of<TDual>>&)> Dual;
+};
+
+template <typename F>
+TQuantity MakeQuantity(F f) {
+  return {[f](const std::vector<TVec3Of<double>>& p) { return f(p); },
+          [f](const std::vector<TVec3Of<TDual>>& p) { return f(p); }};
+}
 
 // A quantity with its propagated su.
 struct TPropagated {
-  double Value = 0;          // the quantity at the given coordinates and cell
-  double Su = 0;             // sqrt(Vlin + Vcell + V2)
-  double SuLinear = 0;       // sqrt(Vlin + Vcell)
+  double Value = 0;          // at the given coordinates and cell
+  double Su = 0;             // sqrt(V1 + V2)
+  double SuLinear = 0;       // sqrt(V1), first order (coordinates and cell)
   double SuSecondOrder = 0;  // sqrt(V2)
   double Shift = 0;          // expectation shift of the second-order term
-  int FixedCount = 0;        // coordinates the covariance source calls fixed
-  // True when at least one coordinate or cell parameter with an su entered the
-  // propagation: an su of 0 then means "fixed by symmetry", not "no su given".
+  int FixedCount = 0;        // coordinates involved that cannot move
+  int TiedCount = 0;         // coordinates involved that move with another one's parameter
+  int CellTiedCount = 0;     // cell parameters tied to a free one with an su
+  // True when a parameter with an su entered: an su of 0 then means "fixed
+  // by symmetry", not "no su given".
   bool ParametersEntered = false;
 };
 
-// The angle at vertex v between a and b in degrees, accurate also near 0 and
-// 180; 0 when a or b coincides with v.
-double AngleAt(const TVec3& a, const TVec3& v, const TVec3& b);
-
-// The point functions: |P1 - P0|; the angle P1-P0-P2; the sum of the angles
-// Pi-P0-Pj over all pairs of ligand points i < j, in the order (1,2), (1,3), ...
-double PointDistance(const std::vector<TVec3>& points);
-double PointAngle(const std::vector<TVec3>& points);
-double PointAngleSum(const std::vector<TVec3>& points);
-
-// The quantity `func` of the points with its su, propagated from the su of
-// the coordinates (or the covariance source, when given) and of the cell;
-// with `secondOrder` the second-order variance and expectation shift too.
-TPropagated Propagate(const TStructure& s, const TCovSource* cov, const std::vector<TPoint>& points,
-                      const TPointFunc& func, bool secondOrder);
-
-// The angle sum of points[1..] at points[0], second order included.
-TPropagated AngleSumWithSu(const TStructure& s, const TCovSource* cov,
-                           const std::vector<TPoint>& points);
+// The quantity with its su, propagated from the covariance C of the free
+// parameters it depends on through exact derivatives: the first-order
+// variance gᵀCg and, with `secondOrder`, the second-order variance
+// ½ tr((HC)²) and expectation shift ½ tr(HC) (g, H: gradient and Hessian
+// with respect to the free parameters).
+TPropagated Propagate(const TStructure& s, const TParameters& params,
+                      const std::vector<TPoint>& points, const TQuantity& quantity,
+                      bool secondOrder);
 
 }  // namespace koravel

@@ -1,0 +1,62 @@
+#pragma once
+#include <array>
+#include <cmath>
+
+#include "base/vec3.h"
+#include "su/dual.h"
+
+namespace koravel {
+
+// Vector geometry on any scalar type: double for values, TDual for exact
+// derivatives. Angles are in degrees.
+template <typename S>
+using TVec3Of = std::array<S, 3>;
+
+template <typename S>
+TVec3Of<S> Diff(const TVec3Of<S>& a, const TVec3Of<S>& b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+
+template <typename S>
+S DotOf(const TVec3Of<S>& a, const TVec3Of<S>& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+template <typename S>
+TVec3Of<S> CrossOf(const TVec3Of<S>& a, const TVec3Of<S>& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+template <typename S>
+S NormOf(const TVec3Of<S>& a) {
+  using std::sqrt;
+  return sqrt(DotOf(a, a));
+}
+
+template <typename S>
+S DistanceOf(const TVec3Of<S>& a, const TVec3Of<S>& b) {
+  return NormOf(Diff(a, b));
+}
+
+// The angle at vertex v between a and b, from atan2 of its sine and cosine
+// parts, which keeps full precision near 0 and 180 degrees where the arc
+// cosine of a rounded cosine loses half of the digits; 0 when a or b
+// coincides with v. An angle of 0 or 180 degrees (sine below 1e-9) has no
+// derivative, the angle being a cone's tip there; it counts as constant,
+// which it is where symmetry keeps the three points on a line.
+template <typename S>
+S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
+  using std::atan2;
+  using std::sqrt;
+  const TVec3Of<S> u = Diff(a, v), w = Diff(b, v);
+  const S uu = DotOf(u, u), ww = DotOf(w, w);
+  if (ValueOf(uu) == 0 || ValueOf(ww) == 0) return S(0);
+  const TVec3Of<S> n = CrossOf(u, w);
+  const S nn = DotOf(n, n);
+  const S uw = DotOf(u, w);
+  if (ValueOf(nn) < 1e-18 * ValueOf(uu) * ValueOf(ww))
+    return S(std::atan2(std::sqrt(ValueOf(nn)), ValueOf(uw)) * kDegPerRad);
+  return atan2(sqrt(nn), uw) * S(kDegPerRad);
+}
+
+}  // namespace koravel
