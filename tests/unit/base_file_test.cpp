@@ -1,94 +1,77 @@
-#include "app/input_file.h"
+#include "base/file.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
-#include "geom/fatal.h"
+#include "base/encoding.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::ErrorOf;
+using testing::TScratchDir;
 
-class ResolveInputFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("koravel_resolve_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Touch(const std::string& name) const { std::ofstream(Path(name)) << "x\n"; }
-
-  fs::path dir_;
-};
-
-TEST_F(ResolveInputFileTest, ChoosesTheFileAndKind) {
-  struct Case {
-    std::vector<const char*> files;  // present in the directory
-    const char* typed;
-    const char* resolved;
-    TInputKind kind;
-  };
+TEST(FileNames, PiecesOfTheLastComponent) {
+  struct Case { const char* path; const char* name; const char* extension; const char* stem; };
   const Case cases[] = {
-      {{"x.cif", "x.res"}, "x.cif", "x.cif", ikCif},
-      {{"x.res", "x.ins"}, "x.cif", "x.res", ikShelx},
-      {{"x.ins", "x.xyz"}, "x.cif", "x.ins", ikShelx},
-      {{"x.xyz"}, "x.cif", "x.xyz", ikXyz},
-      {{"x.RES"}, "x.RES", "x.RES", ikShelx},
-      {{"x.txt"}, "x.txt", "x.txt", ikCif},
-      {{"x.Xyz"}, "x.Xyz", "x.Xyz", ikXyz},
-      {{"x.res"}, "x", "x.res", ikShelx},
-      {{"a.b.res"}, "a.b.cif", "a.b.res", ikShelx},
+      {"dir.v2/x", "x", "", "dir.v2/x"},
+      {"dir/x.CIF", "x.CIF", ".CIF", "dir/x"},
+      {"dir/x.y.cif", "x.y.cif", ".cif", "dir/x.y"},
+      {"x.", "x.", ".", "x"},
+      {".res", ".res", ".res", ""},
   };
   for (const Case& c : cases) {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    for (const char* f : c.files) Touch(f);
-    std::string name = Path(c.typed);
-    EXPECT_EQ(ResolveInputFile(name), c.kind) << c.typed;
-    EXPECT_EQ(name, Path(c.resolved)) << c.typed;
+    EXPECT_EQ(FileNameOnly(c.path), c.name) << c.path;
+    EXPECT_EQ(FileExtension(c.path), c.extension) << c.path;
+    EXPECT_EQ(FileStem(c.path), c.stem) << c.path;
+  }
+  EXPECT_EQ(ChangeExtension("dir.v2/x", ".mat"), "dir.v2/x.mat");
+  EXPECT_EQ(ChangeExtension("a/x.res", ".mat"), "a/x.mat");
+}
+
+TEST(FileBytes, ReadsOrNamesTheReason) {
+  TScratchDir dir;
+  const std::string bytes("a\0b\r\n", 5);
+  EXPECT_EQ(ReadFile(dir.Write("x.bin", bytes)), bytes);
+  EXPECT_EQ(ReadFile(dir.Write("empty", "")), "");
+  EXPECT_EQ(ErrorOf([&] { TFileBytes b(dir.Path("")); }),
+            "cannot read " + dir.Path("") + ": is a directory");
+  EXPECT_EQ(ErrorOf([&] { ReadFile(dir.Path("none")); }),
+            "cannot read " + dir.Path("none") + ": No such file or directory");
+  EXPECT_TRUE(SameFile(dir.Path("x.bin"), dir.Path("./x.bin")));
+  EXPECT_FALSE(SameFile(dir.Path("x.bin"), dir.Path("empty")));
+  EXPECT_FALSE(FileExists(dir.Path("")));
+  EXPECT_TRUE(IsDirectory(dir.Path("")));
+}
+
+// Large files are mapped rather than read; either way the bytes are the
+// file's, also after a move.
+TEST(FileBytes, SmallAndLargeFilesAsWritten) {
+  TScratchDir dir;
+  std::string large;
+  for (int i = 0; large.size() < (3u << 20); ++i) large += std::to_string(i) + "\r\n";
+  for (const std::string& bytes : {std::string("short"), large}) {
+    TFileBytes file(dir.Write("f", bytes));
+    const TFileBytes moved(std::move(file));
+    EXPECT_EQ(moved.View(), bytes);
+    EXPECT_TRUE(file.View().empty());
   }
 }
 
-TEST_F(ResolveInputFileTest, NeverSearchesForACif) {
-  Touch("x.cif");
-  fs::create_directories(dir_ / "y.cif");  // a directory is no file
-  for (const char* typed : {"x", "y.cif"}) {
-    std::string name = Path(typed);
-    std::string stem = fs::path(typed).stem().string();
-    try {
-      ResolveInputFile(name);
-      ADD_FAILURE() << typed;
-    } catch (const TFatalError& e) {
-      EXPECT_EQ(std::string(e.what()), "file not found: " + Path(typed) + " - and no " + stem +
-                                           ".res, .ins or .xyz in the same directory.");
-    }
+TEST(TextFromBytes, ByteOrderMarks) {
+  struct Case { std::string bytes; std::string text; };
+  const Case cases[] = {
+      {"\xEF\xBB\xBF_a 1", "_a 1"},
+      {std::string("\xFF\xFE_\0a\0 \0\xE9\0\n\0", 12), "_a \xC3\xA9\n"},
+      {std::string("\xFE\xFF\0_\0a\xD8\x3D\xDE\x00", 10), "_a\xF0\x9F\x98\x80"},  // a pair
+      {std::string("\xFF\xFE\x00\xD8x", 5), "\xEF\xBF\xBD"},  // lone surrogate, odd byte
+      {"plain", "plain"},
+      {"\xFF", "\xFF"},
+  };
+  for (const Case& c : cases) {
+    std::string storage;
+    EXPECT_EQ(TextFromBytes(c.bytes, storage), c.text) << c.bytes;
   }
-}
-
-TEST(FileNameOnlys, ExtensionAndStemOfTheLastComponent) {
-  EXPECT_EQ(FileExtension("dir.v2/x"), "");
-  EXPECT_EQ(FileExtension("dir/x.CIF"), ".CIF");
-  EXPECT_EQ(FileStem("dir.v2/x"), "dir.v2/x");
-  EXPECT_EQ(FileStem("dir/x.y.cif"), "dir/x.y");
-  EXPECT_EQ(FileNameOnly("dir/sub/x.cif"), "x.cif");
-}
-
-TEST_F(ResolveInputFileTest, OutputNamesThatAreInputs) {
-  Touch("x.res");
-  Touch("x.mat");
-  EXPECT_TRUE(IsInputFileOfRun(Path("x.cif"), Path("x.cif")));  // the typed name itself
-  EXPECT_TRUE(IsInputFileOfRun(Path("x.res"), Path("x.cif")));
-  EXPECT_TRUE(IsInputFileOfRun(Path("x.mat"), Path("x.cif")));
-  EXPECT_TRUE(IsInputFileOfRun(dir_.string() + "/./x.mat", Path("x.cif")));  // same file
-  EXPECT_FALSE(IsInputFileOfRun(Path("x.ins"), Path("x.cif")));  // does not exist
-  EXPECT_FALSE(IsInputFileOfRun(Path("x.txt"), Path("x.cif")));
-  EXPECT_FALSE(IsInputFileOfRun("", Path("x.cif")));
 }
 
 }  // namespace

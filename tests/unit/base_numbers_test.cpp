@@ -1,4 +1,4 @@
-#include "geom/number_text.h"
+#include "base/numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +44,53 @@ TEST(ParseInteger, RangeChecked) {
     EXPECT_FALSE(ParseInteger(bad, v)) << bad;
 }
 
+TEST(RoundToInt, HalvesToEvenAndNothingOutOfRange) {
+  struct Case { double value; bool ok; int rounded; };
+  const Case cases[] = {{2.5, true, 2},  {3.5, true, 4},          {-2.5, true, -2},
+                        {2.49, true, 2}, {2147483647.4, true, 2147483647},
+                        {2147483648.0, false, 0}, {1e300, false, 0},
+                        {std::nan(""), false, 0}};
+  for (const Case& c : cases) {
+    int out = 0;
+    EXPECT_EQ(RoundToInt(c.value, out), c.ok) << c.value;
+    EXPECT_EQ(out, c.rounded) << c.value;
+  }
+  long long big = 0;
+  EXPECT_FALSE(RoundToInt64(9223372036854775808.0, big));
+  EXPECT_TRUE(RoundToInt64(-9223372036854775808.0, big));
+}
+
+TEST(ParseSu, ReadsValueAndSu) {
+  struct Case { const char* text; double value, su; };
+  const Case cases[] = {
+      {"1.2345(12)", 1.2345, 0.0012}, {"12(3)", 12, 3},        {"1.2e-3(4)", 0.0012, 0.0004},
+      {"1.5e2(3)", 150, 30},          {"0.5", 0.5, 0},         {"-0.1234(5)", -0.1234, 0.0005},
+      {"1.234(", 1.234, 0},           {"1.234()", 1.234, 0},   {"1.234(5", 1.234, 0.005},
+      {" 90.00(2) ", 90, 0.02},       {"5.(3)", 5, 3},         {"1.5E+2(3)", 150, 30},
+      {"1.234(x)", 1.234, 0},         {"1.234(-5)", 1.234, 0}, {"2(3)tail", 2, 3},
+      // Absurd exponents: the value stands, an su that leaves the range is none.
+      {"1e300(5)", 1e300, 5e300},     {"1.0e-300(5)", 1e-300, 5e-301},
+      {"0e999999999999(5)", 0, 0},    {"1e-9999999999999999999999(5)", 0, 0},
+      {"1.5(1e400)", 1.5, 0},         {"1e300(9e10)", 1e300, 0},
+  };
+  for (const Case& c : cases) {
+    double value = -1, su = -1;
+    EXPECT_TRUE(ParseSu(c.text, value, su)) << c.text;
+    EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+    EXPECT_DOUBLE_EQ(su, c.su) << c.text;
+  }
+}
+
+TEST(ParseSu, RejectsNullsAndNonNumbers) {
+  for (const char* text : {"?", ".", "", "  ", "abc", ".(3)", "1.2.3", "(5)", "nan(1)", "inf",
+                           "0x10", "1e400", "1 (2)", "1,5(2)"}) {
+    double value = -1, su = -1;
+    EXPECT_FALSE(ParseSu(text, value, su)) << text;
+    EXPECT_EQ(value, 0) << text;
+    EXPECT_EQ(su, 0) << text;
+  }
+}
+
 TEST(FormatFixed, RoundsAndWritesAPoint) {
   struct Case { double value; int decimals; const char* text; };
   const Case cases[] = {
@@ -56,27 +103,30 @@ TEST(FormatFixed, RoundsAndWritesAPoint) {
 }
 
 TEST(FormatValueSu, WorkedExamples) {
-  struct Case { double value, su; int def; const char* text; };
+  struct Case { double value, su; int def; const char* text; int suDecimals; };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
   const Case cases[] = {
-      {1.23456, 0.0012, 4, "1.2346(12)"},
-      {1.23456, 0.0034, 4, "1.235(3)"},
-      {1.23456, 0.00196, 4, "1.235(2)"},
-      {12.3456, 0.15, 4, "12.35(15)"},
-      {359.87, 0.5, 2, "359.9(5)"},
-      {359.87, 1.0, 2, "359.9(10)"},
-      {359.87, 2.4, 2, "360(2)"},
-      {359.87, 25, 2, "360(25)"},
-      {0.123456789, 9e-10, 2, "0.12345679(1)"},
-      {0.5, 1e-12, 2, "0.50000000(1)"},
-      {359.87, 0, 2, "359.87"},
-      {359.87, -0.3, 2, "359.87"},
-      {359.87, std::nan(""), 2, "359.87"},
-      {359.87, std::numeric_limits<double>::infinity(), 2, "359.87"},
-      {2.0123, 0.0015, 3, "2.0123(15)"},
-      {119.87, 0.05, 2, "119.87(5)"},
+      {1.23456, 0.0012, 4, "1.2346(12)", 4},
+      {1.23456, 0.0034, 4, "1.235(3)", 3},
+      {1.23456, 0.00196, 4, "1.235(2)", 3},
+      {12.3456, 0.15, 4, "12.35(15)", 2},
+      {359.87, 0.5, 2, "359.9(5)", 1},
+      {359.87, 1.0, 2, "359.9(10)", 1},
+      {359.87, 2.4, 2, "360(2)", 0},
+      {359.87, 25, 2, "360(25)", 0},
+      {0.123456789, 9e-10, 2, "0.12345679(1)", 8},
+      {0.5, 1e-12, 2, "0.50000000(1)", 8},
+      {359.87, 0, 2, "359.87", 0},
+      {359.87, -0.3, 2, "359.87", 0},
+      {359.87, nan, 2, "359.87", 0},
+      {359.87, std::numeric_limits<double>::infinity(), 2, "359.87", 0},
+      {2.0123, 0.0015, 3, "2.0123(15)", 4},
+      {119.87, 0.05, 2, "119.87(5)", 2},
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(FormatValueSu(c.value, c.su, c.def), c.text) << c.value << " su " << c.su;
+    EXPECT_EQ(SuDecimals(c.su), c.suDecimals) << c.su;
+  }
 }
 
 }  // namespace

@@ -1,24 +1,16 @@
-#include "geom/cell.h"
+#include "crystal/cell.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
-#include "geom/vec3.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
-TCell MakeCell(double a, double b, double c, double alpha, double beta, double gamma) {
-  TCell cell;
-  cell.A = a;
-  cell.B = b;
-  cell.C = c;
-  cell.Alpha = alpha;
-  cell.Beta = beta;
-  cell.Gamma = gamma;
-  return cell;
-}
+using testing::MakeCell;
 
 void ExpectRow(const TVec3& row, double x, double y, double z, double tol) {
   EXPECT_NEAR(row[0], x, tol);
@@ -36,40 +28,65 @@ TEST(OrthoMatrix, MonoclinicWorkedExample) {
   EXPECT_LT(std::fabs(m[1][2]), 1e-14);
 }
 
-TEST(OrthoMatrix, RectangularCellIsDiagonal) {
-  const TMat3 m = OrthoMatrix(MakeCell(7, 8, 9, 90, 90, 90));
-  ExpectRow(m[0], 7, 0, 0, 1e-14);
-  ExpectRow(m[1], 0, 8, 0, 1e-14);
-  ExpectRow(m[2], 0, 0, 9, 1e-14);
-}
-
 TEST(OrthoMatrix, TriclinicCellKeepsEdgeLengthsAndAngles) {
   const TCell cell = MakeCell(9.5, 11.2, 13.1, 85, 102, 95);
   const TMat3 m = OrthoMatrix(cell);
   const TVec3 a = MatVec(m, {1, 0, 0}), b = MatVec(m, {0, 1, 0}), c = MatVec(m, {0, 0, 1});
-  auto dot = [](const TVec3& u, const TVec3& v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
-  auto deg = [&](const TVec3& u, const TVec3& v) {
-    return std::acos(dot(u, v) / std::sqrt(dot(u, u) * dot(v, v))) * 57.29577951308232;
+  auto deg = [](const TVec3& u, const TVec3& v) {
+    return std::acos(Dot(u, v) / (Norm(u) * Norm(v))) * kDegPerRad;
   };
-  EXPECT_NEAR(std::sqrt(dot(a, a)), 9.5, 1e-12);
-  EXPECT_NEAR(std::sqrt(dot(b, b)), 11.2, 1e-12);
-  EXPECT_NEAR(std::sqrt(dot(c, c)), 13.1, 1e-12);
+  EXPECT_NEAR(Norm(a), 9.5, 1e-12);
+  EXPECT_NEAR(Norm(b), 11.2, 1e-12);
+  EXPECT_NEAR(Norm(c), 13.1, 1e-12);
   EXPECT_NEAR(deg(b, c), 85, 1e-10);
   EXPECT_NEAR(deg(a, c), 102, 1e-10);
   EXPECT_NEAR(deg(a, b), 95, 1e-10);
+  const TMat3 g = MetricTensor(cell);
+  EXPECT_NEAR(g[0][1], Dot(a, b), 1e-12);
+  EXPECT_NEAR(g[2][2], 13.1 * 13.1, 1e-10);
 }
 
 TEST(OrthoMatrix, FlatCellGivesZeroLastRowNotNaN) {
   // alpha + beta = gamma: the metric term comes out as -5.6e-17 in rounding.
   const TMat3 m = OrthoMatrix(MakeCell(5, 6, 7, 30, 50, 80));
   EXPECT_EQ(m[2][2], 0.0);
-  EXPECT_FALSE(std::isnan(m[2][2]));
 }
 
-TEST(OrthoMatrix, XyzCellReturnsCartesianCoordinates) {
-  // Cartesian input is stored as coordinates / 10000 in a 10000 Å cube.
-  const TMat3 m = OrthoMatrix(MakeCell(10000, 10000, 10000, 90, 90, 90));
-  ExpectRow(MatVec(m, {1.2345 / 10000, -2.5 / 10000, 0.75 / 10000}), 1.2345, -2.5, 0.75, 1e-12);
+TEST(PlaneSpacing, OrthogonalAndMonoclinicCells) {
+  const TCell ortho = MakeCell(10, 12, 15);
+  EXPECT_NEAR(PlaneSpacing(ortho, 0), 10, 1e-9);
+  EXPECT_NEAR(PlaneSpacing(ortho, 2), 15, 1e-9);
+  // d(100) = a sin(beta) in a monoclinic cell, and d(001) = c sin(beta).
+  const TCell mono = MakeCell(10, 12, 15, 90, 100, 90);
+  EXPECT_NEAR(PlaneSpacing(mono, 0), 10 * std::sin(100 * kRadPerDeg), 1e-9);
+  EXPECT_NEAR(PlaneSpacing(mono, 1), 12, 1e-9);
+  EXPECT_NEAR(PlaneSpacing(mono, 2), 15 * std::sin(100 * kRadPerDeg), 1e-9);
+}
+
+TEST(IsUsable, LengthsAndAnglesThatCloseACell) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case { TCell cell; bool usable; };
+  const Case cases[] = {
+      {MakeCell(10, 11, 12), true},
+      {MakeCell(10, 10, 10, 119, 119, 119), true},
+      {MakeCell(0, 10, 10), false},
+      {MakeCell(10, -3, 10), false},
+      {MakeCell(10, 10, inf), false},
+      {MakeCell(nan, 10, 10), false},
+      {MakeCell(10, 10, 10, 0, 90, 90), false},
+      {MakeCell(10, 10, 10, 180, 90, 90), false},
+      {MakeCell(10, 10, 10, 90, -90, 90), false},
+      {MakeCell(10, 10, 10, 90, 90, 200), false},
+      {MakeCell(10, 10, 10, 90, 90, nan), false},
+      {MakeCell(10, 10, 10, 120, 120, 120), false},  // metric term 0
+      {MakeCell(10, 10, 10, 100, 30, 30), false},    // metric term < 0
+      {MakeCell(10, 10, 10, 10, 10, 170), false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsUsable(c.cell), c.usable)
+        << c.cell.A << " " << c.cell.B << " " << c.cell.C << " " << c.cell.Alpha << " "
+        << c.cell.Beta << " " << c.cell.Gamma;
 }
 
 }  // namespace

@@ -1,120 +1,118 @@
-#include "geom/symop.h"
+#include "crystal/symop.h"
 
 #include <gtest/gtest.h>
 
-#include "cif/sym_code.h"
-#include "geom/cell.h"
-#include "geom/sym_code.h"
+#include "base/text.h"
+#include "crystal/sym_code.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
-TSymOp Parsed(const char* text, int num = 1, const char* code = "1_555") {
-  TSymOp op;
-  EXPECT_TRUE(ParseSymOp(text, op)) << text;
-  op.Num = num;
-  op.Code = code;
-  return op;
-}
+using testing::ErrorOf;
+using testing::MakeAtom;
+using testing::MakeCell;
+using testing::MakeStructure;
 
-TEST(ParseSymOp, ExpressionForms) {
+TEST(ParseSymOp, ExactRotationAndTwentyFourthsOfTranslation) {
   const struct {
     const char* text;
-    TMat3 rot;
-    TVec3 trans;
+    TIntMat3 rot;
+    TIntVec3 trans;
   } cases[] = {
-      {"-x+1/2,-y,z+1/2", {{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}, {0.5, 0, 0.5}},
+      {"-x+1/2,-y,z+1/2", {{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}, {12, 0, 12}},
       {"x-y,x,z", {{{1, -1, 0}, {1, 0, 0}, {0, 0, 1}}}, {0, 0, 0}},
-      {"2x,2*y,z", {{{2, 0, 0}, {0, 2, 0}, {0, 0, 1}}}, {0, 0, 0}},
-      {"1/2+x,1/2-y,0.25+z", {{{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}, {0.5, 0.5, 0.25}},
+      {"-x+y,-x,z+1/6", {{{-1, 1, 0}, {-1, 0, 0}, {0, 0, 1}}}, {0, 0, 4}},
+      {"1/2+x,1/2-y,0.25+z", {{{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}}, {12, 12, 6}},
       {"X,Y,Z", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0}},
       {" \t x , y , z \r", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0}},
-      {"x,y", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 0}}}, {0, 0, 0}},
-      {"x,y,z,w", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0}},
-      {"--x,y,z", {{{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0}},  // no double negation
-      {"'x', y+.5, z-1", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0.5, -1}},
-      {"-y+x,y,-z+3/4", {{{1, -1, 0}, {0, 1, 0}, {0, 0, -1}}}, {0, 0, 0.75}},
+      {"-y+x,y,-z+3/4", {{{1, -1, 0}, {0, 1, 0}, {0, 0, -1}}}, {0, 0, 18}},
+      {"2*x-x,y,z-1", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, -24}},
+      // Decimals as files write thirds and sixths; blanks inside a fraction.
+      {"x+0.3333,y+0.6666667,z+.5", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {8, 16, 12}},
+      {"x+1 / 8,y+5/12,z-1/24", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {3, 10, -1}},
   };
   for (const auto& c : cases) {
-    TSymOp op;
-    op.Num = 7;
-    op.Code = "7_655";
-    ASSERT_TRUE(ParseSymOp(c.text, op)) << c.text;
+    const TSymOp op = ParseSymOp(c.text, "test");
     EXPECT_EQ(op.Rot, c.rot) << c.text;
     EXPECT_EQ(op.Trans, c.trans) << c.text;
-    EXPECT_EQ(op.Num, 1) << c.text;
-    EXPECT_EQ(op.Code, "1_555") << c.text;
   }
 }
 
-TEST(ParseSymOp, RejectsBadNumbers) {
-  for (const char* text : {"x+1.2.3,y,z", "x+1/0,y,z", "x,y+1/..,z", "x,y,z+1/"}) {
-    TSymOp op;
-    EXPECT_FALSE(ParseSymOp(text, op)) << text;
-  }
-}
-
-TEST(ApplySymOp, RotationThenTranslation) {
-  const TSymOp op = Parsed("-x+1/2,-y,z+1/2");
-  const TVec3 r = ApplySymOp(op, {0.1, 0.2, 0.3});
-  EXPECT_DOUBLE_EQ(r[0], 0.4);
-  EXPECT_DOUBLE_EQ(r[1], -0.2);
-  EXPECT_DOUBLE_EQ(r[2], 0.8);
-}
-
-TEST(SiteCartesian, OrthogonalisesTheImage) {
-  TCell cell;
-  cell.A = 10;
-  cell.B = 12;
-  cell.C = 15;
-  cell.Beta = 100;
-  const TVec3 r = SiteCartesian({0.5, 0.25, 0.1}, TranslatedSymOp(IdentitySymOp(), 1, 0, 0),
-                                OrthoMatrix(cell));
-  EXPECT_NEAR(r[0], 14.739528, 1e-6);
-  EXPECT_NEAR(r[1], 3.0, 1e-6);
-  EXPECT_NEAR(r[2], 1.477212, 1e-6);
-}
-
-TEST(TranslatedSymOp, CodesAndTranslations) {
-  const struct { int num, ta, tb, tc; const char* code; } cases[] = {
-      {1, 1, 0, -1, "1_654"}, {2, 1, -1, 0, "2_645"}, {1, 5, 0, 0, "1_1055"},
-      {1, -6, 0, 0, "1_-155"}, {12, 0, 0, 0, "12_555"},
+TEST(ParseSymOp, AnythingElseIsAnError) {
+  const struct { const char* text; const char* reason; } cases[] = {
+      {"x,y", "it needs exactly three parts separated by commas"},
+      {"x,y,z,w", "it needs exactly three parts separated by commas"},
+      {"", "it needs exactly three parts separated by commas"},
+      {"x,,z", "one of its three parts is empty"},
+      {"x,y,z+w", "\"w\" is not x, y, z or a number"},
+      {"'x',y,z", "\"'\" is not x, y, z or a number"},
+      {"--x,y,z", "two signs stand together"},
+      {"x+,y,z", "a sign stands at the end of a part"},
+      {"x+1.2.3,y,z", "\"1.2.3\" is no number"},
+      {"x+1/0,y,z", "the fraction 1/0 is no number"},
+      {"x,y,z+1/", "the fraction 1/ is no number"},
+      {"x,y,z+0.3", "the translation 0.300000 is no multiple of 1/24"},
+      {"x,y,z+1e30", "\"e\" is not x, y, z or a number"},
+      {"x,y,z+99999999", "the translation 99999999.000000 is no multiple of 1/24"},
+      {"1/2x,y,z", "the factor 1 of x is no small integer"},
+      {"25x,y,z", "the factor 25 of x is no small integer"},
+      {"2x,2*y,z", "its rotation part has determinant 4, not +1 or -1"},
+      {"x,x,z", "its rotation part has determinant 0, not +1 or -1"},
   };
-  for (const auto& c : cases) {
-    TSymOp base = Parsed("-x,y+1/2,-z", c.num, "ignored");
-    const TSymOp op = TranslatedSymOp(base, c.ta, c.tb, c.tc);
-    EXPECT_EQ(op.Code, c.code);
-    EXPECT_EQ(op.Num, c.num);
-    EXPECT_EQ(op.Rot, base.Rot);
-    EXPECT_EQ(op.Trans, (TVec3{0.0 + c.ta, 0.5 + c.tb, 0.0 + c.tc})) << c.code;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(ErrorOf([&] { ParseSymOp(c.text, "row 2 of the operator loop"); }),
+              "symmetry operator \"" + std::string(Trim(c.text)) +
+                  "\" (row 2 of the operator loop) cannot be read: " + c.reason + ".")
+        << c.text;
+}
+
+TEST(ApplySymOp, RotationThenTranslationThenCell) {
+  const TSymOp op = ParseSymOp("-x+1/2,-y,z+1/2", "test");
+  const TVec3 r = ApplySymOp(op, {0.1, 0.2, 0.3}, {1, 0, -2});
+  EXPECT_DOUBLE_EQ(r[0], 1.4);
+  EXPECT_DOUBLE_EQ(r[1], -0.2);
+  EXPECT_DOUBLE_EQ(r[2], -1.2);
+}
+
+TEST(SymOps, ComparedModuloLattice) {
+  const TSymOp a = ParseSymOp("x+1/2,y-1/3,-z", "test");
+  EXPECT_EQ(Reduced(a).Trans, (TIntVec3{12, 16, 0}));
+  EXPECT_TRUE(SameModLattice(a, ParseSymOp("x-1/2,y+2/3,-z+2", "test")));
+  EXPECT_FALSE(SameModLattice(a, ParseSymOp("x+1/2,y-1/3,z", "test")));
+  EXPECT_FALSE(SameModLattice(a, ParseSymOp("x,y-1/3,-z", "test")));
+  EXPECT_TRUE(IsIdentity(ParseSymOp("x,y,z", "test")));
+  EXPECT_FALSE(IsIdentity(ParseSymOp("x,y,z+1", "test")));
+}
+
+TEST(SymCode, OperatorNumberAndTranslations) {
+  TStructure s = MakeStructure(MakeCell(10, 10, 10), {"x,y,z", "-x,-y,-z"}, {MakeAtom("A", "C", {})});
+  s.SymOps[1].Number = 12;
+  const struct { TSiteRef site; const char* code; } cases[] = {
+      {{0, 0, {1, 0, -1}}, "1_654"}, {{0, 1, {1, -1, 0}}, "12_645"}, {{0, 0, {5, 0, 0}}, "1_1055"},
+      {{0, 0, {-6, 0, 0}}, "1_-155"}, {{0, 1, {0, 0, 0}}, "12_555"}, {{0, 0, {-5, 4, 0}}, "1_095"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SymCode(s, c.site), c.code);
 }
 
 TEST(ResolveSymCode, ReadsOperatorAndTranslation) {
-  const std::vector<TSymOp> ops = {IdentitySymOp(), Parsed("-x,-y,-z", 2, "2_555")};
-  const struct { const char* code; int num; TVec3 trans; } cases[] = {
-      {"2_655", 2, {1, 0, 0}}, {"1_555", 1, {0, 0, 0}},  {"2_000", 2, {-5, -5, -5}},
-      {"1_999", 1, {4, 4, 4}}, {"02_564", 2, {0, 1, -1}},
+  TStructure s = MakeStructure(MakeCell(10, 10, 10), {"x,y,z", "-x,-y,-z"},
+                               {MakeAtom("A", "C", {}), MakeAtom("B", "C", {})});
+  const struct { const char* code; int op; TIntVec3 cell; } cases[] = {
+      {"2_655", 1, {1, 0, 0}}, {"1_555", 0, {0, 0, 0}},  {"2_000", 1, {-5, -5, -5}},
+      {"1_999", 0, {4, 4, 4}}, {"02_564", 1, {0, 1, -1}},
   };
   for (const auto& c : cases) {
-    TSymOp op;
-    ASSERT_TRUE(ResolveSymCode(ops, c.code, op)) << c.code;
-    EXPECT_EQ(op.Num, c.num) << c.code;
-    EXPECT_EQ(op.Rot, ops[c.num - 1].Rot) << c.code;
-    EXPECT_EQ(op.Trans, c.trans) << c.code;
+    const std::optional<TSiteRef> site = ResolveSymCode(s, 1, c.code);
+    ASSERT_TRUE(site) << c.code;
+    EXPECT_EQ(site->Atom, 1) << c.code;
+    EXPECT_EQ(site->Op, c.op) << c.code;
+    EXPECT_EQ(site->Cell, c.cell) << c.code;
+    EXPECT_EQ(SymCode(s, *site), c.code[0] == '0' ? std::string(c.code + 1) : c.code);
   }
-  TSymOp op;
-  ASSERT_TRUE(ResolveSymCode(ops, "2_645", op));
-  EXPECT_EQ(op.Code, "2_645");
-}
-
-TEST(ResolveSymCode, RejectsMalformedCodes) {
-  const std::vector<TSymOp> one = {IdentitySymOp()};
-  for (const char* code : {"2_555", "0_555", "_555", "a_555", "1_55", "1_5555", "1555", "",
-                           "1_5a5", "-1_555", "1_ 55", "1_555 ", " 1_555", "1__555"}) {
-    TSymOp op;
-    EXPECT_FALSE(ResolveSymCode(one, code, op)) << code;
-  }
+  for (const char* code : {"3_555", "0_555", "_555", "a_555", "1_55", "1_5555", "1555", "",
+                           "1_5a5", "-1_555", "1_ 55", "1_555 ", " 1_555", "1__555"})
+    EXPECT_FALSE(ResolveSymCode(s, 0, code)) << code;
 }
 
 TEST(NormalizeSymCode, FullCodes) {
@@ -123,38 +121,6 @@ TEST(NormalizeSymCode, FullCodes) {
       {"", "1_555"},    {" \t", "1_555"}, {" 3_655 ", "3_655"}, {"12_565", "12_565"},
   };
   for (const auto& c : cases) EXPECT_EQ(NormalizeSymCode(c.value), c.code) << c.value;
-}
-
-TEST(SameSite, PositionsDecideUnlessOperatorsAreIdentical) {
-  // Atom 0 on an inversion centre, atom 1 at a general position, atom 2 close
-  // to a twofold axis along y.
-  const std::vector<TVec3> frac = {{0, 0, 0}, {0.1, 0.2, 0.3}, {0.0004, 0.25, 0.25}, {0.0006, 0.25, 0.25}};
-  const TSymOp id = IdentitySymOp();
-  const TSymOp inversion = Parsed("-x,-y,-z", 2, "2_555");
-  const TSymOp twofold = Parsed("-x,y,-z+1/2", 3, "3_555");
-  // A file whose first operator is not the identity gives its images code 1_555 too.
-  const TSymOp firstNotIdentity = Parsed("-x,-y,-z", 1, "1_555");
-  const struct {
-    const char* what;
-    TSiteRef a, b;
-    bool same;
-  } cases[] = {
-      {"one atom, one operator", {1, id}, {1, id}, true},
-      {"different atoms", {0, id}, {1, id}, false},
-      {"atom on the inversion centre", {0, id}, {0, inversion}, true},
-      {"general atom and its inverse", {1, id}, {1, inversion}, false},
-      {"lattice translation", {0, id}, {0, TranslatedSymOp(id, 1, 0, 0)}, false},
-      {"equal codes, different operators", {1, id}, {1, firstNotIdentity}, false},
-      {"equal codes, operator fixes the atom", {0, id}, {0, firstNotIdentity}, true},
-      {"within 0.001", {2, id}, {2, twofold}, true},
-      {"beyond 0.001", {3, id}, {3, twofold}, false},
-      {"index outside the list", {9, id}, {9, inversion}, false},
-      {"negative index", {-1, id}, {-1, inversion}, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(SameSite(frac, c.a, c.b), c.same) << c.what;
-    EXPECT_EQ(SameSite(frac, c.b, c.a), c.same) << c.what;
-  }
 }
 
 }  // namespace
