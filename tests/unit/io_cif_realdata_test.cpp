@@ -3,30 +3,20 @@
 
 #include <string>
 
-#include "cif/cif_angles.h"
-#include "cif/cif_file.h"
-#include "cif/cif_structure.h"
+#include "io/cif_structure.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
-TCifFile Load(const std::string& name) {
-  TCifFile f;
-  std::string error;
-  EXPECT_TRUE(f.LoadFromFile(std::string(KORAVEL_TEST_DATA) + "/" + name, error)) << error;
-  return f;
-}
+using testing::TestData;
 
 TEST(CifRealData, TriclinicBoronCompound) {
-  TCifFile f = Load("cod_4063260-wrong-formula-sum.cif");
-  ASSERT_EQ(f.BlockCount(), 1);
-  const TCifBlock& b = f.Block(0);
+  const TCifDocument f = ReadCifFile(TestData("cod_4063260-wrong-formula-sum.cif"));
+  ASSERT_EQ(f.Blocks().size(), 1u);
+  const TCifBlock& b = f.Blocks()[0];
   EXPECT_EQ(b.Name, "4063260");
-  TWorkingStructure s;
-  ReadCell(b, s);
-  ReadSymOps(b, s);
-  ReadAtoms(b, s);
-  ReadCifAngles(b, s.CifAngles);
+  const TStructure s = ReadCifStructure(f, b);
   EXPECT_DOUBLE_EQ(s.Cell.A, 9.9667);
   EXPECT_DOUBLE_EQ(s.Cell.SuA, 0.0007);
   EXPECT_DOUBLE_EQ(s.Cell.C, 16.8523);
@@ -35,7 +25,7 @@ TEST(CifRealData, TriclinicBoronCompound) {
   EXPECT_DOUBLE_EQ(s.Cell.SuAlpha, 0.002);
   EXPECT_DOUBLE_EQ(s.Cell.Gamma, 71.640);
   ASSERT_EQ(s.SymOps.size(), 2u);  // P-1
-  EXPECT_EQ(s.SymOps[1].Code, "2_555");
+  EXPECT_EQ(s.SymOps[1].Number, 2);
   EXPECT_EQ(s.SymOps[1].Rot[2][2], -1);
   ASSERT_EQ(s.Atoms.size(), 63u);
   const TAtom& b1 = s.Atoms[0];
@@ -48,8 +38,9 @@ TEST(CifRealData, TriclinicBoronCompound) {
   EXPECT_DOUBLE_EQ(b1.Occ, 1.0);
   EXPECT_EQ(s.Atoms.back().Label, "C41");
   EXPECT_DOUBLE_EQ(s.Atoms.back().Occ, 0.5);
-  ASSERT_FALSE(s.CifAngles.empty());
-  const TCifAngle& first = s.CifAngles[0];  // C1 B1 C7 129.7(2) . .
+  const std::vector<TPublishedAngle> angles = ReadPublishedAngles(f, b);
+  ASSERT_FALSE(angles.empty());
+  const TPublishedAngle& first = angles[0];  // C1 B1 C7 129.7(2) . .
   EXPECT_EQ(first.Label1 + " " + first.Label2 + " " + first.Label3, "C1 B1 C7");
   EXPECT_DOUBLE_EQ(first.Angle, 129.7);
   EXPECT_DOUBLE_EQ(first.Su, 0.2);
@@ -57,44 +48,38 @@ TEST(CifRealData, TriclinicBoronCompound) {
 }
 
 TEST(CifRealData, FiveBlocksOfAnAuthorCif) {
-  TCifFile f = Load("cod_Burford_2000_p152_crude.cif");
-  ASSERT_EQ(f.BlockCount(), 5);
+  const TCifDocument f = ReadCifFile(TestData("cod_Burford_2000_p152_crude.cif"));
+  ASSERT_EQ(f.Blocks().size(), 5u);
   const char* const names[] = {"global", "cm165_2a", "chuck39_2b", "chuck26_3", "chuck31_4"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.Block(i).Name, names[i]);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(f.Blocks()[i].Name, names[i]);
   EXPECT_EQ(StructureBlockNames(f), "cm165_2a, chuck39_2b, chuck26_3, chuck31_4");
-  EXPECT_NE(f.Block(0).GetItem("_publ_contact_author_address").find("Dalhousie University"),
-            std::string_view::npos);
-  EXPECT_TRUE(BlockHasAtom(f.Block(1), "as1"));
-  EXPECT_FALSE(BlockHasAtom(f.Block(1), "Sb1"));
-  EXPECT_TRUE(BlockHasAtom(f.Block(4), "Sb1"));
-  TWorkingStructure s;
-  const TCifBlock& b = f.Block(1);
-  ReadCell(b, s);
-  ReadSymOps(b, s);
-  ReadAtoms(b, s);
-  ReadCifAngles(b, s.CifAngles);
+  const TCifValue* address = TCifDocument::FindItem(f.Blocks()[0], "_publ_contact_author_address");
+  ASSERT_NE(address, nullptr);
+  EXPECT_NE(address->Text().find("Dalhousie University"), std::string::npos);
+  EXPECT_EQ(ChooseDataBlock(f, "", {"as1"}).Name, "cm165_2a");
+  EXPECT_EQ(ChooseDataBlock(f, "", {"Sb1"}).Name, "chuck26_3");
+  const TCifBlock& b = f.Blocks()[1];
+  const TStructure s = ReadCifStructure(f, b);
   EXPECT_DOUBLE_EQ(s.Cell.B, 9.6965);
   EXPECT_DOUBLE_EQ(s.Cell.SuB, 0.0001);
   EXPECT_EQ(s.SymOps.size(), 4u);
   EXPECT_EQ(s.Atoms[0].Label, "As1");
   EXPECT_EQ(s.Atoms[0].Element, "As");
-  ASSERT_FALSE(s.CifAngles.empty());
-  EXPECT_EQ(s.CifAngles[0].Label2, "As1");
-  EXPECT_DOUBLE_EQ(s.CifAngles[0].Angle, 100.57);
-  EXPECT_DOUBLE_EQ(s.CifAngles[0].Su, 0.12);
+  const std::vector<TPublishedAngle> angles = ReadPublishedAngles(f, b);
+  ASSERT_FALSE(angles.empty());
+  EXPECT_EQ(angles[0].Label2, "As1");
+  EXPECT_DOUBLE_EQ(angles[0].Angle, 100.57);
+  EXPECT_DOUBLE_EQ(angles[0].Su, 0.12);
 }
 
 TEST(CifRealData, BareOperatorNumberInAngleLoop) {
-  TCifFile f = Load("cod_2100345-with-author-addresses.cif");
-  ASSERT_EQ(f.BlockCount(), 1);
-  std::vector<TCifAngle> angles;
-  ReadCifAngles(f.Block(0), angles);
+  const TCifDocument f = ReadCifFile(TestData("cod_2100345-with-author-addresses.cif"));
+  ASSERT_EQ(f.Blocks().size(), 1u);
+  const std::vector<TPublishedAngle> angles = ReadPublishedAngles(f, f.Blocks()[0]);
   ASSERT_EQ(angles.size(), 6u);
   // C1 Si1 C2 . 4 105.9(7): the bare operator number 4 means 4_555.
   EXPECT_EQ(angles[1].Label3, "C2");
-  EXPECT_EQ(angles[1].Sym1, "1_555");
-  EXPECT_EQ(angles[1].Sym2, "1_555");
-  EXPECT_EQ(angles[1].Sym3, "4_555");
+  EXPECT_EQ(angles[1].Sym1 + " " + angles[1].Sym2 + " " + angles[1].Sym3, "1_555 1_555 4_555");
   EXPECT_DOUBLE_EQ(angles[1].Su, 0.7);
   EXPECT_EQ(angles[5].Sym1, "4_555");
 }

@@ -1,150 +1,133 @@
-#include "cif/cif_structure.h"
+#include "io/cif_structure.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
-#include "geom/fatal.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
+using testing::ErrorOf;
+
 const char* const kCell =
     "_cell_length_a 10.123(4)\n_cell_length_b 11\n_cell_length_c 12.5(12)\n"
-    "_cell_angle_beta 101.5(3)\n";
+    "_cell_angle_beta 101.5(3)\n_cell_angle_gamma ?\n";
+const char* const kAtom =
+    "loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y _atom_site_fract_z\nC1 0 0 0\n";
 
-TCifFile Parse(const std::string& text) {
-  TCifFile f;
-  f.LoadFromText(text);
-  return f;
+TStructure Read(const std::string& text) {
+  const TCifDocument doc("data_x\n" + text);
+  return ReadCifStructure(doc, doc.Blocks().at(0));
 }
 
-// The message of the fatal error the call raises; empty when it raises none.
-std::string FatalMessage(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const TFatalError& e) {
-    return e.what();
-  }
-  return "";
-}
-
-TEST(CifStructure, BlockChoiceTests) {
-  TCifFile f = Parse(
+TEST(CifStructure, ChoosesTheBlock) {
+  const TCifDocument f(
       "data_text\n_title x\n"
       "data_nullcell\n_cell_length_a ?\nloop_ _atom_site_label _atom_site_fract_x Fe1 0\n"
       "data_loopcell\nloop_ _cell_length_a 5\nloop_ _atom_site_label Fe1\n"
       "data_S1\n_cell_length_a 5\nloop_ _atom_site_label _x C1 1 Fe1 2\n"
-      "data_S2\n_cell_length_a 6\nloop_ _atom_site_label N1\n");
+      "data_S2\n_cell_length_a 6\nloop_ _atom_site_label _x N1 Fe9 Mg\" 1\n");
   const bool expected[] = {false, false, false, true, true};
-  for (int i = 0; i < f.BlockCount(); ++i)
-    EXPECT_EQ(HasStructure(f.Block(i)), expected[i]) << f.Block(i).Name;
+  for (std::size_t i = 0; i < f.Blocks().size(); ++i)
+    EXPECT_EQ(HasStructure(f, f.Blocks()[i]), expected[i]) << f.Blocks()[i].Name;
   EXPECT_EQ(StructureBlockNames(f), "S1, S2");
-  EXPECT_TRUE(BlockHasAtom(*f.FindBlock("s1"), "fe1"));
-  EXPECT_FALSE(BlockHasAtom(*f.FindBlock("s1"), "1"));  // only the label column counts
-  EXPECT_FALSE(BlockHasAtom(*f.FindBlock("text"), "Fe1"));
-  EXPECT_EQ(StructureBlockNames(Parse("data_a\n")), "");
+  const struct { const char* block; std::vector<std::string> names; const char* chosen; } cases[] = {
+      {"", {"xx", "fe1"}, "S1"},
+      {"", {"N1"}, "S2"},
+      {"", {"Mg''"}, "S2"},  // the two-apostrophe form of Mg"
+      {"", {"Fe9"}, "S1"},   // only the label column counts
+      {"", {}, "S1"},
+      {"s2", {"Fe1"}, "S2"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ChooseDataBlock(f, c.block, c.names).Name, c.chosen) << c.block << c.names.size();
+  EXPECT_EQ(ErrorOf([&] { ChooseDataBlock(f, "text", {}); }),
+            "data block \"text\" contains no cell parameters and atom sites. Blocks with a "
+            "structure: S1, S2");
+  EXPECT_EQ(ErrorOf([&] { ChooseDataBlock(f, "none", {}); }),
+            "data block \"none\" not found. Available: S1, S2");
+  EXPECT_EQ(ErrorOf([] { ChooseDataBlock(TCifDocument("# nothing\n"), "", {}); }),
+            "no data block found in the CIF.");
+  EXPECT_EQ(ErrorOf([] { ChooseDataBlock(TCifDocument("data_a\n_x 1\n"), "", {}); }),
+            "no data block with cell parameters and atom sites found.");
 }
 
 TEST(CifStructure, ReadsCellWithSuAndDefaults) {
-  TWorkingStructure s;
-  ReadCell(Parse(std::string("data_x\n") + kCell + "_cell_angle_gamma ?\n").Block(0), s);
-  EXPECT_DOUBLE_EQ(s.Cell.A, 10.123);
-  EXPECT_DOUBLE_EQ(s.Cell.SuA, 0.004);
-  EXPECT_DOUBLE_EQ(s.Cell.B, 11);
-  EXPECT_DOUBLE_EQ(s.Cell.SuB, 0);
-  EXPECT_DOUBLE_EQ(s.Cell.SuC, 1.2);
-  EXPECT_DOUBLE_EQ(s.Cell.Alpha, 90);
-  EXPECT_DOUBLE_EQ(s.Cell.Beta, 101.5);
-  EXPECT_DOUBLE_EQ(s.Cell.SuBeta, 0.3);
-  EXPECT_DOUBLE_EQ(s.Cell.Gamma, 90);
+  const TCell cell = Read(std::string(kCell) + kAtom).Cell;
+  EXPECT_DOUBLE_EQ(cell.A, 10.123);
+  EXPECT_DOUBLE_EQ(cell.SuA, 0.004);
+  EXPECT_DOUBLE_EQ(cell.B, 11);
+  EXPECT_DOUBLE_EQ(cell.SuB, 0);
+  EXPECT_DOUBLE_EQ(cell.SuC, 1.2);
+  EXPECT_DOUBLE_EQ(cell.Alpha, 90);
+  EXPECT_DOUBLE_EQ(cell.Beta, 101.5);
+  EXPECT_DOUBLE_EQ(cell.SuBeta, 0.3);
+  EXPECT_DOUBLE_EQ(cell.Gamma, 90);
 }
 
 TEST(CifStructure, UnusableCellsEndTheRun) {
-  const std::string lengths = "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n";
   const char* const bad[] = {
       "_cell_length_a ?\n_cell_length_b 10\n_cell_length_c 10\n",
-      "_cell_length_a 10\n_cell_length_b 0\n_cell_length_c 10\n",
-      "_cell_length_a 10\n_cell_length_b -3\n_cell_length_c 10\n",
       "_cell_length_b 10\n_cell_length_c 10\nloop_ _cell_length_a 10\n",  // only in a loop
       "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 1e400\n",
+      "_cell_length_a 10\n_cell_length_b 10\n_cell_length_c 10\n_cell_angle_alpha 180\n",
   };
-  for (const char* text : bad) {
-    TWorkingStructure s;
-    EXPECT_EQ(FatalMessage([&] { ReadCell(Parse(std::string("data_x\n") + text).Block(0), s); }),
+  for (const char* text : bad)
+    EXPECT_EQ(ErrorOf([&] { Read(std::string(text) + kAtom); }),
               "cell parameters are missing or unusable.")
         << text;
-  }
-  // Angles that cannot form a cell would flatten every atom onto a plane.
-  const char* const badAngles[] = {
-      "_cell_angle_alpha 0\n",   "_cell_angle_alpha 180\n", "_cell_angle_beta -90\n",
-      "_cell_angle_gamma 200\n",
-      "_cell_angle_alpha 120\n_cell_angle_beta 120\n_cell_angle_gamma 120\n",  // G = 0
-      "_cell_angle_alpha 100\n_cell_angle_beta 30\n_cell_angle_gamma 30\n",    // G < 0
-  };
-  for (const char* text : badAngles) {
-    TWorkingStructure s;
-    EXPECT_EQ(FatalMessage([&] { ReadCell(Parse("data_x\n" + lengths + text).Block(0), s); }),
-              "cell parameters are missing or unusable.")
-        << text;
-  }
-  TWorkingStructure s;
-  EXPECT_EQ(FatalMessage([&] {
-              ReadCell(Parse("data_x\n" + lengths +
-                             "_cell_angle_alpha 119\n_cell_angle_beta 119\n_cell_angle_gamma 119\n")
-                           .Block(0),
-                       s);
-            }),
-            "");
 }
 
 TEST(CifStructure, SymmetryOperatorLoops) {
-  struct Case { const char* text; std::size_t count; const char* secondCode; double secondTransX; };
+  struct Case { const char* text; std::vector<int> numbers; int secondTransX; };
   const Case cases[] = {
       // The current tag wins over the older one, even in a later loop.
       {"loop_ _symmetry_equiv_pos_as_xyz x,y,z -x,-y,-z x,y,-z\n"
        "loop_ _space_group_symop_id _space_group_symop_operation_xyz 1 x,y,z 2 '1/2+x,y,z'\n",
-       2, "2_555", 0.5},
-      // A null row and an unparsable row are skipped; numbering follows the accepted rows.
-      {"loop_ _symmetry_equiv_pos_as_xyz 'x,y,z' ? 'x+1/2,y,z' 'x+1..2,y,z'\n", 2, "2_555", 0.5},
-      {"loop_ _space_group_symop.operation_xyz 'x,y,z' '-x+1/2,-y,z'\n", 2, "2_555", 0.5},
-      {"_symmetry_equiv_pos_as_xyz x,y,z\n", 1, nullptr, 0},  // not a loop: identity only
-      {"loop_ _symmetry_equiv_pos_as_xyz ? .\n", 1, nullptr, 0},
+       {1, 2}, 12},
+      // A null row is skipped; the others keep the number of their row.
+      {"loop_ _symmetry_equiv_pos_as_xyz 'x,y,z' ? 'x+1/2,y,z'\n", {1, 3}, 12},
+      {"loop_ _space_group_symop.operation_xyz 'x,y,z' '-x+1/2,-y,z'\n", {1, 2}, 12},
+      // Ids that are positive integers number the operators.
+      {"loop_ _space_group_symop_id _space_group_symop_operation_xyz 3 x,y,z 7 -x+1/4,y,z\n",
+       {3, 7}, 6},
+      {"loop_ _space_group_symop_id _space_group_symop_operation_xyz 0 x,y,z a -x+1/4,y,z\n",
+       {1, 2}, 6},
+      // Without the identity, it is added after the largest number.
+      {"loop_ _symmetry_equiv_pos_as_xyz '-x+1/2,y,z'\n", {1, 2}, 0},
+      {"_symmetry_equiv_pos_as_xyz x,y,z\n", {1}, 0},  // not a loop: identity only
+      {"loop_ _symmetry_equiv_pos_as_xyz ? .\n", {1}, 0},
   };
   for (const Case& c : cases) {
-    TWorkingStructure s;
-    s.SymOps.resize(7);  // a previous structure is replaced
-    ReadSymOps(Parse(std::string("data_x\n") + c.text).Block(0), s);
-    ASSERT_EQ(s.SymOps.size(), c.count) << c.text;
-    EXPECT_EQ(s.SymOps[0].Code, "1_555");
-    EXPECT_EQ(s.SymOps[0].Num, 1);
-    if (c.secondCode == nullptr) {
-      EXPECT_EQ(s.SymOps[0].Rot, IdentitySymOp().Rot);
-      continue;
+    const TStructure s = Read(std::string(kCell) + kAtom + c.text);
+    ASSERT_EQ(s.SymOps.size(), c.numbers.size()) << c.text;
+    for (std::size_t k = 0; k < s.SymOps.size(); ++k) EXPECT_EQ(s.SymOps[k].Number, c.numbers[k]) << c.text;
+    if (s.SymOps.size() > 1) {
+      EXPECT_EQ(s.SymOps[1].Trans[0], c.secondTransX) << c.text;
     }
-    EXPECT_EQ(s.SymOps[1].Code, c.secondCode) << c.text;
-    EXPECT_EQ(s.SymOps[1].Num, 2);
-    EXPECT_DOUBLE_EQ(s.SymOps[1].Trans[0], c.secondTransX) << c.text;
   }
+  EXPECT_EQ(ErrorOf([] { Read(std::string(kCell) + kAtom +
+                              "loop_ _symmetry_equiv_pos_as_xyz x,y,z 'x+1..2,y,z'\n"); }),
+            "symmetry operator \"x+1..2,y,z\" (row 2 of the operator loop) cannot be read: "
+            "\"1..2\" is no number.");
 }
 
 TEST(CifStructure, ReadsAtomSites) {
-  TWorkingStructure s;
-  ReadAtoms(Parse("data_x\nloop_\n_atom_site_label _atom_site_type_symbol _atom_site_fract_x "
-                  "_atom_site_fract_y _atom_site_fract_z _atom_site_occupancy\n"
-                  "Fe1 Fe2+ 0.1234(5) 0.5 -0.25(12) 1\n"
-                  "X1 C ? 0.1 0.1 1\n"
-                  "Cl1 Cl1- 0.2 0.3 0.4 0.5(2)\n"
-                  "O1 ? 0.3 0.3 0.3 .\n"
-                  "'N 1' 7N 0.4 0.4 0.4 ?\n")
-                .Block(0),
-            s);
-  ASSERT_EQ(s.Atoms.size(), 4u);  // the row with x "?" is dropped
+  const TStructure s = Read(std::string(kCell) +
+                            "loop_\n_atom_site_label _atom_site_type_symbol _atom_site_fract_x "
+                            "_atom_site_fract_y _atom_site_fract_z _atom_site_occupancy\n"
+                            "Fe1 Fe2+ 0.1234(5) 0.5 -0.25(12) 1\n"
+                            "X1 C ? 0.1 0.1 1\n"
+                            "Cl1 Cl1- 0.2 0.3 0.4 0.5(2)\n"
+                            "O1 ? 0.3 0.3 0.3 .\n"
+                            "'N 1' 7N 0.4 0.4 0.4 ?\n");
+  ASSERT_EQ(s.Atoms.size(), 4u);  // the row with x "?" is left out
   const TAtom& fe = s.Atoms[0];
   EXPECT_EQ(fe.Label, "Fe1");
   EXPECT_EQ(fe.Element, "Fe");
-  EXPECT_DOUBLE_EQ(fe.Frac[0], 0.1234);
+  EXPECT_EQ(fe.Frac, (TVec3{0.1234, 0.5, -0.25}));
   EXPECT_DOUBLE_EQ(fe.FracSu[0], 0.0005);
   EXPECT_DOUBLE_EQ(fe.FracSu[1], 0);
   EXPECT_DOUBLE_EQ(fe.FracSu[2], 0.12);
@@ -155,21 +138,13 @@ TEST(CifStructure, ReadsAtomSites) {
   EXPECT_DOUBLE_EQ(s.Atoms[2].Occ, 1.0);
   EXPECT_EQ(s.Atoms[3].Label, "N 1");   // stored as read
   EXPECT_EQ(s.Atoms[3].Element, "N");   // type starting with a digit: from the label
-  ASSERT_EQ(s.AtomFrac.size(), 4u);
-  EXPECT_EQ(s.AtomFrac[1], s.Atoms[1].Frac);
-  EXPECT_EQ(s.AtomSu[0], fe.FracSu);
-}
-
-TEST(CifStructure, AtomSitesWithoutTypeColumn) {
-  TWorkingStructure s;
-  ReadAtoms(Parse("data_x\nloop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y "
-                  "_atom_site_fract_z FE1 0 0 0 C12A 1 1 1\n")
-                .Block(0),
-            s);
-  ASSERT_EQ(s.Atoms.size(), 2u);
-  EXPECT_EQ(s.Atoms[0].Element, "FE");
-  EXPECT_EQ(s.Atoms[1].Element, "C");
-  EXPECT_DOUBLE_EQ(s.Atoms[1].Occ, 1.0);
+  // Without a type column the element comes from the label.
+  const TStructure untyped = Read(std::string(kCell) +
+                                  "loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y "
+                                  "_atom_site_fract_z FE1 0 0 0 C12A 1 1 1\n");
+  ASSERT_EQ(untyped.Atoms.size(), 2u);
+  EXPECT_EQ(untyped.Atoms[0].Element, "FE");
+  EXPECT_EQ(untyped.Atoms[1].Element, "C");
 }
 
 TEST(CifStructure, AtomSiteFailures) {
@@ -182,11 +157,47 @@ TEST(CifStructure, AtomSiteFailures) {
        "A ? 0 0 B 1 x 0 C 1 2\n",
        "no atoms with coordinates found."},
   };
-  for (const Case& c : cases) {
-    TWorkingStructure s;
-    EXPECT_EQ(FatalMessage([&] { ReadAtoms(Parse(std::string("data_x\n") + c.text).Block(0), s); }),
-              c.message);
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(std::string(kCell) + c.text); }), c.message);
+}
+
+std::vector<TPublishedAngle> Angles(const std::string& loop) {
+  const TCifDocument doc("data_x\n" + loop);
+  return ReadPublishedAngles(doc, doc.Blocks().at(0));
+}
+
+TEST(CifStructure, PublishedAnglesWithFullSymmetryCodes) {
+  const auto a = Angles(
+      "loop_ _geom_angle_atom_site_label_1 _geom_angle_atom_site_label_2\n"
+      "_geom_angle_atom_site_label_3 _geom_angle _geom_angle_site_symmetry_1\n"
+      "_geom_angle_site_symmetry_2 _geom_angle_site_symmetry_3\n"
+      "C1 Fe1 N2 120.5(3) . ? 2_655\n"
+      "C1 Fe1 N2 ? . . .\n"
+      "n3 fe1 O1 90 ' 4 ' 1_555 3\n");
+  ASSERT_EQ(a.size(), 2u);  // the row with "?" as angle is left out
+  EXPECT_EQ(a[0].Label1 + " " + a[0].Label2 + " " + a[0].Label3, "C1 Fe1 N2");
+  EXPECT_DOUBLE_EQ(a[0].Angle, 120.5);
+  EXPECT_DOUBLE_EQ(a[0].Su, 0.3);
+  EXPECT_EQ(a[0].Sym1 + " " + a[0].Sym2 + " " + a[0].Sym3, "1_555 1_555 2_655");
+  EXPECT_EQ(a[1].Label1, "n3");
+  EXPECT_EQ(a[1].Su, 0);
+  EXPECT_EQ(a[1].Sym1 + " " + a[1].Sym2 + " " + a[1].Sym3, "4_555 1_555 3_555");
+}
+
+TEST(CifStructure, PublishedAnglesWithMissingColumns) {
+  const std::string labels =
+      "_geom_angle_atom_site_label_1 _geom_angle_atom_site_label_2 _geom_angle_atom_site_label_3";
+  // Without symmetry columns every site is 1_555; DDLm names the value _geom_angle.value.
+  for (const char* value : {"_geom_angle", "_geom_angle.value"}) {
+    const auto a = Angles("loop_ " + labels + " " + value + " A B C 109.5(2)\n");
+    ASSERT_EQ(a.size(), 1u) << value;
+    EXPECT_EQ(a[0].Sym1 + a[0].Sym2 + a[0].Sym3, "1_5551_5551_555");
   }
+  // Without the value or a label column, or without the loop, the list is empty.
+  EXPECT_TRUE(Angles("loop_ " + labels + " _geom_angle_publ_flag A B C ?\n").empty());
+  EXPECT_TRUE(Angles("loop_ _geom_angle_atom_site_label_1 _geom_angle_atom_site_label_3 "
+                     "_geom_angle A C 100\n")
+                  .empty());
+  EXPECT_TRUE(Angles("_geom_angle 100\n").empty());
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
-#include "inputs/mat_file.h"
+#include "io/mat_file.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "inputs_test_files.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
+
+using testing::ErrorOf;
+using testing::MakeAtom;
 
 // A matrix file as SHELXL writes it: header, parameter list, correlations.
 std::string MatText(const std::string& count, const std::string& params, const std::string& corr) {
@@ -26,15 +29,20 @@ const char* const kParams =
 // n = 3: six values, three on each line.
 const char* const kCorr = " 1.00000 0.50000 0.20000\n 1.00000-0.30000 1.00000\n";
 
-TMatFile LoadOk(const std::string& text) {
-  TMatFile mat;
-  std::string error;
-  EXPECT_TRUE(mat.LoadMatText(text, "t.mat", error)) << error;
-  return mat;
+TMatFile Parse(const std::string& text) { return ParseMatFile(text, "t.mat"); }
+
+// The message of a failed pairing, without the advice that follows it.
+std::string PairingProblem(TMatFile& mat, const std::vector<TAtom>& atoms) {
+  TStructure s;
+  s.Atoms = atoms;
+  const std::string message = ErrorOf([&] { mat.MatchStructure(s, "d/t.mat", "d/t.res"); });
+  const std::string head = "t.mat does not belong to t.res - ";
+  if (message.rfind(head, 0) != 0) return message;
+  return message.substr(head.size(), message.find(" Both files") - head.size());
 }
 
 TEST(MatFile, ReadsParametersAndCorrelations) {
-  TMatFile mat = LoadOk(MatText("3", kParams, kCorr));
+  const TMatFile mat = Parse(MatText("3", kParams, kCorr));
   EXPECT_EQ(mat.ParamCount, 3);
   EXPECT_EQ(mat.ParamValue, (std::vector<double>{0.6267, 0.1, 0.2}));
   EXPECT_EQ(mat.Esd, (std::vector<double>{0.01969, 0.0002, 0.0003}));
@@ -51,18 +59,16 @@ TEST(MatFile, ReadsParametersAndCorrelations) {
   for (auto [i, j] : {std::pair{3, 0}, {0, 3}, {-1, 0}, {0, -1}}) EXPECT_EQ(mat.Covariance(i, j), 0);
 }
 
-TEST(MatFile, CorrelationFieldsAreEightCharactersWide) {
-  // A line of 20 characters holds two fields; the rest is ignored.
-  TMatFile mat = LoadOk(MatText("3", kParams, " 1.00000 0.50000 0.2\n 0.20000\n 1.00000-0.30000 1.00000\n"));
-  EXPECT_EQ(mat.Corr, (std::vector<float>{1.0f, 0.5f, 0.2f, 1.0f, -0.3f, 1.0f}));
-}
-
-TEST(MatFile, KindsOtherThanLowerCaseCoordinatesAreNoEntries) {
-  TMatFile mat = LoadOk(MatText("3",
-                                "     1     0.01000     0.00100     0.000    U11 C1\n"
-                                "     2     0.10000     0.00020     0.000     X  C1\n"
-                                "     3     0.20000     bad         0.000     z  C1\n",
-                                kCorr));
+TEST(MatFile, FieldsAndKindsAsShelxlWritesThem) {
+  // A correlation line of 20 characters holds two fields; the rest is ignored.
+  EXPECT_EQ(Parse(MatText("3", kParams, " 1.00000 0.50000 0.2\n 0.20000\n 1.00000-0.30000 1.00000\n")).Corr,
+            (std::vector<float>{1.0f, 0.5f, 0.2f, 1.0f, -0.3f, 1.0f}));
+  // Only lower-case x, y, z are coordinates; an esd that is no number is 0.
+  const TMatFile mat = Parse(MatText("3",
+                                     "     1     0.01000     0.00100     0.000    U11 C1\n"
+                                     "     2     0.10000     0.00020     0.000     X  C1\n"
+                                     "     3     0.20000     bad         0.000     z  C1\n",
+                                     kCorr));
   EXPECT_EQ(mat.CoordCount, 1);
   EXPECT_EQ(mat.ParamValue, (std::vector<double>{0.01, 0.1, 0.2}));
   EXPECT_EQ(mat.Esd, (std::vector<double>{0.001, 0.0002, 0}));
@@ -89,37 +95,26 @@ TEST(MatFile, Failures) {
       {std::string("   3 Parameters refined\n") + kParams, "t.mat contains no correlation matrix."},
       {"Correlation matrix\n" + MatText("3", kParams, kCorr), "t.mat contains no parameter list."},
   };
-  for (const Case& c : cases) {
-    TMatFile mat;
-    std::string error;
-    EXPECT_FALSE(mat.LoadMatText(c.text, "t.mat", error)) << c.message;
-    EXPECT_EQ(error, c.message);
-  }
-  TMatFile mat;
-  std::string error;
-  EXPECT_FALSE(mat.LoadMatFile("/nonexistent/dir/x.mat", error));
-  EXPECT_EQ(error, "matrix file not found: /nonexistent/dir/x.mat");
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Parse(c.text); }), c.message);
+  EXPECT_EQ(ErrorOf([] { ReadMatFile("/nonexistent/dir/x.mat"); }),
+            "matrix file not found: /nonexistent/dir/x.mat");
 }
 
 TEST(MatFile, MatchingTheStructure) {
-  const std::vector<std::string> labels = {"C1", "H1", "O1"};
-  struct Case { TVec3 c1; std::string message; };
+  struct Case { TVec3 c1; std::string problem; };
   const Case cases[] = {
-      {{0.1, 0.2, 0.5}, ""},
-      {{0.10009, 0.2, 0.5}, ""},  // within 1e-4
+      {{0.1, 0.2, 0.5}, "(no error)"},
+      {{0.10009, 0.2, 0.5}, "(no error)"},  // within 1e-4
       {{0.10012, 0.2, 0.5},
        "1 coordinate(s) differ from the matrix file; the largest is C1.x by 0.00012, i.e. 1 esd."},
       {{0.1, 0.2003, 0.5},
        "1 coordinate(s) differ from the matrix file; the largest is C1.y by 0.00030, i.e. 1 esd."},
   };
   for (const Case& c : cases) {
-    TMatFile mat = LoadOk(MatText("3", kParams, kCorr));
-    int matched = -1;
-    std::string error;
-    EXPECT_EQ(mat.MatchStructure(labels, {c.c1, {0, 0, 0}, {0, 0, 0}}, matched, error),
-              c.message.empty());
-    EXPECT_EQ(error, c.message);
-    EXPECT_EQ(matched, 1);
+    TMatFile mat = Parse(MatText("3", kParams, kCorr));
+    EXPECT_EQ(PairingProblem(mat, {MakeAtom("C1", "C", c.c1), MakeAtom("H1", "H", {}),
+                                   MakeAtom("O1", "O", {})}),
+              c.problem);
     // C1 matches "C1" and "c1^a"; the riding H1 and z of C1 are not refined.
     EXPECT_EQ(mat.ParamIndex(0, 0), 1);
     EXPECT_EQ(mat.ParamIndex(0, 1), 2);
@@ -134,18 +129,14 @@ TEST(MatFile, DifferMessageNamesTheLargestDifference) {
       "     1     0.11234     0.00020     0.000     x  C1\n"
       "     2     0.20020     0.00020     0.000     y  C1\n"
       "     3     0.30050     0.00000     0.000     z  C1\n";
-  TMatFile mat = LoadOk(MatText("3", params, kCorr));
-  int matched = 0;
-  std::string error;
-  EXPECT_FALSE(mat.MatchStructure({"C1"}, {{0.1, 0.2, 0.3}}, matched, error));
-  EXPECT_EQ(error,
+  TMatFile mat = Parse(MatText("3", params, kCorr));
+  EXPECT_EQ(PairingProblem(mat, {MakeAtom("C1", "C", {0.1, 0.2, 0.3})}),
             "3 coordinate(s) differ from the matrix file; the largest is C1.x by 0.01234, i.e. 62 esd.");
   // Without an esd for the largest difference the esd part is left out.
-  EXPECT_FALSE(mat.MatchStructure({"C1"}, {{0.11234, 0.2002, 0.2}}, matched, error));
-  EXPECT_EQ(error, "1 coordinate(s) differ from the matrix file; the largest is C1.z by 0.10050.");
-  EXPECT_FALSE(mat.MatchStructure({"N1", "O1"}, {{0, 0, 0}, {0, 0, 0}}, matched, error));
-  EXPECT_EQ(error, "no atom of the structure appears in the matrix file.");
-  EXPECT_EQ(matched, 0);
+  EXPECT_EQ(PairingProblem(mat, {MakeAtom("C1", "C", {0.11234, 0.2002, 0.2})}),
+            "1 coordinate(s) differ from the matrix file; the largest is C1.z by 0.10050.");
+  EXPECT_EQ(PairingProblem(mat, {MakeAtom("N1", "N", {}), MakeAtom("O1", "O", {})}),
+            "no atom of the structure appears in the matrix file.");
 }
 
 TEST(MatFile, StripCaretSuffix) {

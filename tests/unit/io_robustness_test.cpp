@@ -1,16 +1,18 @@
-// The readers take files from anywhere: whatever the bytes, they must answer
-// true or false with a message, without crashing, stalling or allocating
-// beyond the size of the file. Mutated copies of valid files probe that.
+// The readers take files from anywhere: whatever the bytes, they must return
+// a result or throw TError with a message, without crashing, stalling or
+// allocating beyond the size of the file. Mutated copies of valid files and
+// random bytes probe that.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "geom/text.h"
-#include "inputs/mat_file.h"
-#include "inputs/shelx_reader.h"
-#include "inputs/xyz_reader.h"
-#include "inputs_test_files.h"
+#include "base/file.h"
+#include "io/cif_structure.h"
+#include "io/mat_file.h"
+#include "io/shelx_file.h"
+#include "io/xyz_file.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
@@ -33,25 +35,28 @@ std::string Mutate(const std::string& seed, std::mt19937& rng) {
   return text;
 }
 
-std::string ReadData(const std::string& name) {
-  std::string bytes, error;
-  EXPECT_TRUE(ReadWholeFile(testing::TestData(name), bytes, error)) << error;
-  return bytes;
+// Runs a read; a TError must carry a message.
+template <typename Read>
+bool Survives(Read&& read) {
+  try {
+    read();
+    return true;
+  } catch (const TError& e) {
+    EXPECT_FALSE(std::string(e.what()).empty());
+    return false;
+  }
 }
 
 TEST(InputRobustness, ShelxReaderSurvivesMutations) {
   std::mt19937 rng(12345);
-  for (const std::string& seed : {ReadData("NaCl.res"), ReadData("2240189.res")}) {
+  for (const char* name : {"NaCl.res", "2240189.res"}) {
+    const std::string seed = ReadFile(testing::TestData(name));
     for (int i = 0; i < 600; ++i) {
-      TShelxData data;
-      std::string error;
-      if (ReadShelxText(Mutate(seed, rng), "f.res", data, error)) {
-        EXPECT_FALSE(data.SymOps.empty());
-        EXPECT_FALSE(data.Atoms.empty());
-        EXPECT_LE(data.SymOps.size(), 8u * (kMaxShelxSymmCards + 1));
-      } else {
-        EXPECT_FALSE(error.empty());
-      }
+      TShelxFile f;
+      if (!Survives([&] { f = ReadShelxText(Mutate(seed, rng), "f.res"); })) continue;
+      EXPECT_FALSE(f.Structure.SymOps.empty());
+      EXPECT_FALSE(f.Structure.Atoms.empty());
+      EXPECT_LE(f.Structure.SymOps.size(), 8u * (kMaxShelxSymmCards + 1));
     }
   }
 }
@@ -64,37 +69,60 @@ TEST(InputRobustness, MatReaderSurvivesMutations) {
       "     3     0.20000     0.00030     0.000     y  C1\n"
       "      6 Correlation matrix elements follow as upper triangular matrix\n"
       " 1.00000 0.50000 0.20000\n 1.00000-0.30000 1.00000\n";
+  TStructure s;
+  s.Atoms = {testing::MakeAtom("C1", "C", {0.1, 0.2, 0.3}), testing::MakeAtom("c1", "C", {})};
   std::mt19937 rng(777);
   for (int i = 0; i < 3000; ++i) {
     const std::string text = Mutate(seed, rng);
     TMatFile mat;
-    std::string error;
-    if (!mat.LoadMatText(text, "f.mat", error)) {
-      EXPECT_FALSE(error.empty());
-      continue;
-    }
+    if (!Survives([&] { mat = ParseMatFile(text, "f.mat"); })) continue;
     const long long n = mat.ParamCount;
     ASSERT_EQ(static_cast<long long>(mat.Corr.size()), n * (n + 1) / 2);
     EXPECT_LE(mat.Corr.size() * 8, text.size());
     EXPECT_EQ(static_cast<long long>(mat.CoordLabel.size()), mat.CoordCount);
-    int matched = 0;
-    mat.MatchStructure({"C1", "c1"}, {{0.1, 0.2, 0.3}}, matched, error);
+    Survives([&] { mat.MatchStructure(s, "f.mat", "f.res"); });
     for (int p = -1; p <= n; ++p) mat.Covariance(p, static_cast<int>(n - 1 - p));
   }
 }
 
 TEST(InputRobustness, XyzReaderSurvivesMutations) {
   std::mt19937 rng(4242);
-  const std::string seed = ReadData("atoms-with-numbers.xyz") + ReadData("atoms-with-numbers.xyz");
+  const std::string seed = ReadFile(testing::TestData("atoms-with-numbers.xyz"));
   for (int i = 0; i < 3000; ++i) {
+    const std::string text = Mutate(seed + seed, rng);
     for (TXyzNaming naming : {xnOlex, xnPosition, xnElement}) {
-      TXyzData data;
-      std::string error;
-      if (ReadXyzText(Mutate(seed, rng), "f.xyz", naming, data, error)) {
-        EXPECT_GE(data.StructureCount, 1);
-        for (const TXyzAtom& a : data.Atoms) EXPECT_FALSE(a.Label.empty());
-      } else {
-        EXPECT_FALSE(error.empty());
+      TXyzFile f;
+      if (!Survives([&] { f = ReadXyzText(text, "f.xyz", naming); })) continue;
+      EXPECT_GE(f.StructureCount, 1);
+      for (const TXyzAtom& a : f.Atoms) EXPECT_FALSE(a.Label.empty());
+    }
+  }
+}
+
+// Random bytes, with CIF's special characters over-represented, and mutated
+// copies of a real CIF: every block is read as a run reads it.
+TEST(InputRobustness, CifReaderSurvivesArbitraryBytes) {
+  std::mt19937 rng(12345);
+  const std::string alphabet = "_;'\"# \t\r\n?.()loop_data_save_global_ab01\xFF\xFE\xEF";
+  const std::string real = ReadFile(testing::TestData("hand_ferrocene.cif"));
+  for (int round = 0; round < 600; ++round) {
+    std::string text;
+    if (round % 2) {
+      text = Mutate(real, rng);
+    } else {
+      const int n = static_cast<int>(rng() % 400);
+      for (int i = 0; i < n; ++i)
+        text += rng() % 4 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
+    }
+    const TCifDocument cif(text);
+    Survives([&] { ChooseDataBlock(cif, "", {"Fe1"}); });
+    for (const TCifBlock& block : cif.Blocks()) {
+      Survives([&] { ReadCifStructure(cif, block); });
+      for (const TPublishedAngle& a : ReadPublishedAngles(cif, block))
+        EXPECT_FALSE(a.Sym1.empty() || a.Sym2.empty() || a.Sym3.empty());
+      for (const TCifLoop& loop : block.Loops) {
+        const TCifTable t = cif.FindTable(block, {loop.Tags.empty() ? "_" : loop.Tags.back()});
+        for (std::size_t row = 0; row <= t.Rows(); ++row) t.At(row, 0).Text();
       }
     }
   }

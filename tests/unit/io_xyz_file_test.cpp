@@ -1,24 +1,22 @@
-#include "inputs/xyz_reader.h"
+#include "io/xyz_file.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "inputs_test_files.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
+using testing::ErrorOf;
 using testing::TestData;
 
-TXyzData ReadOk(const std::string& text, TXyzNaming naming = xnOlex) {
-  TXyzData data;
-  std::string error;
-  EXPECT_TRUE(ReadXyzText(text, "t.xyz", naming, data, error)) << error;
-  return data;
+TXyzFile Read(const std::string& text, TXyzNaming naming = xnOlex) {
+  return ReadXyzText(text, "t.xyz", naming);
 }
 
-std::vector<std::string> Labels(const TXyzData& data) {
+std::vector<std::string> Labels(const TXyzFile& data) {
   std::vector<std::string> labels;
   for (const TXyzAtom& a : data.Atoms) labels.push_back(a.Label);
   return labels;
@@ -34,26 +32,39 @@ TEST(XyzReader, NamingSchemes) {
       {molecule, xnOlex, {"C2", "H3", "C4"}},
       {molecule, xnPosition, {"C1", "H2", "C3"}},
       {molecule, xnElement, {"C1", "H1", "C2"}},
-      // Blank lines before the count and between atoms count as lines.
-      {"\n\n3\ncomment\nC 0 0 0\n\nH 1 0 0\nC 2 0 0\n", xnOlex, {"C4", "H6", "C7"}},
+      // Olex2 counts the lines it reads as atoms: not blank lines, but a
+      // comment that looks like an atom.
+      {"\n\n3\ncomment\nC 0 0 0\n\nH 1 0 0\nC 2 0 0\n", xnOlex, {"C2", "H3", "C4"}},
+      {"2\nH 1 2 3\nC 0 0 0\nO 1 0 0\n", xnOlex, {"C3", "O4"}},
       // With labels in the file the scheme does not matter: line numbers, and
       // the only unlabelled atom of its element gets the bare symbol.
       {"5\n\nFe1 0 0 0\nC 1 0 0\nN1 2 0 0\nC 3 0 0\nO 4 0 0\n", xnElement,
        {"Fe1", "C3", "N1", "C5", "O"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Labels(ReadOk(c.text, c.naming)), c.labels) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(Labels(Read(c.text, c.naming)), c.labels) << c.text;
+  struct Description { bool labels; TXyzNaming naming; const char* text; };
+  const Description descriptions[] = {
+      {true, xnPosition, "as given in the file"},
+      {false, xnOlex, "element + (k + 1) for the k-th atom line, as in Olex2 (first atom = 2)"},
+      {false, xnPosition, "element + position in the atom list (first atom = 1)"},
+      {false, xnElement, "element + number per element (C1, H1, H2, ...)"},
+  };
+  for (const Description& d : descriptions) EXPECT_EQ(XyzNamingDescription(d.labels, d.naming), d.text);
 }
 
 TEST(XyzReader, FieldsAndNumbers) {
-  TXyzData data = ReadOk("3 atoms\n  a comment  \nC,0.0,1.2,3.4\nN\t1.0D+00 2.5d-1 -1E1 extra\n92 0 0 0\n");
+  const TXyzFile data =
+      Read("3 atoms\n  a comment  \nC,0.0,1.2,3.4\nN\t1.0D+00 2.5d-1 -1E1 extra\n92 0 0 0\n");
   EXPECT_EQ(data.Comment, "a comment");
   ASSERT_EQ(data.Atoms.size(), 3u);
   EXPECT_EQ(data.Atoms[0].Cart, (TVec3{0.0, 1.2, 3.4}));
   EXPECT_EQ(data.Atoms[1].Cart, (TVec3{1.0, 0.25, -10}));
   EXPECT_EQ(data.Atoms[2].Element, "U");
-  EXPECT_EQ(data.Atoms[2].Line, 4);
   EXPECT_FALSE(data.HasLabels);
   EXPECT_EQ(data.StructureCount, 1);
+  // UTF-16 as PowerShell writes it.
+  const std::string utf16("\xFF\xFE" "1\0\n\0\n\0H\0 \0" "1\0 \0" "2\0 \0" "3\0", 22);
+  EXPECT_EQ(Read(utf16).Atoms.at(0).Cart, (TVec3{1, 2, 3}));
 }
 
 TEST(XyzReader, ElementOfTheFirstField) {
@@ -73,7 +84,7 @@ TEST(XyzReader, ElementOfTheFirstField) {
 
 TEST(XyzReader, Frames) {
   const std::string frame = "2\nframe\nO 0 0 0\nH 0.96 0 0\n";
-  TXyzData data = ReadOk(frame + frame + "\n" + frame);
+  const TXyzFile data = Read(frame + frame + "\n" + frame);
   EXPECT_EQ(data.StructureCount, 3);
   EXPECT_EQ(data.Atoms.size(), 2u);
   EXPECT_EQ(data.Comment, "frame");
@@ -99,32 +110,23 @@ TEST(XyzReader, Failures) {
       {"1000000000000\n\nC 0 0 0\n", "t.xyz: 1000000000000 atoms announced, only 1 found."},
       {"1\n", "t.xyz: 1 atoms announced, only 0 found."},
   };
-  for (const Case& c : cases) {
-    TXyzData data;
-    std::string error;
-    EXPECT_FALSE(ReadXyzText(c.text, "t.xyz", xnOlex, data, error)) << c.text;
-    EXPECT_EQ(error, c.message);
-  }
-  TXyzData data;
-  std::string error;
-  EXPECT_FALSE(ReadXyzFile("/nonexistent/a.xyz", xnOlex, data, error));
-  EXPECT_EQ(error, "file not found: /nonexistent/a.xyz");
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(c.text); }), c.message) << c.text;
+  EXPECT_EQ(ErrorOf([] { ReadXyzFile("/nonexistent/a.xyz", xnOlex); }),
+            "file not found: /nonexistent/a.xyz");
 }
 
 TEST(XyzReader, RealFiles) {
-  TXyzData data;
-  std::string error;
-  ASSERT_TRUE(ReadXyzFile(TestData("atoms-with-numbers.xyz"), xnPosition, data, error)) << error;
+  TXyzFile data = ReadXyzFile(TestData("atoms-with-numbers.xyz"), xnPosition);
   EXPECT_TRUE(data.HasLabels);
   EXPECT_EQ(Labels(data), (std::vector<std::string>{"C123", "Ca12", "O", "O2"}));
   EXPECT_EQ(data.Atoms[1].Element, "Ca");
   // Three structures of different sizes: only repeats of the first count
   // count as further frames.
-  ASSERT_TRUE(ReadXyzFile(TestData("2200001--2200003-all-lattices.xyz"), xnOlex, data, error));
+  data = ReadXyzFile(TestData("2200001--2200003-all-lattices.xyz"), xnOlex);
   EXPECT_EQ(data.Atoms.size(), 70u);
   EXPECT_EQ(data.StructureCount, 1);
   EXPECT_EQ(data.Comment.rfind("2200001 LATTICE:", 0), 0u);
-  ASSERT_TRUE(ReadXyzFile(TestData("Co110.xyz"), xnOlex, data, error)) << error;
+  data = ReadXyzFile(TestData("Co110.xyz"), xnOlex);
   EXPECT_EQ(data.Comment, "Exported from Olex2");
   EXPECT_EQ(data.Atoms[0].Label, "Co2");
   EXPECT_EQ(data.Atoms[0].Cart, (TVec3{1.5996245300, 2.2956969161, 3.5444270442}));
