@@ -4,21 +4,20 @@
 // sphere, every stored candidate compared with every new image.
 #include <cmath>
 
-#include "geom/cell.h"
-#include "geom/structure.h"
-#include "sum/ligand.h"
-#include "sum/neighbours.h"
+#include "crystal/cell.h"
+#include "crystal/structure.h"
+#include "ligands/neighbours.h"
 
-namespace koravel {
+namespace koravel::testing {
 
-inline TLigArray PlainNeighbours(const TWorkingStructure& s, const TSiteRef& central, double radius) {
-  TLigArray out;
+inline TCandidateArray PlainNeighbours(const TStructure& s, const TSiteRef& central, double radius) {
+  TCandidateArray out;
   const TMat3 ortho = OrthoMatrix(s.Cell);
-  const TVec3 cf = ApplySymOp(central.Op, s.AtomFrac[central.Atom]);
-  const TVec3 cc = SiteCartesian(s.AtomFrac[central.Atom], central.Op, ortho);
+  const TVec3 cf = SitePosition(s, central);
+  const TVec3 cc = MatVec(ortho, cf);
   for (size_t j = 0; j < s.Atoms.size(); ++j)
-    for (const TSymOp& op : s.SymOps) {
-      const TVec3 p = ApplySymOp(op, s.AtomFrac[j]);
+    for (size_t op = 0; op < s.SymOps.size(); ++op) {
+      const TVec3 p = ApplySymOp(s.SymOps[op], s.Atoms[j].Frac);
       int lo[3], hi[3];
       for (int k = 0; k < 3; ++k) {
         const double r = radius / PlaneSpacing(s.Cell, k);
@@ -28,25 +27,16 @@ inline TLigArray PlainNeighbours(const TWorkingStructure& s, const TSiteRef& cen
       for (int t1 = lo[0]; t1 <= hi[0]; ++t1)
         for (int t2 = lo[1]; t2 <= hi[1]; ++t2)
           for (int t3 = lo[2]; t3 <= hi[2]; ++t3) {
-            TSiteRef site{static_cast<int>(j), TranslatedSymOp(op, t1, t2, t3)};
-            if (SameSite(s.AtomFrac, site, central)) continue;
-            const TVec3 x = SiteCartesian(s.AtomFrac[j], site.Op, ortho);
-            const double d = std::sqrt((x[0] - cc[0]) * (x[0] - cc[0]) +
-                                       (x[1] - cc[1]) * (x[1] - cc[1]) +
-                                       (x[2] - cc[2]) * (x[2] - cc[2]));
+            const TSiteRef site{static_cast<int>(j), static_cast<int>(op), {t1, t2, t3}};
+            if (SameSite(s, site, central)) continue;
+            const double d = Distance(SiteCartesian(s, site, ortho), cc);
             if (d < 0.4 || d > radius) continue;
             bool stored = false;
-            for (const TLigand& c : out) stored = stored || SameSite(s.AtomFrac, site, c.Site);
-            if (stored) continue;
-            TLigand c;
-            c.Site = site;
-            c.Label = s.Atoms[j].Label;
-            c.Element = s.Atoms[j].Element;
-            c.Dist = d;
-            out.push_back(c);
+            for (const TCandidate& c : out) stored = stored || SameSite(s, site, CandidateSite(c));
+            if (!stored) out.push_back({site.Atom, site.Op, {t1, t2, t3}, d});
           }
     }
   return out;
 }
 
-}  // namespace koravel
+}  // namespace koravel::testing
