@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Reference numbers for the su tests of tests/unit/sum_points_test.cpp.
+"""Reference numbers for the su tests of tests/unit/su_propagation_test.cpp.
 
 Computed independently of the program: the geometry is written out again here,
 the derivatives are taken at 60 significant digits (mpmath), and the variance
@@ -158,14 +158,17 @@ for height in (0.0, 0.02, 0.10):
 
 # --- A general case: triclinic cell with su, a symmetry image, a centroid ---
 INVERSION = ([[-1, 0, 0], [0, -1, 0], [0, 0, -1]], [1, 1, 1])       # -x+1,-y+1,-z+1
-SCREW = ([[-1, 0, 0], [0, 1, 0], [0, 0, -1]], [mpf(1) / 2, mpf(1) / 2, 1])  # -x+1/2,y+1/2,-z+1
+# A second inversion centre, at (1/4, 1/2, 1/2): the cell stays triclinic, so
+# that its six parameters are free (a rotation such as a two-fold axis would
+# tie them by lattice symmetry).
+INVERSION2 = ([[-1, 0, 0], [0, -1, 0], [0, 0, -1]], [mpf(1) / 2, 1, 1])  # -x+1/2,-y+1,-z+1
 GENERAL_CELL = [9.5, 11.2, 13.1, 85, 102, 95]
 GENERAL_CELL_SU = [0.001, 0.002, 0.003, 0.02, 0.03, 0.01]
 GENERAL_ATOMS = [
     [0.41, 0.46, 0.52],    # 0 M
     [0.58, 0.47, 0.55],    # 1 L1
     [0.40, 0.62, 0.50],    # 2 L2
-    [0.29, 0.40, 0.63],    # 3 L3, also seen as its screw image
+    [0.29, 0.40, 0.63],    # 3 L3, also seen as its image through the second centre
     [0.36, 0.38, 0.38],    # 4 ring member
     [0.30, 0.42, 0.37],    # 5 ring member
     [0.33, 0.50, 0.36],    # 6 ring member
@@ -180,7 +183,7 @@ GENERAL_POINTS = [
     [(1, IDENTITY)],
     [(2, IDENTITY)],
     [(3, IDENTITY)],
-    [(3, SCREW)],
+    [(3, INVERSION2)],
     [(4, IDENTITY), (5, IDENTITY), (6, IDENTITY)],
     [(1, INVERSION)],
 ]

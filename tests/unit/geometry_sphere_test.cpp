@@ -1,83 +1,69 @@
+#include "geometry/sphere.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-#include "sum/report.h"
-#include "tests/unit/sum_report_fixtures.h"
+#include "crystal/sym_code.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
 
-using namespace testing_report;
+using testing::MakeAtom;
+using testing::MakeCell;
+using testing::MakeStructure;
 
-// A cubic 10 A cell with Fe1 in the middle and ligands 2 A away.
-TWorkingStructure Cubic(const std::vector<std::pair<const char*, TVec3>>& ligandOffsets,
-                        double coordinateSu) {
-  TWorkingStructure s;
-  s.Cell.A = s.Cell.B = s.Cell.C = 10;
-  TAtom fe;
-  fe.Label = "Fe1";
-  fe.Element = "Fe";
-  fe.Frac = {0.5, 0.5, 0.5};
-  fe.FracSu = {coordinateSu, coordinateSu, coordinateSu};
-  s.Atoms.push_back(fe);
-  for (const auto& [label, offset] : ligandOffsets) {
-    TAtom a;
-    a.Label = label;
-    a.Element = "N";
-    a.Frac = {0.5 + offset[0], 0.5 + offset[1], 0.5 + offset[2]};
-    a.FracSu = {coordinateSu, coordinateSu, coordinateSu};
-    s.Atoms.push_back(a);
-  }
-  SyncAtomArrays(s);
-  return s;
+const TCentre kFe{{0, 0, {}}, "Fe1", "Fe", false};
+
+// A cubic 10 Å cell with the identity and an inversion through (1/8, 0, 0),
+// so that every atom lies on a general position; Fe1 in the middle and N
+// ligands at the given offsets, every coordinate with the same su.
+TInput Cubic(const std::vector<std::pair<const char*, TVec3>>& ligandOffsets, double su) {
+  std::vector<TAtom> atoms = {MakeAtom("Fe1", "Fe", {0.5, 0.5, 0.5}, 1, {su, su, su})};
+  for (const auto& [label, o] : ligandOffsets)
+    atoms.push_back(MakeAtom(label, "N", {0.5 + o[0], 0.5 + o[1], 0.5 + o[2]}, 1, {su, su, su}));
+  TInput in;
+  in.FileName = "t.cif";
+  in.Structure = MakeStructure(MakeCell(10, 10, 10), {"x,y,z", "-x+1/4,-y,-z"}, atoms);
+  return in;
 }
 
 // N1 along +x, N2 along +y, N3 along -x: angles 90, 180, 90.
-TWorkingStructure TShape(double su) {
+TInput TShape(double su) {
   return Cubic({{"N1", {0.2, 0, 0}}, {"N2", {0, 0.2, 0}}, {"N3", {-0.2, 0, 0}}}, su);
 }
 
 // Three ligands at 120 degrees in the xy plane.
-TWorkingStructure Trigonal(double su) {
+TInput Trigonal(double su) {
   const double s = 0.2 * std::sqrt(3.0) / 2;
   return Cubic({{"N1", {0.2, 0, 0}}, {"N2", {-0.1, s, 0}}, {"N3", {-0.1, -s, 0}}}, su);
 }
 
-TLigArray Ligands(const TWorkingStructure& s) {
-  TLigArray l;
-  for (int i = 1; i < static_cast<int>(s.Atoms.size()); ++i)
-    l.push_back(AtomLigand(i, s.Atoms[static_cast<size_t>(i)].Label, "N"));
+TAngles Angles(const TInput& in, const std::vector<TLigand>& ligands, bool calcOnly = false) {
+  return ComputeAngles(in, FreeParameters(in.Structure, nullptr), kFe, ligands, calcOnly, 0);
+}
+
+// The atoms after the central one, each under the identity.
+std::vector<TLigand> Ligands(const TInput& in) {
+  std::vector<TLigand> l;
+  for (int i = 1; i < static_cast<int>(in.Structure.Atoms.size()); ++i)
+    l.push_back(CandidateLigand(in.Structure, {i, 0, {0, 0, 0}, 0}));
   return l;
 }
 
-TReportInput Input(const TWorkingStructure& s) {
-  TReportInput in;
-  in.Structure = &s;
-  in.CentralSite = Site(0);
-  in.CentralLabel = "Fe1";
-  in.InputFileName = "t.cif";
-  return in;
+TPublishedAngle Published(const char* l1, const char* s1, const char* l2, const char* s2,
+                          const char* l3, const char* s3, double angle, double su) {
+  return TPublishedAngle{l1, s1, l2, s2, l3, s3, angle, su};
 }
-
-TCifAngle Published(const char* l1, const char* l3, double angle, double su) {
-  TCifAngle a;
-  a.Label1 = l1;
-  a.Sym1 = "1_555";
-  a.Label2 = "Fe1";
-  a.Sym2 = "1_555";
-  a.Label3 = l3;
-  a.Sym3 = "1_555";
-  a.Angle = angle;
-  a.Su = su;
-  a.SuGiven = su > 0;
-  return a;
+TPublishedAngle Published(const char* l1, const char* l3, double angle, double su) {
+  return Published(l1, "1_555", "Fe1", "1_555", l3, "1_555", angle, su);
 }
 
 struct TExpectedAngle { int lig1, lig2; double value; bool fromCif; };
 
-void ExpectAngles(const std::vector<TAngleRec>& got, const std::vector<TExpectedAngle>& want,
+void ExpectAngles(const std::vector<TAngle>& got, const std::vector<TExpectedAngle>& want,
                   const char* what) {
   ASSERT_EQ(got.size(), want.size()) << what;
   for (size_t i = 0; i < want.size(); ++i) {
@@ -88,22 +74,29 @@ void ExpectAngles(const std::vector<TAngleRec>& got, const std::vector<TExpected
   }
 }
 
-TEST(BuildAngleList, ComputedAnglesSortedLargestFirstWithPairOrderForTies) {
-  const TWorkingStructure s = TShape(0.001);
-  const auto angles = BuildAngleList(Input(s), Ligands(s));
-  ExpectAngles(angles, {{0, 2, 180, false}, {0, 1, 90, false}, {1, 2, 90, false}}, "T");
+TEST(ComputeAngles, SortedLargestFirstWithPairOrderForTies) {
+  const TInput in = TShape(0.001);
+  const TAngles angles = Angles(in, Ligands(in));
+  ExpectAngles(angles.List, {{0, 2, 180, false}, {0, 1, 90, false}, {1, 2, 90, false}}, "T");
   // A 90 degree angle with 0.01 A independent su on each coordinate and 2 A
   // bonds: four coordinates move it by 0.01/2 rad each, su = 2 * 0.005 rad.
-  EXPECT_NEAR(angles[1].Su, 0.01 * 180 / std::numbers::pi, 1e-4);
-  EXPECT_NEAR(angles[2].Su, angles[1].Su, 1e-9);
-  EXPECT_LT(angles[0].Su, 1e-3);  // linear at its maximum
+  EXPECT_NEAR(angles.List[1].Su, 0.01 * 180 / std::numbers::pi, 1e-4);
+  EXPECT_NEAR(angles.List[2].Su, angles.List[1].Su, 1e-9);
+  EXPECT_LT(angles.List[0].Su, 1e-3);  // linear at its maximum
+  EXPECT_NEAR(angles.Sum.Value, 360, 1e-9);
+  // Distances along x depend on two x coordinates of 0.01 Å su each.
+  const std::vector<TValueSu> d =
+      LigandDistances(in, FreeParameters(in.Structure, nullptr), kFe, Ligands(in));
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_NEAR(d[0].Value, 2.0, 1e-12);
+  EXPECT_NEAR(d[0].Su, 0.01 * std::sqrt(2.0), 1e-9);
 }
 
-TEST(BuildAngleList, PublishedAnglesUnlessCalcOnly) {
-  TWorkingStructure s = TShape(0.001);
+TEST(ComputeAngles, PublishedAnglesUnlessCalcOnly) {
+  TInput in = TShape(0.001);
   struct Case {
     const char* what;
-    std::vector<TCifAngle> published;
+    std::vector<TPublishedAngle> published;
     bool calcOnly, hasSu;
     std::vector<TExpectedAngle> want;
   };
@@ -120,107 +113,142 @@ TEST(BuildAngleList, PublishedAnglesUnlessCalcOnly) {
        {{0, 2, 180, false}, {1, 2, 150, true}, {0, 1, 90, false}}},
   };
   for (const Case& k : cases) {
-    s.CifAngles = k.published;
-    TReportInput in = Input(s);
-    in.CalcOnly = k.calcOnly;
+    in.PublishedAngles = k.published;
     in.HasSu = k.hasSu;
-    const auto angles = BuildAngleList(in, Ligands(s));
-    ExpectAngles(angles, k.want, k.what);
-    for (const TAngleRec& a : angles) {
+    const TAngles angles = Angles(in, Ligands(in), k.calcOnly);
+    ExpectAngles(angles.List, k.want, k.what);
+    for (const TAngle& a : angles.List) {
       if (!k.hasSu) {
         EXPECT_EQ(a.Su, 0) << k.what;
       } else if (a.FromCif) {
         EXPECT_EQ(a.Su, a.Value == 150 ? 0.2 : 0.1) << k.what;
       }
     }
+    EXPECT_NEAR(angles.Sum.Value, 360, 1e-9) << k.what;  // always from the coordinates
   }
 }
 
-TEST(BuildAngleList, CentroidAnglesAreAlwaysComputed) {
-  TWorkingStructure s = TShape(0.001);
-  s.CifAngles = {Published("N1", "N3", 170.0, 0.2), Published("N1", "N2", 95.0, 0.2)};
-  TLigArray ligands = Ligands(s);
+TEST(ComputeAngles, CentroidAnglesAreAlwaysComputed) {
+  TInput in = TShape(0.001);
+  in.PublishedAngles = {Published("N1", "N3", 170.0, 0.2), Published("N1", "N2", 95.0, 0.2)};
+  std::vector<TLigand> ligands = Ligands(in);
   // N1 replaced by the centroid of N1 and N2, still carrying N1's label.
   ligands[0].IsCentroid = true;
   ligands[0].Element.clear();
-  ligands[0].Points = {Site(1), Site(2)};
-  const auto angles = BuildAngleList(Input(s), ligands);
+  ligands[0].Members = {ligands[0].Site, ligands[1].Site};
   // The centroid lies at 45 degrees between +x and +y.
-  ExpectAngles(angles, {{0, 2, 135, false}, {1, 2, 90, false}, {0, 1, 45, false}}, "centroid");
+  ExpectAngles(Angles(in, ligands).List,
+               {{0, 2, 135, false}, {1, 2, 90, false}, {0, 1, 45, false}}, "centroid");
 }
 
-TEST(ComputeAngleSum, FromTheCoordinatesWithTheIndependentSu) {
-  TWorkingStructure s = Trigonal(0.001);
-  s.CifAngles = {Published("N1", "N2", 121.0, 0.3)};
-  const TLigArray ligands = Ligands(s);
+TEST(ComputeAngles, SumFromTheCoordinatesWithTheIndependentSu) {
   for (bool hasSu : {true, false}) {
-    TReportInput in = Input(s);
+    TInput in = Trigonal(0.001);
+    in.PublishedAngles = {Published("N1", "N2", 121.0, 0.3)};
     in.HasSu = hasSu;
-    const std::vector<TAngleRec> angles = {Angle(0, 1, 121.0, 0.3, true),
-                                           Angle(0, 2, 120.0, 0.4), Angle(1, 2, 119.0, 1.2)};
-    const TSumResult r = ComputeAngleSum(in, ligands, angles);
-    EXPECT_NEAR(r.Value, 360.0, 1e-9);
-    EXPECT_NEAR(r.SuIndependent, 1.3, 1e-12);
+    const TAngles r = Angles(in, Ligands(in));
+    EXPECT_NEAR(r.Sum.Value, 360.0, 1e-9);
+    ASSERT_EQ(r.List.size(), 3u);
+    EXPECT_EQ(r.List[0].Value, 121.0);
     if (hasSu) {
+      EXPECT_NEAR(r.SuIndependent, std::hypot(0.3, r.List[1].Su, r.List[2].Su), 1e-9);
       // Planar: the su comes from the second-order term alone.
-      EXPECT_GT(r.Su, 0);
-      EXPECT_GT(r.SuSecondOrder, 0.9 * r.Su);
+      EXPECT_GT(r.Sum.Su, 0);
+      EXPECT_GT(r.Sum.SuSecondOrder, 0.9 * r.Sum.Su);
     } else {
-      EXPECT_EQ(r.Su, 0);
-      EXPECT_EQ(r.SuLinear, 0);
-      EXPECT_EQ(r.SuSecondOrder, 0);
+      EXPECT_EQ(r.SuIndependent, 0);
+      EXPECT_EQ(r.Sum.Su, 0);
+      EXPECT_EQ(r.Sum.SuLinear, 0);
+      EXPECT_EQ(r.Sum.SuSecondOrder, 0);
     }
-  }
-}
-
-TEST(Report, ComputedSumWithCalcOnlyHasNoCifMarks) {
-  TWorkingStructure s = Trigonal(0.001);
-  s.CifAngles = {Published("N1", "N2", 120.0, 0.3), Published("N1", "N3", 120.0, 0.3),
-                 Published("N2", "N3", 120.0, 0.3)};
-  const TLigArray ligands = Ligands(s);
-  for (bool calcOnly : {false, true}) {
-    TReportInput in = Input(s);
-    in.CalcOnly = calcOnly;
-    const auto angles = BuildAngleList(in, ligands);
-    const TSumResult r = ComputeAngleSum(in, ligands, angles);
-    TCollectSink sink;
-    WriteReport(sink, in, ligands, angles, r);
-    int cifMarks = 0;
-    bool cifNote = false;
-    for (const std::string& line : sink.Lines) {
-      if (line.ends_with("   (CIF)")) ++cifMarks;
-      if (line == "Note: angles marked (CIF) were taken from the _geom_angle loop.") cifNote = true;
-    }
-    EXPECT_EQ(cifMarks, calcOnly ? 0 : 3);
-    EXPECT_EQ(cifNote, !calcOnly);
   }
 }
 
 // The central atom may move only within the plane of its three ligands: the
 // sum stays 360 for every such move, so its su is zero although coordinates
-// with su entered it.
-TEST(Report, SumHeldAtItsValueGetsTheFixedNote) {
-  TWorkingStructure s = Trigonal(0);
-  s.Atoms[0].FracSu = {0.001, 0.001, 0};
-  SyncAtomArrays(s);
-  const TLigArray ligands = Ligands(s);
-  const TReportInput in = Input(s);
-  const auto angles = BuildAngleList(in, ligands);
-  const TSumResult r = ComputeAngleSum(in, ligands, angles);
-  ASSERT_EQ(r.Su, 0);
-  ASSERT_TRUE(r.ParametersEntered);
-  TCollectSink sink;
-  WriteReport(sink, in, ligands, angles, r);
-  const std::vector<std::string> tail = {
-      "  Sum(L-M-L) = 360.00 deg",
-      "  360 - Sum  = 0.00 deg     (0 = planar; trigonal pyramid with 3 x 109.47: 31.59)",
-      "",
-      "  Classification: planar within 3 su",
-      "",
-      "Note: the sum is fixed by symmetry; its su is zero.",
+// with su entered it (the report then says it is fixed by symmetry).
+TEST(ComputeAngles, SumHeldAtItsValueHasZeroSu) {
+  TInput in = Trigonal(0);
+  in.Structure.Atoms[0].FracSu = {0.001, 0.001, 0};
+  const TAngles angles = Angles(in, Ligands(in));
+  EXPECT_NEAR(angles.Sum.Value, 360, 1e-9);
+  EXPECT_EQ(angles.Sum.Su, 0);
+  EXPECT_TRUE(angles.Sum.ParametersEntered);
+  EXPECT_GT(angles.List[0].Su, 0);  // the single angles do move
+}
+
+TEST(PublishedAngle, FindsTheAngleOfTheseSites) {
+  TInput in = TShape(0);
+  in.PublishedAngles = {
+      Published("C1", "1_555", "Fe1", "1_555", "N2", "1_555", 120.5, 0.3),
+      Published("C1", "1_555", "Fe1", "2_555", "N3", "1_555", 99.0, 0.2),  // apex elsewhere
+      Published("N3", "1_555", "FE1", "1_555", "C1", "1_555", 101.0, 0.4),
+      Published("c1", "1_555", "Fe1", "1_555", "N3", "1_555", 111.0, 0.5),  // a later duplicate
+      Published("N2", "2_655", "Fe1", "1_555", "N4", "1_555", 88.0, 0),
+      Published("C1", "1_555", "Fe1", "2_555", "N5", "1_555", 77.0, 0.1),
   };
-  ASSERT_GE(sink.Lines.size(), tail.size());
-  EXPECT_EQ(std::vector<std::string>(sink.Lines.end() - 6, sink.Lines.end()), tail);
+  const TStructure& s = in.Structure;
+  auto ligand = [&](const char* label, int op = 0, TIntVec3 cell = {}) {
+    TLigand l = CandidateLigand(s, {1, op, {cell[0], cell[1], cell[2]}, 0});
+    l.Label = label;  // only the label and the code count
+    return l;
+  };
+  const TLigand c1 = ligand("C1"), lowerC1 = ligand("c1"), n2 = ligand("N2"), n3 = ligand("N3"),
+                n4 = ligand("N4"), n5 = ligand("N5"), n2Image = ligand("N2", 1, {1, 0, 0});
+  TLigand centroid = ligand("C1");  // a centroid never matches, whatever its name
+  centroid.IsCentroid = true;
+  const TCentre feImage{{0, 1, {}}, "Fe1", "Fe", false};
+  struct Case {
+    const char* what;
+    const TLigand& a;
+    const TLigand& b;
+    const TCentre& centre;
+    bool found;
+    double angle, su;
+  };
+  const Case cases[] = {
+      {"listed order", c1, n2, kFe, true, 120.5, 0.3},
+      {"swapped order", n2, c1, kFe, true, 120.5, 0.3},
+      {"labels ignore case", lowerC1, n2, kFe, true, 120.5, 0.3},
+      {"first of two matches wins", c1, n3, kFe, true, 101.0, 0.4},
+      {"apex at 2_555 only", c1, n5, kFe, false, 0, 0},
+      {"central atom at 2_555", c1, n3, feImage, true, 99.0, 0.2},
+      {"ligand image code must match", n2, n4, kFe, false, 0, 0},
+      {"image listed with its code", n4, n2Image, kFe, true, 88.0, 0},
+      {"centroid first", centroid, n2, kFe, false, 0, 0},
+      {"centroid second", n2, centroid, kFe, false, 0, 0},
+  };
+  for (const Case& k : cases) {
+    const std::optional<TValueSu> found = PublishedAngle(in, k.centre, k.a, k.b);
+    ASSERT_EQ(found.has_value(), k.found) << k.what;
+    if (!found) continue;
+    EXPECT_EQ(found->Value, k.angle) << k.what;
+    EXPECT_EQ(found->Su, k.su) << k.what;
+  }
+  const TCentre otherCentre{{0, 0, {}}, "Fe2", "Fe", false};
+  EXPECT_FALSE(PublishedAngle(in, otherCentre, c1, n2));
+}
+
+TEST(CoordinationProblem, TwoToTwelveLigands) {
+  const struct { size_t count; bool automatic; const char* message; } cases[] = {
+      {1, true,
+       "coordination number 1 - an angle sum needs 2 to 12 ligands.\n"
+       "Adjust the tolerance (--tol=) or specify the ligands explicitly."},
+      {13, true,
+       "coordination number 13 - an angle sum needs 2 to 12 ligands.\n"
+       "Adjust the tolerance (--tol=) or specify the ligands explicitly."},
+      {1, false, "2 to 12 ligands must be specified."},
+      {13, false, "2 to 12 ligands must be specified."},
+      {2, true, ""},
+      {12, false, ""},
+  };
+  for (const auto& c : cases) {
+    TLigandSet set;
+    set.List.resize(c.count);
+    set.Automatic = c.automatic;
+    const std::optional<TError> problem = CoordinationProblem(set);
+    EXPECT_EQ(problem ? problem->what() : "", std::string(c.message)) << c.count;
+  }
 }
 
 }  // namespace
