@@ -2,112 +2,96 @@
 
 #include <gtest/gtest.h>
 
-#include "geom/fatal.h"
-
 namespace koravel {
 namespace {
 
 using Args = std::vector<std::string>;
 
 TEST(SplitCommandLine, QuotingRules) {
-  struct Case { const char* raw; Args expected; };
+  struct Case { const char* raw; bool skipProgramName; Args expected; };
   const Case cases[] = {
-      {R"(x.cif Mg" O1")", {"x.cif", "Mg\"", "O1\""}},
-      {R"(x.cif "Fe1 N1 N2")", {"x.cif", "Fe1 N1 N2"}},
-      {R"(a\\"b c")", {"a\\b c"}},
-      {R"("a""b")", {"a\"b"}},
-      {R"(x "")", {"x", ""}},
-      {R"(a\"b)", {"a\"b"}},            // odd backslashes: a literal quote
-      {R"(a\\\"b)", {"a\\\"b"}},
-      {R"(a\b c\\)", {"a\\b", "c\\\\"}},  // backslashes without a quote stay
-      {"  a\t\tb  ", {"a", "b"}},
-      {R"("unclosed text)", {"unclosed text"}},
-      {R"(Mg"x)", {"Mgx"}},               // a quote inside a word opens quoting
-      {"", {}},
+      {R"(x.cif Mg" O1")", false, {"x.cif", "Mg\"", "O1\""}},
+      {R"(x.cif "Fe1 N1 N2")", false, {"x.cif", "Fe1 N1 N2"}},
+      {R"(a\\"b c")", false, {"a\\b c"}},
+      {R"("a""b")", false, {"a\"b"}},
+      {R"(x "")", false, {"x", ""}},
+      {R"(a\"b)", false, {"a\"b"}},            // odd backslashes: a literal quote
+      {R"(a\\\"b)", false, {"a\\\"b"}},
+      {R"(a\b c\\)", false, {"a\\b", "c\\\\"}},  // backslashes without a quote stay
+      {"  a\t\tb  ", false, {"a", "b"}},
+      {R"("unclosed text)", false, {"unclosed text"}},
+      {R"(Mg"x)", false, {"Mgx"}},               // a quote inside a word opens quoting
+      {"", false, {}},
+      {R"(koravel.exe x.cif Fe1)", true, {"x.cif", "Fe1"}},
+      {R"("C:\Program Files\koravel.exe" x.cif)", true, {"x.cif"}},
+      {R"(  "C:\a b\k.exe"rest x.cif)", true, {"x.cif"}},
+      {R"(koravel)", true, {}},
   };
-  for (const Case& c : cases) {
-    Args args{"stale"};
-    SplitCommandLine(c.raw, false, args);
-    EXPECT_EQ(args, c.expected) << c.raw;
-  }
+  for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.raw, c.skipProgramName).List, c.expected) << c.raw;
 }
 
-TEST(SplitCommandLine, SkipsTheProgramName) {
-  struct Case { const char* raw; Args expected; };
-  const Case cases[] = {
-      {R"(koravel.exe x.cif Fe1)", {"x.cif", "Fe1"}},
-      {R"("C:\Program Files\koravel.exe" x.cif)", {"x.cif"}},
-      {R"(  "C:\a b\k.exe"rest x.cif)", {"x.cif"}},
-      {R"(koravel)", {}},
-  };
-  for (const Case& c : cases) {
-    Args args;
-    SplitCommandLine(c.raw, true, args);
-    EXPECT_EQ(args, c.expected) << c.raw;
-  }
-}
+TCommandLine Parse(const Args& args) { return ParseCommandLine(TArguments{args, std::nullopt}); }
 
-TEST(ParseOptions, ReadsEveryOptionWithAndWithoutDashes) {
-  TRunOptions o;
-  Args positional;
-  Args args{"x.cif", "tol=0.3", "--occ=0.25", "max=12", "block=b1", "out=r.txt",
-            "html=p.html", "xyznames=ELEMENT", "--brief", "--calc", "Fe1", "-tol=1", ""};
-  EXPECT_EQ(ParseOptions(args, o, positional), TOptionOutcome::Run);
+TEST(ParseCommandLine, ReadsEveryOptionWithAndWithoutDashes) {
+  const TCommandLine cl = Parse({"x.cif", "tol=0.3", "--occ=0.25", "max=12", "block=b1", "out=r.txt",
+                                 "html=p.html", "xyznames=ELEMENT", "--brief", "--calc", "Fe1",
+                                 "-tol=1", ""});
+  const TRunOptions& o = cl.Options;
+  EXPECT_FALSE(cl.Error);
+  EXPECT_FALSE(cl.Help);
   EXPECT_DOUBLE_EQ(o.Tolerance, 0.3);
   EXPECT_DOUBLE_EQ(o.MinOccupancy, 0.25);
   EXPECT_DOUBLE_EQ(o.MaxRadius, 12);
   EXPECT_EQ(o.BlockName, "b1");
-  EXPECT_EQ(o.OutFile, "r.txt");
-  EXPECT_EQ(o.HtmlFile, "p.html");
+  EXPECT_EQ(o.Output.OutFile, "r.txt");
+  EXPECT_EQ(o.Output.HtmlFile, "p.html");
   EXPECT_EQ(o.XyzNaming, xnElement);
-  EXPECT_TRUE(o.Brief);
+  EXPECT_TRUE(o.Output.Brief);
   EXPECT_TRUE(o.CalcOnly);
   // "-tol=1" has a single dash and the empty argument is positional too.
-  EXPECT_EQ(positional, (Args{"x.cif", "Fe1", "-tol=1", ""}));
+  EXPECT_EQ(cl.Positional, (Args{"x.cif", "Fe1", "-tol=1", ""}));
 }
 
-TEST(ParseOptions, DefaultsAndLastValueWins) {
-  TRunOptions o;
-  Args positional;
-  ParseOptions({"--tol=1", "--tol=-0.5", "--block=", "--out=", "brief", "calc"}, o, positional);
+TEST(ParseCommandLine, DefaultsAndLastValueWins) {
+  const TCommandLine cl = Parse({"--tol=1", "--tol=-0.5", "--block=", "--out=", "brief", "calc"});
+  const TRunOptions& o = cl.Options;
   EXPECT_DOUBLE_EQ(o.Tolerance, -0.5);  // no range test
   EXPECT_DOUBLE_EQ(o.MinOccupancy, 0.5);
   EXPECT_DOUBLE_EQ(o.MaxRadius, -1.0);
   EXPECT_EQ(o.BlockName, "");
-  EXPECT_EQ(o.OutFile, "");
-  EXPECT_FALSE(o.Brief);  // "brief" without dashes is a positional argument
-  EXPECT_EQ(positional, (Args{"brief", "calc"}));
+  EXPECT_EQ(o.Output.OutFile, "");
+  EXPECT_FALSE(o.Output.Brief);  // "brief" without dashes is a positional argument
+  EXPECT_EQ(cl.Positional, (Args{"brief", "calc"}));
 }
 
-TEST(ParseOptions, HelpStopsTheLoop) {
-  for (const char* help : {"--help", "-h", "/?"}) {
-    TRunOptions o;
-    Args positional;
-    EXPECT_EQ(ParseOptions({"x.cif", help, "--bogus"}, o, positional), TOptionOutcome::Help);
-  }
-}
-
-TEST(ParseOptions, BadOptionsAreFatal) {
-  struct Case { Args args; const char* message; };
+// Help counts only before an error; after an error only --html= is read, so
+// that the page can report it, and no other output is captured.
+TEST(ParseCommandLine, HelpAndErrors) {
+  struct Case { Args args; bool help; const char* error; const char* html; };
   const Case cases[] = {
-      {{"--tol", "0.3"}, "unknown option: --tol"},
-      {{"--bogus", "--help"}, "unknown option: --bogus"},
-      {{"--tol="}, "invalid value for --tol: "},
-      {{"--occ=1,5"}, "invalid value for --occ: 1,5"},
-      {{"max=inf"}, "invalid value for --max: inf"},
-      {{"--max= 3"}, "invalid value for --max:  3"},
-      {{"--xyznames="}, "invalid value for --xyznames:  (olex, position or element)"},
-      {{"--Brief"}, "unknown option: --Brief"},
-      {{"--"}, "unknown option: --"},
+      {{"x.cif", "--help", "--bogus"}, true, "", ""},
+      {{"-h"}, true, "", ""},
+      {{"/?", "--tol"}, true, "", ""},
+      {{"--tol", "0.3"}, false, "unknown option: --tol", ""},
+      {{"--bogus", "--help"}, false, "unknown option: --bogus", ""},
+      {{"--tol="}, false, "invalid value for --tol: ", ""},
+      {{"--occ=1,5"}, false, "invalid value for --occ: 1,5", ""},
+      {{"max=inf"}, false, "invalid value for --max: inf", ""},
+      {{"--max= 3"}, false, "invalid value for --max:  3", ""},
+      {{"--xyznames="}, false, "invalid value for --xyznames:  (olex, position or element)", ""},
+      {{"--Brief"}, false, "unknown option: --Brief", ""},
+      {{"--"}, false, "unknown option: --", ""},
+      {{"--out=a.txt", "--brief", "--tol=x", "--max=y", "html=p.html"}, false,
+       "invalid value for --tol: x", "p.html"},
   };
   for (const Case& c : cases) {
-    TRunOptions o;
-    Args positional;
-    try {
-      ParseOptions(c.args, o, positional);
-      ADD_FAILURE() << "no error for " << c.args[0];
-    } catch (const TFatalError& e) {
-      EXPECT_STREQ(e.what(), c.message);
+    const TCommandLine cl = Parse(c.args);
+    EXPECT_EQ(cl.Help, c.help) << c.args[0];
+    EXPECT_EQ(cl.Error ? cl.Error->what() : "", std::string(c.error)) << c.args[0];
+    EXPECT_EQ(cl.Options.Output.HtmlFile, c.html) << c.args[0];
+    if (cl.Error) {
+      EXPECT_EQ(cl.Options.Output.OutFile, "") << c.args[0];
+      EXPECT_FALSE(cl.Options.Output.Brief) << c.args[0];
     }
   }
 }
