@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "base/text.h"
 #include "crystal/structure.h"
+#include "geometry/indices.h"
 #include "geometry/sphere.h"
 #include "io/input.h"
 #include "ligands/atom_names.h"
@@ -91,7 +92,8 @@ int Run(const TArguments& args, TOutput& output, std::string& briefLine) {
   }
   WriteCoordinationLine(output, ligands.List.size());
   const TAngles angles = ComputeAngles(in, params, centre, ligands.List, o.CalcOnly, o.McDraws);
-  WriteReport(output, in, centre, ligands.List, distances, angles);
+  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, o.McDraws);
+  WriteReport(output, in, centre, ligands.List, distances, angles, indices);
   briefLine = BriefLine(in, centre, ligands.List, angles);
   return kExitSuccess;
 }

@@ -10,6 +10,7 @@
 #include "base/numbers.h"
 #include "base/text.h"
 #include "crystal/sym_code.h"
+#include "report/indices.h"
 
 namespace koravel {
 
@@ -118,9 +119,9 @@ void WriteSum(TTextSink& out, const TInput& in, const TCentre& centre, size_t li
   out.WriteLine("Sum of the " + std::to_string(angles.List.size()) + " " +
                 AngleWord(angles.List.size()) + " around " + centre.Label + ":");
   out.WriteLine("  Sum(L-M-L) = " + FormatValueSu(r.Value, r.Su, 2) + " deg");
+  if (ligandCount == 4) WriteFourLigandReference(out);
   if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r);
   if (ligandCount == 3) WriteThreeLigandLines(out, in, r);
-  if (ligandCount == 4) WriteFourLigandReference(out);
 }
 
 // The input file's extension without its point, upper case: "RES", "XYZ".
@@ -285,10 +286,11 @@ void WriteCoordinationLine(TTextSink& out, size_t n) {
 
 void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
                  const std::vector<TLigand>& ligands, const std::vector<TValueSu>& distances,
-                 const TAngles& angles) {
+                 const TAngles& angles, const TIndices& indices) {
   WriteLigandTable(out, in.Structure, ligands, distances);
   WriteAngleTable(out, in.Structure, centre, ligands, angles);
   WriteSum(out, in, centre, ligands.size(), angles);
+  WriteIndexSection(out, indices);
   WriteNonLinearityNote(out, in, angles.Sum);
   WriteHydrogenNote(out, ligands);
   out.WriteLine("");

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/indices.h"
 #include "geometry/sphere.h"
 #include "io/input.h"
 #include "ligands/ligands.h"
@@ -22,7 +23,7 @@ void WriteCoordinationLine(TTextSink& out, size_t ligandCount);
 // The report body, from the empty line before "Ligands (n):" to the su notes.
 void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
                  const std::vector<TLigand>& ligands, const std::vector<TValueSu>& distances,
-                 const TAngles& angles);
+                 const TAngles& angles, const TIndices& indices);
 
 // The one-line result of the run (--brief).
 std::string BriefLine(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,

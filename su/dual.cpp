@@ -69,6 +69,11 @@ TDual sqrt(const TDual& a) {
   return Chain(a, s, 0.5 / s, -0.25 / (s * a.V));
 }
 
+TDual cbrt(const TDual& a) {
+  const double r = std::cbrt(a.V);
+  return Chain(a, r, 1 / (3 * r * r), -2 / (9 * r * r * a.V));
+}
+
 TDual sin(const TDual& a) { return Chain(a, std::sin(a.V), std::cos(a.V), -std::sin(a.V)); }
 TDual cos(const TDual& a) { return Chain(a, std::cos(a.V), -std::sin(a.V), -std::cos(a.V)); }
 

@@ -40,6 +40,7 @@ TDual& operator-=(TDual& a, const TDual& b);
 TDual Chain(const TDual& a, double f, double f1, double f2);
 
 TDual sqrt(const TDual& a);
+TDual cbrt(const TDual& a);
 TDual sin(const TDual& a);
 TDual cos(const TDual& a);
 TDual atan2(const TDual& y, const TDual& x);
