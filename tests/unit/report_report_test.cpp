@@ -82,7 +82,7 @@ struct TReportCase {
 
   std::vector<std::string> Run() {
     testing::TLineCollector sink;
-    WriteReport(sink, In, Centre, Ligands, Distances, Angles);
+    WriteReport(sink, In, Centre, Ligands, Distances, Angles, TIndices{});
     Brief = BriefLine(In, Centre, Ligands, Angles);
     return sink.Lines;
   }
