@@ -22,8 +22,9 @@ size_t SkipProgramName(std::string_view raw) {
 // (tol=0.5): Olex2's exec takes an argument -name=value, and a bare
 // name=value whose value holds a function call or a blank, as an option of
 // its own, and stops at one it does not know.
-const char* const kBareForms[] = {"tol=",  "occ=",      "max=", "block=",
-                                  "out=",  "html=",     "mc=",  "xyznames="};
+const char* const kBareForms[] = {"tol=",     "occ=",    "max=",    "block=",  "out=",
+                                  "html=",    "mc=",     "centres=", "format=", "threads=",
+                                  "xyznames="};
 
 // A Monte Carlo check needs enough draws to say anything, and must end in
 // reasonable time.
@@ -44,6 +45,20 @@ long long DrawsOption(const std::string& text) {
   return draws;
 }
 
+TSurveyFormat FormatOption(const std::string& value) {
+  if (value == "csv") return TSurveyFormat::Csv;
+  if (value == "csv-wide") return TSurveyFormat::CsvWide;
+  if (value == "json") return TSurveyFormat::Json;
+  Fail("invalid value for --format: " + value + " (csv, csv-wide or json)");
+}
+
+int ThreadsOption(const std::string& text) {
+  long long threads = 0;
+  if (!ParseInteger(text, threads) || threads < 1 || threads > 256)
+    Fail("invalid value for --threads: " + text + " (1 to 256)");
+  return static_cast<int>(threads);
+}
+
 TXyzNaming XyzNamingOption(const std::string& value) {
   if (SameText(value, "olex")) return xnOlex;
   if (SameText(value, "position")) return xnPosition;
@@ -61,6 +76,10 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
   else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
   else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
+  else if (arg == "--survey") o.Survey = true;
+  else if (StartsWith(arg, "--centres=")) o.Centres = arg.substr(10);
+  else if (StartsWith(arg, "--format=")) o.Format = FormatOption(arg.substr(9));
+  else if (StartsWith(arg, "--threads=")) o.Threads = ThreadsOption(arg.substr(10));
   else if (arg == "--brief") o.Output.Brief = true;
   else if (arg == "--calc") o.CalcOnly = true;
   else if (StartsWith(arg, "--")) Fail("unknown option: " + arg);
@@ -178,6 +197,19 @@ bool LooksLikeQuotedSelection(const std::vector<TWord>& words) {
   return false;
 }
 
+// A survey reports many centres as a table; the options of a single report
+// do not apply to it, nor its own options to a single run.
+void CheckSurveyOptions(bool survey, const std::vector<std::string>& given) {
+  static const char* const kSingleOnly[] = {"--html", "--brief", "--block", "--calc", "--mc"};
+  static const char* const kSurveyOnly[] = {"--centres", "--format", "--threads"};
+  for (const std::string& option : given) {
+    for (const char* single : kSingleOnly)
+      if (survey && option == single) Fail(option + " cannot be used with --survey.");
+    for (const char* only : kSurveyOnly)
+      if (!survey && option == only) Fail(option + " is used only with --survey.");
+  }
+}
+
 }  // namespace
 
 TArguments SplitCommandLine(std::string_view raw, bool skipProgramName) {
@@ -195,6 +227,7 @@ TArguments SplitCommandLine(std::string_view raw, bool skipProgramName) {
 
 TCommandLine ParseCommandLine(const TArguments& args) {
   TCommandLine cl;
+  std::vector<std::string> given;  // the options named, without their values
   cl.Error = args.Problem;
   for (const std::string& original : args.List) {
     std::string arg = original;
@@ -212,9 +245,19 @@ TCommandLine ParseCommandLine(const TArguments& args) {
       continue;
     }
     try {
-      if (!ReadOption(arg, cl.Options)) cl.Positional.push_back(arg);
+      if (ReadOption(arg, cl.Options))
+        given.push_back(arg.substr(0, arg.find('=')));
+      else
+        cl.Positional.push_back(arg);
     } catch (const TError& error) {
       if (!cl.Help) cl.Error = error;
+    }
+  }
+  if (!cl.Error && !cl.Help) {
+    try {
+      CheckSurveyOptions(cl.Options.Survey, given);
+    } catch (const TError& error) {
+      cl.Error = error;
     }
   }
   if (cl.Error) cl.Options.Output = TOutputOptions{{}, cl.Options.Output.HtmlFile, false};

@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "io/xyz_file.h"
 #include "report/output.h"
+#include "report/survey_table.h"
 #include "report/text_sink.h"
 
 namespace koravel {
@@ -21,6 +22,13 @@ struct TRunOptions {
   TXyzNaming XyzNaming = xnOlex;
   bool CalcOnly = false;       // ignore the CIF's _geom_angle list
   long long McDraws = 0;       // Monte Carlo check of the su; 0: none
+
+  // A survey of many files (--survey): which centres, the output format and
+  // the number of threads (0: one per core).
+  bool Survey = false;
+  std::string Centres = "metals";
+  TSurveyFormat Format = TSurveyFormat::Csv;
+  int Threads = 0;
 };
 
 // The command line read: options, the other arguments in order, and the

@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "app/command_line.h"
+#include "app/survey.h"
+#include "base/file.h"
 #include "base/text.h"
 #include "crystal/structure.h"
 #include "geometry/indices.h"
@@ -61,8 +63,7 @@ std::vector<std::string> CentralNames(const TCommandLine& cl, const TAtomNames& 
 
 // The whole run, from the command line to the report. Returns the exit
 // status of the paths that end without an error; every failure throws TError.
-int Run(const TArguments& args, TOutput& output, std::string& briefLine) {
-  const TCommandLine cl = ParseCommandLine(args);
+int Run(const TCommandLine& cl, TOutput& output, std::string& briefLine) {
   output.Start(cl.Options.Output, cl.Positional.empty() ? "" : cl.Positional.front());
   if (cl.Error) throw *cl.Error;
   if (cl.Help) {
@@ -98,6 +99,28 @@ int Run(const TArguments& args, TOutput& output, std::string& briefLine) {
   return kExitSuccess;
 }
 
+// A survey writes its table to the console or the --out file; a wrong
+// command line or folder ends it with an error block.
+int Survey(const TCommandLine& cl, std::FILE* console) {
+  try {
+    if (cl.Positional.empty()) Fail("a survey needs at least one file or folder.");
+    const std::vector<std::string> files = SurveyInputs(cl.Positional);
+    const std::string& outName = cl.Options.Output.OutFile;
+    if (outName.empty()) return RunSurvey(files, cl.Options, console, stderr);
+    for (const std::string& f : files)
+      if (IsInputFileOfRun(outName, f))
+        Fail("cannot write output file: " + outName + " (it is an input file of this run)");
+    TFilePtr out = OpenFile(outName, "w");
+    if (!out) Fail("cannot write output file: " + outName);
+    const int status = RunSurvey(files, cl.Options, out.get(), stderr);
+    if (std::fclose(out.release()) != 0) Fail("cannot write output file: " + outName);
+    return status;
+  } catch (const TError& error) {
+    for (const std::string& line : ErrorBlock(error)) std::fprintf(console, "%s\n", line.c_str());
+    return kExitError;
+  }
+}
+
 }  // namespace
 
 int RunKoravel(const std::vector<std::string>& args, std::FILE* console) {
@@ -105,12 +128,14 @@ int RunKoravel(const std::vector<std::string>& args, std::FILE* console) {
 }
 
 int RunKoravel(const TArguments& args, std::FILE* console) {
+  const TCommandLine cl = ParseCommandLine(args);
+  if (cl.Options.Survey && !cl.Help && !cl.Error) return Survey(cl, console);
   TOutput output(console);
   int status = kExitSuccess;
   std::string briefLine;
   std::string failure;
   try {
-    status = Run(args, output, briefLine);
+    status = Run(cl, output, briefLine);
   } catch (const TError& error) {
     output.WriteError(error);
     status = kExitError;

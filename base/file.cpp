@@ -1,7 +1,9 @@
 #include "base/file.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "base/error.h"
@@ -19,6 +21,7 @@
 #else
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace koravel {
@@ -212,5 +215,48 @@ TFileBytes& TFileBytes::operator=(TFileBytes&& other) noexcept {
 }
 
 std::string ReadFile(const std::string& name) { return std::string(TFileBytes(name).View()); }
+
+namespace {
+
+std::filesystem::path PathOf(const std::string& utf8) {
+#ifdef _WIN32
+  return std::filesystem::path(WideFromUtf8(utf8));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return Utf8FromWide(path.wstring());
+#else
+  return path.string();
+#endif
+}
+
+}  // namespace
+
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  auto it = std::filesystem::recursive_directory_iterator(
+      PathOf(folder), std::filesystem::directory_options::skip_permission_denied, ec);
+  if (ec) Fail("cannot read the folder " + folder + ": " + ec.message());
+  for (const auto end = std::filesystem::recursive_directory_iterator(); it != end; it.increment(ec)) {
+    if (ec) Fail("cannot read the folder " + folder + ": " + ec.message());
+    std::error_code typeError;
+    if (it->is_regular_file(typeError)) files.push_back(Utf8Of(it->path()));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
 
 }  // namespace koravel

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace koravel {
 
@@ -33,6 +34,13 @@ bool IsDirectory(const std::string& name);
 // Two names denote the same file: the same text, or (when both exist) the
 // same file on disk, whatever path leads there.
 bool SameFile(const std::string& a, const std::string& b);
+
+// The regular files below a folder, recursively, in sorted order (UTF-8
+// paths). Throws TError when the folder cannot be read.
+std::vector<std::string> FilesBelow(const std::string& folder);
+
+// Whether the stream is a terminal (a console), not a file or a pipe.
+bool IsTerminal(std::FILE* stream);
 
 // The bytes of a whole file: mapped into memory where that is cheaper than
 // reading (large files), else read. Throws TError "cannot read NAME: reason"

@@ -1,6 +1,8 @@
 #include "crystal/elements.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "base/text.h"
 
@@ -59,6 +61,18 @@ std::string ElementSymbol(int number) {
 double CovalentRadius(std::string_view symbol) {
   const int index = IsHydrogenIsotope(symbol) ? 1 : ElementIndex(symbol);
   return index > 0 ? kElements[index - 1].Radius : kDefaultRadius;
+}
+
+bool IsMetal(std::string_view symbol) {
+  const int z = ElementIndex(symbol);
+  constexpr int kPostTransition[] = {13, 31, 49, 50, 81, 82, 83, 84};
+  constexpr int kAlkaliAndAlkalineEarth[] = {3, 4, 11, 12, 19, 20, 37, 38, 55, 56, 87, 88};
+  if (std::find(std::begin(kPostTransition), std::end(kPostTransition), z) != std::end(kPostTransition))
+    return true;
+  if (std::find(std::begin(kAlkaliAndAlkalineEarth), std::end(kAlkaliAndAlkalineEarth), z) !=
+      std::end(kAlkaliAndAlkalineEarth))
+    return true;
+  return (z >= 21 && z <= 30) || (z >= 39 && z <= 48) || (z >= 57 && z <= 80) || z >= 89;
 }
 
 std::string LetterPrefix(std::string_view text) {

@@ -13,4 +13,9 @@ double CovalentRadius(std::string_view symbol);  // 1.5 when unknown
 std::string LetterPrefix(std::string_view text); // leading ASCII letters
 std::string ElementFromLabel(std::string_view label);
 
+// The metals: the alkali and alkaline-earth metals, the transition metals
+// (groups 3 to 12), the post-transition metals Al, Ga, In, Sn, Tl, Pb, Bi
+// and Po, the lanthanides and the actinides.
+bool IsMetal(std::string_view symbol);
+
 }  // namespace koravel

@@ -411,7 +411,7 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
     const std::vector<std::pair<int, int>> pairs = LigandPairs(6);
     for (size_t k = 3; k < order.size(); ++k) {
       const auto [i, j] = pairs[order[k]];
-      gaps.push_back({{TIndexGap::Kink, AngleName(centre, ligands, i, j) + " minus 90 deg", {"Sigma"}},
+      gaps.push_back({{TIndexGap::Kink, "90 deg minus " + AngleName(centre, ligands, i, j), {"Sigma"}},
                       MakeQuantity(TFromNinety{order[k]})});
     }
     for (size_t i = 0; i < 6; ++i)
@@ -420,7 +420,7 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
                       MakeQuantity(TFromMeanDistance{i})});
     if (paired)
       for (size_t k = 0; k < 24; ++k)
-        gaps.push_back({{TIndexGap::Kink, "a trigonal twist angle minus 60 deg", {"Theta"}},
+        gaps.push_back({{TIndexGap::Kink, "60 deg minus a trigonal twist angle", {"Theta"}},
                         MakeQuantity(TFromSixty{trans, k})});
   }
 
@@ -428,7 +428,10 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
   for (const TDefinition& d : definitions) {
     TIndex index{d.Name, d.Unit, d.Decimals, Propagate(in.Structure, params, points, d.Quantity, true),
                  std::nullopt};
-    if (!in.HasSu) index.Value.Su = index.Value.SuLinear = index.Value.SuSecondOrder = 0;
+    if (!in.HasSu) {
+      index.Value.Su = index.Value.SuLinear = index.Value.SuSecondOrder = index.Value.Shift = 0;
+      index.Value.ParametersEntered = false;
+    }
     result.List.push_back(index);
     quantities.push_back(d.Quantity);
   }

@@ -37,14 +37,17 @@ std::string ResolveInputFile(const std::string& typed, TInputKind& kind) {
        ".res, .ins or .xyz in the same directory.");
 }
 
-void LoadCif(const TInputRequest& request, TInput& in) {
-  const TCifDocument cif = ReadCifFile(in.FileName);
-  const TCifBlock& block = ChooseDataBlock(cif, request.BlockName, request.CentralNames);
+void LoadCifBlock(const TCifDocument& cif, const TCifBlock& block, TInput& in) {
   in.BlockName = std::string(block.Name);
   in.BlockCount = static_cast<int>(cif.Blocks().size());
   in.StructureBlocks = StructureBlockNames(cif);
   in.Structure = ReadCifStructure(cif, block);
   in.PublishedAngles = ReadPublishedAngles(cif, block);
+}
+
+void LoadCif(const TInputRequest& request, TInput& in) {
+  const TCifDocument cif = ReadCifFile(in.FileName);
+  LoadCifBlock(cif, ChooseDataBlock(cif, request.BlockName, request.CentralNames), in);
 }
 
 void LoadShelx(TInput& in) {
@@ -88,6 +91,36 @@ TInput LoadInput(const TInputRequest& request) {
     case TInputKind::Xyz: LoadXyz(request.XyzNaming, in); break;
   }
   return in;
+}
+
+std::vector<TBlockInput> LoadEveryBlock(const std::string& fileName, TXyzNaming naming) {
+  std::vector<TBlockInput> blocks;
+  TInputRequest request{fileName, "", {}, naming};
+  TInput probe;
+  probe.FileName = ResolveInputFile(fileName, probe.Kind);
+  if (probe.Kind != TInputKind::Cif) {
+    blocks.push_back({"", LoadInput(request), {}});
+    return blocks;
+  }
+  const TCifDocument cif = ReadCifFile(fileName);
+  if (cif.Blocks().empty()) Fail("no data block found in the CIF.");
+  for (const TCifBlock& block : cif.Blocks()) {
+    TBlockInput b{std::string(block.Name), std::nullopt, {}};
+    if (!HasStructure(cif, block)) {
+      b.Error = {"data block \"" + b.BlockName + "\" contains no cell parameters and atom sites."};
+    } else {
+      try {
+        TInput in;
+        in.FileName = fileName;
+        LoadCifBlock(cif, block, in);
+        b.Input = std::move(in);
+      } catch (const TError& error) {
+        b.Error = error.Lines();
+      }
+    }
+    blocks.push_back(std::move(b));
+  }
+  return blocks;
 }
 
 bool IsInputFileOfRun(const std::string& outName, const std::string& typedName) {

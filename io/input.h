@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,18 @@ struct TInputRequest {
 // A SHELX file is paired with the .mat of its stem when one exists. Throws
 // TError when no file is found or reading fails.
 TInput LoadInput(const TInputRequest& request);
+
+// One data block of a file in a survey: what it holds, or why it holds no
+// structure that can be read.
+struct TBlockInput {
+  std::string BlockName;  // empty for SHELX and XYZ files
+  std::optional<TInput> Input;
+  std::vector<std::string> Error;  // the lines of the error, when Input is empty
+};
+
+// Every data block of a file that exists (a SHELX or XYZ file is one block).
+// Throws TError when the file itself cannot be read.
+std::vector<TBlockInput> LoadEveryBlock(const std::string& fileName, TXyzNaming naming);
 
 // True when writing `outName` could destroy a file this run reads: the typed
 // structure file, or the stem's .res, .ins, .xyz or .mat when it exists.

@@ -74,24 +74,21 @@ bool SumFixedBySymmetry(const TInput& in, const TPropagated& r) {
   return in.HasSu && r.ParametersEntered && r.Su == 0;
 }
 
-// The first test that holds; a not-a-number operand fails its test.
-const char* Classification(double deviation, const TPropagated& r) {
-  if (3 * r.Su >= deviation) return "  Classification: planar within 3 su";
-  if (r.Value >= 350.0) return "  Classification: nearly planar (significantly pyramidalised)";
-  if (r.Value >= 340.0) return "  Classification: flattened pyramidal";
-  return "  Classification: pyramidal";
+// 360 minus the sum, exactly 0 within rounding.
+double DeviationFromPlanar(const TPropagated& r) {
+  const double deviation = 360 - r.Value;
+  return std::fabs(deviation) < 5e-7 ? 0 : deviation;
 }
 
 // Three ligands: the deviation from a planar 360 degrees and, when there is
 // an su to judge it by, the classification.
 void WriteThreeLigandLines(TTextSink& out, const TInput& in, const TPropagated& r) {
-  double deviation = 360 - r.Value;
-  if (std::fabs(deviation) < 5e-7) deviation = 0;
-  out.WriteLine("  360 - Sum  = " + FormatValueSu(deviation, r.Su, 2) +
+  out.WriteLine("  360 - Sum  = " + FormatValueSu(DeviationFromPlanar(r), r.Su, 2) +
                 " deg     (0 = planar; trigonal pyramid with 3 x 109.47: 31.59)");
-  if (!(in.HasSu && r.Su > 0) && !SumFixedBySymmetry(in, r)) return;
+  const std::string planarity = Planarity(in, r);
+  if (planarity.empty()) return;
   out.WriteLine("");
-  out.WriteLine(Classification(deviation, r));
+  out.WriteLine("  Classification: " + planarity);
 }
 
 void WriteFourLigandReference(TTextSink& out) {
@@ -255,6 +252,15 @@ void WriteSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
 }
 
 }  // namespace
+
+// The first test that holds; a not-a-number operand fails its test.
+std::string Planarity(const TInput& in, const TPropagated& r) {
+  if (!(in.HasSu && r.Su > 0) && !SumFixedBySymmetry(in, r)) return "";
+  if (3 * r.Su >= DeviationFromPlanar(r)) return "planar within 3 su";
+  if (r.Value >= 350.0) return "nearly planar (significantly pyramidalised)";
+  if (r.Value >= 340.0) return "flattened pyramidal";
+  return "pyramidal";
+}
 
 std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {
   if (ligand.IsCentroid) return ligand.Label;

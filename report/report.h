@@ -29,6 +29,11 @@ void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
 std::string BriefLine(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,
                       const TAngles& angles);
 
+// The classification of a three-coordinate centre by its angle sum (planar
+// within 3 su, nearly planar, flattened pyramidal, pyramidal); "" when there
+// is no su to judge by.
+std::string Planarity(const TInput& in, const TPropagated& sum);
+
 // The ligand's label, with "#" and its symmetry code for an atom image other
 // than the atom itself (N2#2_655).
 std::string LigandDisplayName(const TStructure& s, const TLigand& ligand);

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 # g++-mingw-w64-x86-64-posix alone, not the g++-mingw-w64-x86-64 meta-package
 # (which would switch the default compiler to the win32 thread model); wine64
 # runs the 64-bit koravel.exe without the 32-bit i386 architecture.
-bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 \
+bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 python3-numpy python3-gemmi \
   g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev
 
 cmake -S . -B build -DKORAVEL_TESTS=ON

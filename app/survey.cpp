@@ -1,0 +1,236 @@
+#include "app/survey.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "base/file.h"
+#include "base/numbers.h"
+#include "base/text.h"
+#include "crystal/elements.h"
+#include "geometry/indices.h"
+#include "geometry/sphere.h"
+#include "io/input.h"
+#include "ligands/ligands.h"
+#include "report/report.h"
+#include "su/parameters.h"
+
+namespace koravel {
+
+namespace {
+
+bool IsStructureFile(const std::string& name) {
+  const std::string ext = LowerAscii(FileExtension(name));
+  return ext == ".cif" || ext == ".res" || ext == ".ins" || ext == ".xyz";
+}
+
+// A folder's structure files without the SHELX twins of its CIFs and the
+// .ins beside a .res.
+std::vector<std::string> WithoutTwins(const std::vector<std::string>& files) {
+  std::map<std::string, std::vector<std::string>> extensionsOfStem;
+  for (const std::string& f : files)
+    extensionsOfStem[LowerAscii(FileStem(f))].push_back(LowerAscii(FileExtension(f)));
+  std::vector<std::string> kept;
+  for (const std::string& f : files) {
+    const std::vector<std::string>& exts = extensionsOfStem[LowerAscii(FileStem(f))];
+    auto has = [&exts](const char* e) { return std::find(exts.begin(), exts.end(), e) != exts.end(); };
+    const std::string ext = LowerAscii(FileExtension(f));
+    if ((ext == ".res" || ext == ".ins") && has(".cif")) continue;
+    if (ext == ".ins" && has(".res")) continue;
+    kept.push_back(f);
+  }
+  return kept;
+}
+
+// Which atoms are centres: "metals", "all", or a list of element symbols.
+bool IsChosenCentre(const TAtom& atom, const std::string& centres) {
+  if (centres == "all") return true;
+  if (centres == "metals") return IsMetal(atom.Element);
+  for (std::string_view symbol : SplitFields(centres, [](char c) { return c == ',' || c == ' '; }))
+    if (SameText(symbol, atom.Element)) return true;
+  return false;
+}
+
+std::string Flags(const TIndices& indices, const std::string& name) {
+  std::string text;
+  for (const TIndexGap& gap : indices.Flagged)
+    if (std::find(gap.Indices.begin(), gap.Indices.end(), name) != gap.Indices.end()) {
+      if (!text.empty()) text += "; ";
+      text += (gap.Kind == TIndexGap::Choice ? "choice: " : "kink: ") + gap.What + " " +
+              FormatValueSu(gap.Value, gap.Su, 2);
+    }
+  return text;
+}
+
+TSurveyRecord ErrorRecord(const std::string& file, const std::string& block,
+                          const std::vector<std::string>& lines) {
+  TSurveyRecord r;
+  r.File = file;
+  r.Block = block;
+  r.Ok = false;
+  for (const std::string& line : lines) r.Message += (r.Message.empty() ? "" : " ") + line;
+  return r;
+}
+
+// One centre, as a single run with automatic ligands computes it.
+TSurveyRecord SurveyCentre(const TInput& in, const TParameters& params, int atom,
+                           const TRunOptions& o) {
+  const TAtom& a = in.Structure.Atoms[static_cast<size_t>(atom)];
+  const TCentre centre{AtomSite(in.Structure, atom), a.Label, a.Element, false};
+  TLigandRequest request;
+  request.Tolerance = o.Tolerance;
+  request.MinOccupancy = o.MinOccupancy;
+  request.MaxRadius = o.MaxRadius;
+  const TLigandSet ligands = ChooseLigands(in, centre, request, SearchNeighbours(in, centre, request));
+  if (const std::optional<TError> problem = CoordinationProblem(ligands)) throw *problem;
+
+  TSurveyRecord r;
+  r.Centre = a.Label;
+  r.Element = a.Element;
+  r.CoordinationNumber = static_cast<int>(ligands.List.size());
+  for (const TLigand& l : ligands.List) r.Ligands.push_back(LigandDisplayName(in.Structure, l));
+  TPropagated sum = Propagate(in.Structure, params, SpherePoints(centre, ligands.List),
+                              MakeQuantity(TAngleSumOfPoints()), true);
+  if (!in.HasSu) sum.Su = 0;
+  r.Fixed = sum.FixedCount;
+  r.Tied = sum.TiedCount;
+  r.Quantities.push_back({"sum", sum.Value, sum.Su, FormatValueSu(sum.Value, sum.Su, 2), ""});
+  if (ligands.List.size() == 3) r.Classification = Planarity(in, sum);
+  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, 0);
+  for (const TIndex& index : indices.List)
+    r.Quantities.push_back({index.Name, index.Value.Value, index.Value.Su,
+                            FormatValueSu(index.Value.Value, index.Value.Su, index.Decimals),
+                            Flags(indices, index.Name)});
+  return r;
+}
+
+std::string Duration(double seconds) {
+  const long long s = static_cast<long long>(seconds + 0.5);
+  return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
+}
+
+}  // namespace
+
+std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    if (!IsDirectory(path)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> below;
+    for (const std::string& f : FilesBelow(path))
+      if (IsStructureFile(f)) below.push_back(f);
+    for (const std::string& f : WithoutTwins(below)) files.push_back(f);
+  }
+  return files;
+}
+
+std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOptions& options) {
+  std::vector<TSurveyRecord> records;
+  if (!FileExists(fileName)) return {ErrorRecord(fileName, "", {"file not found: " + fileName})};
+  std::vector<TBlockInput> blocks;
+  try {
+    blocks = LoadEveryBlock(fileName, options.XyzNaming);
+  } catch (const TError& error) {
+    return {ErrorRecord(fileName, "", error.Lines())};
+  }
+  for (const TBlockInput& block : blocks) {
+    if (!block.Input) {
+      records.push_back(ErrorRecord(fileName, block.BlockName, block.Error));
+      continue;
+    }
+    const TInput& in = *block.Input;
+    const TParameters params = FreeParameters(in.Structure, in.Matrix.get());
+    for (size_t atom = 0; atom < in.Structure.Atoms.size(); ++atom) {
+      const TAtom& a = in.Structure.Atoms[atom];
+      if (!IsChosenCentre(a, options.Centres)) continue;
+      TSurveyRecord r;
+      try {
+        r = SurveyCentre(in, params, static_cast<int>(atom), options);
+      } catch (const TError& error) {
+        r = ErrorRecord(fileName, block.BlockName, error.Lines());
+        r.Centre = a.Label;
+        r.Element = a.Element;
+      }
+      r.File = fileName;
+      r.Block = block.BlockName;
+      records.push_back(std::move(r));
+    }
+  }
+  return records;
+}
+
+int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
+              std::FILE* progress) {
+  const size_t count = files.size();
+  const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+  const size_t threads =
+      std::min<size_t>(std::max<size_t>(count, 1), options.Threads > 0 ? options.Threads : hardware);
+
+  // Workers take files in order and leave each file's lines in its slot; the
+  // writer empties the slots in order, so the output does not depend on the
+  // number of threads and holds no more than what waits for an earlier file.
+  std::vector<std::string> lines(count);
+  std::vector<char> done(count, 0);
+  std::atomic<size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable ready;
+  size_t failedRecords = 0, recordCount = 0;
+  auto work = [&] {
+    for (size_t i; (i = next++) < count;) {
+      std::string text;
+      size_t failed = 0, written = 0;
+      std::vector<TSurveyRecord> records;
+      try {
+        records = SurveyFile(files[i], options);
+      } catch (const std::exception& error) {  // what no check reports: say so, go on
+        records = {ErrorRecord(files[i], "", {std::string("unexpected failure: ") + error.what()})};
+      }
+      for (const TSurveyRecord& r : records) {
+        text += SurveyLines(options.Format, r);
+        failed += r.Ok ? 0 : 1;
+        ++written;
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      lines[i] = std::move(text);
+      done[i] = 1;
+      failedRecords += failed;
+      recordCount += written;
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 0; t < threads; ++t) pool.emplace_back(work);
+
+  const bool showProgress = progress != nullptr && IsTerminal(progress);
+  const auto start = std::chrono::steady_clock::now();
+  std::fputs(SurveyHeader(options.Format).c_str(), out);
+  for (size_t written = 0; written < count;) {
+    std::unique_lock<std::mutex> lock(mutex);
+    ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[written] != 0; });
+    while (written < count && done[written]) {
+      std::fputs(lines[written].c_str(), out);
+      std::string().swap(lines[written]);
+      ++written;
+    }
+    if (showProgress) {
+      const double elapsed =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const double rate = elapsed > 0 ? static_cast<double>(written) / elapsed : 0;
+      const std::string left = rate > 0 ? Duration(static_cast<double>(count - written) / rate) : "?";
+      std::fprintf(progress, "\r%zu/%zu files, %zu records, %s files/s, %s left   ", written, count,
+                   recordCount, FormatFixed(rate, 1).c_str(), left.c_str());
+      std::fflush(progress);
+    }
+  }
+  for (std::thread& t : pool) t.join();
+  if (showProgress) std::fputc('\n', progress);
+  return failedRecords > 0 ? kExitSomeFailed : 0;
+}
+
+}  // namespace koravel

@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace koravel {
+
+// One quantity of a surveyed centre: the angle sum or a geometry index.
+struct TSurveyQuantity {
+  std::string Name;  // "sum", "h", "tau4", ...
+  double Value = 0;
+  double Su = 0;     // 0: none
+  std::string Text;  // value(su) as the report writes it
+  std::string Flag;  // why its first-order su is not reliable, or ""
+};
+
+// One record of a survey: a centre of a data block of a file, or a file or
+// block that could not be surveyed (Ok false, Message the error as a single
+// run would print it, without "Error: ").
+struct TSurveyRecord {
+  std::string File;
+  std::string Block;
+  std::string Centre;
+  std::string Element;
+  int CoordinationNumber = 0;
+  std::vector<std::string> Ligands;  // labels with symmetry codes (N2#2_655)
+  std::vector<TSurveyQuantity> Quantities;
+  std::string Classification;        // three ligands with su, else ""
+  int Fixed = 0;                     // coordinates involved that cannot move
+  int Tied = 0;                      // coordinates involved tied by symmetry to free ones
+  bool Ok = true;
+  std::string Message;
+};
+
+enum class TSurveyFormat { Csv, CsvWide, Json };
+
+// The first line of the output (CSV column names); "" for JSON Lines.
+std::string SurveyHeader(TSurveyFormat format);
+
+// The lines of one record, each ended by "\n": CSV in the long form (one row
+// per record and quantity), CSV in the wide form (one row per record), or
+// one JSON object (JSON Lines). Numbers are written with "." and as many
+// digits as they need to read back exactly; text fields are quoted by
+// RFC 4180 where they must be.
+std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record);
+
+// The version of the JSON records' layout, written into every record.
+constexpr int kSurveySchemaVersion = 1;
+
+}  // namespace koravel
