@@ -1,4 +1,4 @@
-// The raw command-line splitter, then the option loop on what it yields.
+// The raw command-line splitter, then the option reading on what it yields.
 #include <string>
 #include <vector>
 
@@ -10,15 +10,13 @@ using namespace koravel;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view raw = fuzz::AsText(data, size);
   for (bool skipProgramName : {true, false}) {
-    std::vector<std::string> args;
-    SplitCommandLine(raw, skipProgramName, args);
+    const TArguments args = SplitCommandLine(raw, skipProgramName);
     std::size_t total = 0;
-    for (const std::string& a : args) total += a.size();
+    for (const std::string& a : args.List) total += a.size();
     if (total > raw.size()) fuzz::Broken();  // splitting never adds characters
-    TRunOptions options;
-    std::vector<std::string> positional;
-    fuzz::Survives([&] { ParseOptions(args, options, positional); });
-    if (positional.size() > args.size()) fuzz::Broken();
+    const TCommandLine cl = ParseCommandLine(args);
+    if (cl.Positional.size() > args.List.size()) fuzz::Broken();
+    if (args.Problem && !cl.Error) fuzz::Broken();
   }
   return 0;
 }

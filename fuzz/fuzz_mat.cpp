@@ -6,28 +6,30 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "inputs/mat_file.h"
+#include "io/mat_file.h"
 
 using namespace koravel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TMatFile mat;
-  std::string error;
-  const bool ok = mat.LoadMatText(fuzz::AsText(data, size), "fuzz.mat", error);
-  if (ok != error.empty()) fuzz::Broken();
-  if (!ok) return 0;
+  if (!fuzz::Survives([&] { mat = ParseMatFile(fuzz::AsText(data, size), "fuzz.mat"); })) return 0;
   const long long n = mat.ParamCount;
   if (n < 1 || static_cast<long long>(mat.Corr.size()) != n * (n + 1) / 2) fuzz::Broken();
   if (static_cast<long long>(mat.CoordLabel.size()) != mat.CoordCount) fuzz::Broken();
 
   // The same label twice and in another letter case, as a structure may have.
-  const std::vector<std::string> labels = {"C1", "c1", "Fe1", "N1", "O1"};
-  const std::vector<TVec3> frac = {
-      {0.1, 0.2, 0.3}, {0.1, 0.2, 0.3}, {0.0, 0.0, 0.0}, {0.25, 0.5, 0.75}, {0.5, 0.5, 0.5}};
-  int matched = 0;
-  const bool paired = mat.MatchStructure(labels, frac, matched, error);
-  if (paired != error.empty()) fuzz::Broken();
-  for (int atom = -1; atom <= static_cast<int>(labels.size()); ++atom)
+  TStructure s;
+  const std::vector<std::pair<const char*, TVec3>> atoms = {
+      {"C1", {0.1, 0.2, 0.3}}, {"c1", {0.1, 0.2, 0.3}}, {"Fe1", {0, 0, 0}},
+      {"N1", {0.25, 0.5, 0.75}}, {"O1", {0.5, 0.5, 0.5}}};
+  for (const auto& [label, frac] : atoms) {
+    TAtom atom;
+    atom.Label = label;
+    atom.Frac = frac;
+    s.Atoms.push_back(atom);
+  }
+  fuzz::Survives([&] { mat.MatchStructure(s, "fuzz.mat", "fuzz.res"); });
+  for (int atom = -1; atom <= static_cast<int>(s.Atoms.size()); ++atom)
     for (int axis = -1; axis <= 3; ++axis) {
       const int p = mat.ParamIndex(atom, axis);
       if (p < -1 || p >= n) fuzz::Broken();

@@ -99,11 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(input, body);
   if (hasMat) WriteFile(scratch.Dir / "in.mat", matBody);
 
-  std::vector<std::string> split;
-  SplitCommandLine(argLine, false, split);
-  std::vector<std::string> args = {input.string()};
-  for (std::string& a : split)
-    if (!WritesFiles(a)) args.push_back(std::move(a));
+  TArguments args{{input.string()}, std::nullopt};
+  TArguments split = SplitCommandLine(argLine, false);
+  for (std::string& a : split.List)
+    if (!WritesFiles(a)) args.List.push_back(std::move(a));
+  args.Problem = split.Problem;
 
   const int status = RunKoravel(args, scratch.Console);
   if (status != kExitSuccess && status != kExitUsage && status != kExitError) fuzz::Broken();
