@@ -7,9 +7,11 @@
 #include <numbers>
 #include <vector>
 
-#include "geom/cell.h"
-#include "geom/symop.h"
-#include "sum/points.h"
+#include "crystal/cell.h"
+#include "crystal/structure.h"
+#include "geometry/sphere.h"
+#include "su/parameters.h"
+#include "su/propagation.h"
 
 namespace koravel {
 namespace {
@@ -39,11 +41,11 @@ TVec3 FracOf(const TMat3& ortho, const TVec3& cart) {
   return f;
 }
 
+// The structure, its free parameters and the points: the centre first.
 struct TBenchStructure {
-  TCell Cell;
-  std::vector<TVec3> Frac, Su;
-  TPointDef Centre;
-  TPointList Ligands;
+  TStructure S;
+  TParameters Params;
+  std::vector<TPoint> Points;
 };
 
 // The central atom in the middle of the cell and `ligands` points around it
@@ -51,15 +53,19 @@ struct TBenchStructure {
 // of `ringSize` atoms 1.4 Å from its centre, or one atom when ringSize is 1.
 TBenchStructure MakeStructure(int ligands, int ringSize) {
   TBenchStructure s;
-  s.Cell = BenchCell();
-  const TMat3 ortho = OrthoMatrix(s.Cell);
+  s.S.Cell = BenchCell();
+  s.S.SymOps = {IdentitySymOp()};
+  const TMat3 ortho = OrthoMatrix(s.S.Cell);
   const TVec3 centre = {10.0, 11.0, 11.5};
   auto addAtom = [&](const TVec3& cart) {
-    s.Frac.push_back(FracOf(ortho, cart));
-    s.Su.push_back({0.00011, 0.00009, 0.00012});
-    return TSiteRef{static_cast<int>(s.Frac.size()) - 1, IdentitySymOp()};
+    TAtom atom;
+    atom.Element = "C";
+    atom.Frac = FracOf(ortho, cart);
+    atom.FracSu = {0.00011, 0.00009, 0.00012};
+    s.S.Atoms.push_back(atom);
+    return TSiteRef{static_cast<int>(s.S.Atoms.size()) - 1, 0, {}};
   };
-  s.Centre = {addAtom(centre)};
+  s.Points = {{addAtom(centre)}};
   const double golden = std::numbers::pi * (3 - std::sqrt(5.0));
   for (int i = 0; i < ligands; ++i) {
     const double z = 1 - (2 * i + 1.0) / ligands;
@@ -69,35 +75,29 @@ TBenchStructure MakeStructure(int ligands, int ringSize) {
     const TVec3 mid = {centre[0] + dist * dir[0], centre[1] + dist * dir[1],
                        centre[2] + dist * dir[2]};
     if (ringSize == 1) {
-      s.Ligands.push_back({addAtom(mid)});
+      s.Points.push_back({addAtom(mid)});
       continue;
     }
     // Two unit vectors perpendicular to the direction span the ring's plane.
     TVec3 u = std::fabs(dir[2]) < 0.9 ? TVec3{-dir[1], dir[0], 0} : TVec3{0, -dir[2], dir[1]};
-    const double nu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-    for (double& x : u) x /= nu;
-    const TVec3 w = {dir[1] * u[2] - dir[2] * u[1], dir[2] * u[0] - dir[0] * u[2],
-                     dir[0] * u[1] - dir[1] * u[0]};
-    TPointDef ring;
+    u = Scaled(u, 1 / Norm(u));
+    const TVec3 w = Cross(dir, u);
+    TPoint ring;
     for (int k = 0; k < ringSize; ++k) {
       const double phi = 2 * std::numbers::pi * k / ringSize;
-      TVec3 p{};
-      for (int a = 0; a < 3; ++a) p[a] = mid[a] + 1.4 * (std::cos(phi) * u[a] + std::sin(phi) * w[a]);
-      ring.push_back(addAtom(p));
+      const TVec3 radial = Plus(Scaled(u, std::cos(phi)), Scaled(w, std::sin(phi)));
+      ring.push_back(addAtom(Plus(mid, Scaled(radial, 1.4))));
     }
-    s.Ligands.push_back(ring);
+    s.Points.push_back(ring);
   }
+  s.Params = FreeParameters(s.S, nullptr);
   return s;
 }
 
 void RunAngleSum(benchmark::State& state, int ligands, int ringSize) {
   const TBenchStructure s = MakeStructure(ligands, ringSize);
-  for (auto _ : state) {
-    TSumResult result;
-    benchmark::DoNotOptimize(
-        AngleSumWithSu(s.Frac, s.Su, s.Centre, s.Ligands, s.Cell, nullptr, result));
-    benchmark::DoNotOptimize(result);
-  }
+  const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
+  for (auto _ : state) benchmark::DoNotOptimize(Propagate(s.S, s.Params, s.Points, sum, true));
 }
 
 void BM_AngleSumTwelveSixAtomCentroids(benchmark::State& state) { RunAngleSum(state, 12, 6); }
