@@ -226,11 +226,13 @@ std::filesystem::path PathOf(const std::string& utf8) {
 #endif
 }
 
+// A path as UTF-8 with "/" between its parts (Windows accepts it too), so
+// that a folder's files are named alike on every platform.
 std::string Utf8Of(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return Utf8FromWide(path.wstring());
+  return Utf8FromWide(path.generic_wstring());
 #else
-  return path.string();
+  return path.generic_string();
 #endif
 }
 
@@ -245,7 +247,10 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
   for (const auto end = std::filesystem::recursive_directory_iterator(); it != end; it.increment(ec)) {
     if (ec) Fail("cannot read the folder " + folder + ": " + ec.message());
     std::error_code typeError;
-    if (it->is_regular_file(typeError)) files.push_back(Utf8Of(it->path()));
+    if (!it->is_regular_file(typeError)) continue;
+    std::string name = folder;
+    if (!name.empty() && name.back() != '/' && name.back() != '\\') name += '/';
+    files.push_back(name + Utf8Of(it->path().lexically_relative(PathOf(folder))));
   }
   std::sort(files.begin(), files.end());
   return files;

@@ -35,8 +35,9 @@ bool IsDirectory(const std::string& name);
 // same file on disk, whatever path leads there.
 bool SameFile(const std::string& a, const std::string& b);
 
-// The regular files below a folder, recursively, in sorted order (UTF-8
-// paths). Throws TError when the folder cannot be read.
+// The regular files below a folder, recursively, in sorted order: the folder
+// as given, "/", and the path below it with "/" between its parts (UTF-8).
+// Throws TError when the folder cannot be read.
 std::vector<std::string> FilesBelow(const std::string& folder);
 
 // Whether the stream is a terminal (a console), not a file or a pipe.

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Checks a survey of the test data against single runs of the program.
+
+    survey_check.py PROGRAM DATA_DIR
+
+* The survey of DATA_DIR in JSON Lines parses with json.loads into the
+  documented fields, one object per record; in CSV (long and wide) it parses
+  with the csv module into the documented columns.
+* The survey gives the same bytes with 1 and with 2 threads.
+* Every record whose centre label is unique in its block has the values of a
+  single run for that centre: its coordination number, its ligands, and the
+  text of the sum and of every geometry index, exactly as the report prints
+  them.
+"""
+import csv
+import io
+import json
+import re
+import subprocess
+import sys
+
+FIELDS = {"schema", "file", "block", "centre", "element", "status", "message"}
+OK_FIELDS = FIELDS | {"cn", "ligands", "classification", "fixed", "tied", "quantities"}
+COLUMNS = ["file", "block", "centre", "element", "cn", "ligands", "classification", "fixed",
+           "tied", "status", "message"]
+
+
+def survey(program, data, *options):
+    result = subprocess.run([program, "--survey", data, *options], capture_output=True)
+    if result.returncode not in (0, 3):
+        raise SystemExit(f"survey {' '.join(options)} ended with {result.returncode}: "
+                         f"{result.stdout.decode(errors='replace')}")
+    return result.stdout
+
+
+def single_run(program, record):
+    args = [program, record["file"], record["centre"]]
+    if record["block"]:
+        args.append("--block=" + record["block"])
+    return subprocess.run(args, capture_output=True, text=True).stdout
+
+
+def report_values(text):
+    """CN, ligand names, the sum's text and {index: text} of a report."""
+    cn = int(re.search(r"^Coordination number: (\d+)", text, re.M).group(1))
+    ligands = []
+    for line in text.split("\n"):
+        m = re.match(r"^\s+\d+\s+(\S+)\s+(\S+)\s+\S+$", line)
+        if m and "Ligands (" in text[:text.find(line)]:
+            label, code = m.groups()
+            ligands.append(label if code in ("1_555", "centroid") else f"{label}#{code}")
+    total = re.search(r"Sum\(L-M-L\) = (\S+) deg", text).group(1)
+    indices = dict(re.findall(r"^  (\S+)\s+= (\S+)", text.split("Geometry indices:")[1], re.M)) \
+        if "Geometry indices:" in text else {}
+    indices.pop("|h|/su", None)
+    return cn, ligands, total, indices
+
+
+def main():
+    program, data = sys.argv[1:3]
+    failures = []
+    one = survey(program, data, "--format=json", "--threads=1")
+    two = survey(program, data, "--format=json", "--threads=2")
+    if one != two:
+        failures.append("JSON output differs between 1 and 2 threads")
+    records = [json.loads(line) for line in one.decode().splitlines()]
+    for r in records:
+        want = OK_FIELDS if r["status"] == "ok" else FIELDS
+        if set(r) != want:
+            failures.append(f"{r['file']} {r['centre']}: fields {sorted(set(r) ^ want)}")
+    for form in ("csv", "csv-wide"):
+        text = survey(program, data, "--format=" + form, "--threads=2").decode()
+        if text != survey(program, data, "--format=" + form, "--threads=1").decode():
+            failures.append(f"{form} output differs between 1 and 2 threads")
+        rows = list(csv.DictReader(io.StringIO(text, newline="")))
+        if rows and list(rows[0])[:len(COLUMNS)] != COLUMNS:
+            failures.append(f"{form}: columns {list(rows[0])[:len(COLUMNS)]}")
+        if form == "csv-wide" and len(rows) != len(records):
+            failures.append(f"csv-wide: {len(rows)} rows for {len(records)} records")
+
+    seen = {}
+    for r in records:
+        key = (r["file"], r["block"], r["centre"].lower())
+        seen[key] = seen.get(key, 0) + 1
+    compared = 0
+    for r in records:
+        if r["status"] != "ok" or seen[(r["file"], r["block"], r["centre"].lower())] > 1:
+            continue
+        cn, ligands, total, indices = report_values(single_run(program, r))
+        mine = {name: q["text"] for name, q in r["quantities"].items() if name != "sum"}
+        where = f"{r['file']} {r['block']} {r['centre']}"
+        if cn != r["cn"] or ligands != r["ligands"]:
+            failures.append(f"{where}: CN/ligands {cn} {ligands} in the single run, "
+                            f"{r['cn']} {r['ligands']} in the survey")
+        if total != r["quantities"]["sum"]["text"]:
+            failures.append(f"{where}: sum {total} in the single run, {r['quantities']['sum']['text']}")
+        if indices != mine:
+            failures.append(f"{where}: indices {indices} in the single run, {mine} in the survey")
+        compared += 1
+    for f in failures:
+        print(f)
+    print(f"{len(records)} records, {compared} compared with single runs, {len(failures)} failure(s)")
+    return 1 if failures or compared == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
