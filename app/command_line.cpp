@@ -1,7 +1,10 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "base/numbers.h"
 #include "base/text.h"
+#include "crystal/elements.h"
 
 namespace koravel {
 
@@ -52,6 +55,14 @@ TSurveyFormat FormatOption(const std::string& value) {
   Fail("invalid value for --format: " + value + " (csv, csv-wide or json)");
 }
 
+std::string CentresOption(const std::string& value) {
+  if (value == "metals" || value == "all") return value;
+  const auto symbols = SplitFields(value, [](char c) { return c == ','; });
+  if (symbols.empty() || !std::all_of(symbols.begin(), symbols.end(), IsElement))
+    Fail("invalid value for --centres: " + value + " (metals, all or element symbols such as Cu,Zn)");
+  return value;
+}
+
 int ThreadsOption(const std::string& text) {
   long long threads = 0;
   if (!ParseInteger(text, threads) || threads < 1 || threads > 256)
@@ -77,7 +88,7 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
   else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
   else if (arg == "--survey") o.Survey = true;
-  else if (StartsWith(arg, "--centres=")) o.Centres = arg.substr(10);
+  else if (StartsWith(arg, "--centres=")) o.Centres = CentresOption(arg.substr(10));
   else if (StartsWith(arg, "--format=")) o.Format = FormatOption(arg.substr(9));
   else if (StartsWith(arg, "--threads=")) o.Threads = ThreadsOption(arg.substr(10));
   else if (arg == "--brief") o.Output.Brief = true;
