@@ -28,13 +28,13 @@ struct TPolyhedron {
     In.Structure.SymOps = {IdentitySymOp()};
     for (size_t i = 0; i < points.size(); ++i) {
       TAtom atom;
-      atom.Label = i == 0 ? "M" : "L" + std::to_string(i);
+      atom.Label = i == 0 ? std::string("M") : std::string("L").append(std::to_string(i));
       for (int k = 0; k < 3; ++k) atom.Frac[k] = 0.5 + points[i][k] / kEdge;
       if (i == moved) atom.FracSu[axis] = 0.01 / kEdge;
       In.Structure.Atoms.push_back(atom);
     }
     Centre.Site = AtomSite(In.Structure, 0);
-    Centre.Label = "M";
+    Centre.Label = std::string("M");
     for (size_t i = 1; i < points.size(); ++i) {
       TLigand l;
       l.Site = AtomSite(In.Structure, static_cast<int>(i));
