@@ -303,42 +303,51 @@ struct TThetaOct {
   }
 };
 
-// --- gaps
+// --- gaps: each a list of values, computed in one evaluation
 
 // The angle at rank `first` minus the one at rank `second` (0 = largest).
 struct TRankGap {
   size_t First, Second;
   template <typename S>
-  S operator()(const TPoints<S>& p) const {
+  std::vector<S> operator()(const TPoints<S>& p) const {
     const std::vector<S> a = LigandAngles(p);
     const std::vector<size_t> o = Descending(a);
-    return a[o[First]] - a[o[Second]];
+    return {a[o[First]] - a[o[Second]]};
   }
 };
 
-// 90° minus the angle of one ligand pair.
+// 90° minus each of the given angles (positions in the pair order).
 struct TFromNinety {
-  size_t Pair;
+  std::vector<size_t> Pairs;
   template <typename S>
-  S operator()(const TPoints<S>& p) const { return S(90) - LigandAngles(p)[Pair]; }
-};
-
-// One bond length minus the mean.
-struct TFromMeanDistance {
-  size_t Ligand;
-  template <typename S>
-  S operator()(const TPoints<S>& p) const {
-    const std::vector<S> d = Distances(p);
-    return d[Ligand] - Mean(d);
+  std::vector<S> operator()(const TPoints<S>& p) const {
+    const std::vector<S> a = LigandAngles(p);
+    std::vector<S> d;
+    for (size_t k : Pairs) d.push_back(S(90) - a[k]);
+    return d;
   }
 };
 
-// 60° minus one twist angle, for the trans pairs of the given geometry.
+// Every bond length minus the mean.
+struct TFromMeanDistance {
+  template <typename S>
+  std::vector<S> operator()(const TPoints<S>& p) const {
+    std::vector<S> d = Distances(p);
+    const S mean = Mean(d);
+    for (S& x : d) x = x - mean;
+    return d;
+  }
+};
+
+// 60° minus every twist angle, for the trans pairs of the given geometry.
 struct TFromSixty {
   TTransPairs Trans;
-  size_t Twist;
   template <typename S>
-  S operator()(const TPoints<S>& p) const { return S(60) - TwistAngles(p, Trans)[Twist]; }
+  std::vector<S> operator()(const TPoints<S>& p) const {
+    std::vector<S> d = TwistAngles(p, Trans);
+    for (S& x : d) x = S(60) - x;
+    return d;
+  }
 };
 
 TPoints<double> Positions(const TInput& in, const std::vector<TPoint>& points) {
@@ -371,62 +380,68 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
     const char* Name;
     const char* Unit;
     int Decimals;
+    bool SecondOrder;  // smooth, with a minimum at the ideal polyhedron
     TQuantity Quantity;
   };
+  // A list of gaps: their names (one per value, or one for the first gap of
+  // the list within 3 su), their kind and the indices they affect.
+  struct TGaps {
+    TIndexGap::TKind Kind;
+    std::vector<std::string> Names;
+    std::vector<std::string> Indices;
+    TVectorQuantity Values;
+  };
   std::vector<TDefinition> definitions;
-  std::vector<std::pair<TIndexGap, TQuantity>> gaps;
+  std::vector<TGaps> gaps;
+  const std::string beta = "beta - alpha (the two largest angles)";
+  const std::string choice = "the 2nd and 3rd largest angles";
   const TPoints<double> x = Positions(in, points);
   if (n == 3) {
-    definitions = {{"h", "A", 3, MakeQuantity(THeight())}};
+    definitions = {{"h", "A", 3, false, MakeQuantity(THeight())}};
   } else if (n == 4) {
-    definitions = {{"tau4", "", 4, MakeQuantity(TTau4())},
-                   {"tau4'", "", 4, MakeQuantity(TTau4Prime())},
-                   {"sigma2", "deg2", 2, MakeQuantity(TSigma2Tet())},
-                   {"<lambda>", "", 4, MakeQuantity(TLambdaTet())}};
-    gaps.push_back({{TIndexGap::Choice, "the 2nd and 3rd largest angles", {"tau4", "tau4'"}},
-                    MakeQuantity(TRankGap{1, 2})});
-    gaps.push_back({{TIndexGap::Kink, "beta - alpha (the two largest angles)", {"tau4'"}}, MakeQuantity(TRankGap{0, 1})});
+    definitions = {{"tau4", "", 4, false, MakeQuantity(TTau4())},
+                   {"tau4'", "", 4, false, MakeQuantity(TTau4Prime())},
+                   {"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Tet())},
+                   {"<lambda>", "", 4, true, MakeQuantity(TLambdaTet())}};
+    gaps = {{TIndexGap::Choice, {choice}, {"tau4", "tau4'"}, TRankGap{1, 2}},
+            {TIndexGap::Kink, {beta}, {"tau4'"}, TRankGap{0, 1}}};
   } else if (n == 5) {
-    definitions = {{"tau5", "", 4, MakeQuantity(TTau5())}};
-    gaps.push_back({{TIndexGap::Choice, "the 2nd and 3rd largest angles", {"tau5"}},
-                    MakeQuantity(TRankGap{1, 2})});
-    gaps.push_back({{TIndexGap::Kink, "beta - alpha (the two largest angles)", {"tau5"}}, MakeQuantity(TRankGap{0, 1})});
+    definitions = {{"tau5", "", 4, false, MakeQuantity(TTau5())}};
+    gaps = {{TIndexGap::Choice, {choice}, {"tau5"}, TRankGap{1, 2}},
+            {TIndexGap::Kink, {beta}, {"tau5"}, TRankGap{0, 1}}};
   } else if (n == 6) {
     TTransPairs trans;
     const bool paired = TransPairs(LigandAngles(x), trans);
-    definitions = {{"Sigma", "deg", 2, MakeQuantity(TSigmaOct())}};
-    if (paired) definitions.push_back({"Theta", "deg", 2, MakeQuantity(TThetaOct())});
-    definitions.push_back({"zeta", "A", 4, MakeQuantity(TZeta())});
-    definitions.push_back({"Delta", "", 7, MakeQuantity(TDelta())});
-    definitions.push_back({"sigma2", "deg2", 2, MakeQuantity(TSigma2Oct())});
-    if (paired) definitions.push_back({"<lambda>", "", 4, MakeQuantity(TLambdaOct())});
+    definitions = {{"Sigma", "deg", 2, false, MakeQuantity(TSigmaOct())}};
+    if (paired) definitions.push_back({"Theta", "deg", 2, false, MakeQuantity(TThetaOct())});
+    definitions.push_back({"zeta", "A", 4, false, MakeQuantity(TZeta())});
+    definitions.push_back({"Delta", "", 7, true, MakeQuantity(TDelta())});
+    definitions.push_back({"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Oct())});
+    if (paired) definitions.push_back({"<lambda>", "", 4, true, MakeQuantity(TLambdaOct())});
     if (!paired)
       result.Problem = "the three largest angles do not pair every ligand with a trans partner, "
                        "so Theta and <lambda> are not defined.";
-    gaps.push_back({{TIndexGap::Choice, "the smallest trans and the largest cis angle",
-                     {"Sigma", "Theta", "sigma2", "<lambda>"}},
-                    MakeQuantity(TRankGap{2, 3})});
-    const std::vector<double> angles = LigandAngles(x);
-    const std::vector<size_t> order = Descending(angles);
+    gaps.push_back({TIndexGap::Choice, {"the smallest trans and the largest cis angle"},
+                    {"Sigma", "Theta", "sigma2", "<lambda>"}, TRankGap{2, 3}});
+    const std::vector<size_t> order = Descending(LigandAngles(x));
     const std::vector<std::pair<int, int>> pairs = LigandPairs(6);
-    for (size_t k = 3; k < order.size(); ++k) {
-      const auto [i, j] = pairs[order[k]];
-      gaps.push_back({{TIndexGap::Kink, "90 deg minus " + AngleName(centre, ligands, i, j), {"Sigma"}},
-                      MakeQuantity(TFromNinety{order[k]})});
-    }
-    for (size_t i = 0; i < 6; ++i)
-      gaps.push_back({{TIndexGap::Kink, centre.Label + "-" + ligands[i].Label + " minus the mean distance",
-                       {"zeta"}},
-                      MakeQuantity(TFromMeanDistance{i})});
+    TGaps cis{TIndexGap::Kink, {}, {"Sigma"}, nullptr};
+    const std::vector<size_t> cisPairs(order.begin() + 3, order.end());
+    for (size_t k : cisPairs)
+      cis.Names.push_back("90 deg minus " + AngleName(centre, ligands, pairs[k].first, pairs[k].second));
+    cis.Values = TFromNinety{cisPairs};
+    gaps.push_back(cis);
+    TGaps bonds{TIndexGap::Kink, {}, {"zeta"}, TFromMeanDistance()};
+    for (const TLigand& l : ligands) bonds.Names.push_back(centre.Label + "-" + l.Label + " minus the mean distance");
+    gaps.push_back(bonds);
     if (paired)
-      for (size_t k = 0; k < 24; ++k)
-        gaps.push_back({{TIndexGap::Kink, "60 deg minus a trigonal twist angle", {"Theta"}},
-                        MakeQuantity(TFromSixty{trans, k})});
+      gaps.push_back({TIndexGap::Kink, {"60 deg minus a trigonal twist angle"}, {"Theta"}, TFromSixty{trans}});
   }
 
+  const TPropagator propagate(in.Structure, params, points);
   std::vector<TQuantity> quantities;
   for (const TDefinition& d : definitions) {
-    TIndex index{d.Name, d.Unit, d.Decimals, Propagate(in.Structure, params, points, d.Quantity, true),
+    TIndex index{d.Name, d.Unit, d.Decimals, propagate(d.Quantity, d.SecondOrder && in.HasSu),
                  std::nullopt};
     if (!in.HasSu) {
       index.Value.Su = index.Value.SuLinear = index.Value.SuSecondOrder = index.Value.Shift = 0;
@@ -440,15 +455,16 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
     for (size_t k = 0; k < mc.size(); ++k) result.List[k].MonteCarlo = mc[k];
   }
   if (!in.HasSu) return result;
-  for (auto& [gap, quantity] : gaps) {
-    const TPropagated p = Propagate(in.Structure, params, points, quantity, false);
-    gap.Value = p.Value;
-    gap.Su = p.Su;
-    if (std::fabs(gap.Value) < 3 * gap.Su) {
-      // one flag per kind of twist or distance kink is enough
+  for (const TGaps& list : gaps) {
+    const std::vector<TPropagated> values = propagate.Each(list.Values);
+    for (size_t k = 0; k < values.size(); ++k) {
+      if (!(std::fabs(values[k].Value) < 3 * values[k].Su)) continue;
+      const bool named = list.Names.size() == values.size();
+      const std::string& what = list.Names[named ? k : 0];
       const bool seen = std::any_of(result.Flagged.begin(), result.Flagged.end(),
-                                    [&](const TIndexGap& f) { return f.What == gap.What; });
-      if (!seen) result.Flagged.push_back(gap);
+                                    [&](const TIndexGap& f) { return f.What == what; });
+      if (!seen) result.Flagged.push_back({list.Kind, what, list.Indices, values[k].Value, values[k].Su});
+      if (!named) break;  // one note for a list of like gaps
     }
   }
   return result;

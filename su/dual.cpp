@@ -8,20 +8,21 @@ namespace {
 
 std::size_t CountOf(const TDual& a, const TDual& b) { return std::max(a.Count(), b.Count()); }
 
+bool HasHessian(const TDual& a) { return !a.H.empty(); }
+
 // a.G, b.G and a.H, b.H combined as c·a + d·b; an empty part counts as zero.
 TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
   TDual r(v);
   const std::size_t n = CountOf(a, b);
   if (n == 0) return r;
+  const bool second = HasHessian(a) || HasHessian(b);
   r.G.assign(n, 0.0);
-  r.H.assign(n * n, 0.0);
-  if (a.Count() == n && c != 0) {
-    for (std::size_t i = 0; i < n; ++i) r.G[i] += c * a.G[i];
-    for (std::size_t i = 0; i < n * n; ++i) r.H[i] += c * a.H[i];
-  }
-  if (b.Count() == n && d != 0) {
-    for (std::size_t i = 0; i < n; ++i) r.G[i] += d * b.G[i];
-    for (std::size_t i = 0; i < n * n; ++i) r.H[i] += d * b.H[i];
+  if (second) r.H.assign(n * n, 0.0);
+  for (const auto& [factor, x] : {std::pair<double, const TDual*>{c, &a}, {d, &b}}) {
+    if (x->Count() != n || factor == 0) continue;
+    for (std::size_t i = 0; i < n; ++i) r.G[i] += factor * x->G[i];
+    if (HasHessian(*x))
+      for (std::size_t i = 0; i < n * n; ++i) r.H[i] += factor * x->H[i];
   }
   return r;
 }
@@ -29,17 +30,17 @@ TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
 // r.H += s·(x yᵀ + y xᵀ), or s·x xᵀ when y is x.
 void AddOuter(TDual& r, double s, const std::vector<double>& x, const std::vector<double>& y) {
   const std::size_t n = r.Count();
-  if (s == 0 || x.size() != n || y.size() != n) return;
+  if (s == 0 || !HasHessian(r) || x.size() != n || y.size() != n) return;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j < n; ++j) r.H[i * n + j] += s * (x[i] * y[j] + y[i] * x[j]);
 }
 
 }  // namespace
 
-TDual TDual::Variable(double value, std::size_t index, std::size_t count) {
+TDual TDual::Variable(double value, std::size_t index, std::size_t count, bool secondOrder) {
   TDual d(value);
   d.G.assign(count, 0.0);
-  d.H.assign(count * count, 0.0);
+  if (secondOrder) d.H.assign(count * count, 0.0);
   d.G[index] = 1;
   return d;
 }
@@ -61,6 +62,48 @@ TDual operator/(const TDual& a, const TDual& b) { return a * Chain(b, 1 / b.V, -
 TDual Chain(const TDual& a, double f, double f1, double f2) {
   TDual r = Linear(f, f1, a, 0, TDual());
   AddOuter(r, 0.5 * f2, a.G, a.G);
+  return r;
+}
+
+TDual ChainMany(const std::vector<TDual>& inputs, const TDual& local) {
+  TDual r(local.V);
+  std::size_t n = 0;
+  bool second = false;
+  for (const TDual& x : inputs) {
+    n = std::max(n, x.Count());
+    second = second || HasHessian(x);
+  }
+  if (n == 0 || local.Count() == 0) return r;
+  const std::size_t k = inputs.size();
+  r.G.assign(n, 0.0);
+  for (std::size_t i = 0; i < k; ++i) {
+    const TDual& x = inputs[i];
+    if (x.Count() != n || local.G[i] == 0) continue;
+    for (std::size_t a = 0; a < n; ++a) r.G[a] += local.G[i] * x.G[a];
+  }
+  if (!second || !HasHessian(local)) return r;
+  r.H.assign(n * n, 0.0);
+  for (std::size_t i = 0; i < k; ++i) {
+    const TDual& x = inputs[i];
+    if (!HasHessian(x) || local.G[i] == 0) continue;
+    for (std::size_t a = 0; a < n * n; ++a) r.H[a] += local.G[i] * x.H[a];
+  }
+  // W = F·∇x (k × n), then H += ∇xᵀ·W.
+  std::vector<double> w(k * n, 0.0);
+  for (std::size_t i = 0; i < k; ++i)
+    for (std::size_t j = 0; j < k; ++j) {
+      const double f = local.H[i * k + j];
+      if (f == 0 || inputs[j].Count() != n) continue;
+      for (std::size_t a = 0; a < n; ++a) w[i * n + a] += f * inputs[j].G[a];
+    }
+  for (std::size_t i = 0; i < k; ++i) {
+    if (inputs[i].Count() != n) continue;
+    for (std::size_t a = 0; a < n; ++a) {
+      const double ga = inputs[i].G[a];
+      if (ga == 0) continue;
+      for (std::size_t b = 0; b < n; ++b) r.H[a * n + b] += ga * w[i * n + b];
+    }
+  }
   return r;
 }
 

@@ -21,45 +21,51 @@ void DropRoundingNoise(TPropagated& r) {
 
 }  // namespace
 
-TPropagated Propagate(const TStructure& s, const TParameters& params,
-                      const std::vector<TPoint>& points, const TQuantity& quantity,
-                      bool secondOrder) {
+TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points)
+    : Points_(std::move(points)) {
   const TCellDerivatives cell = CellDerivatives(s, params);
-  const TPointModel model = BuildPointModel(s, params, points, cell.M);
-  const size_t n = 3 * points.size(), m = model.Params.size();
+  Model_ = BuildPointModel(s, params, Points_, cell.M);
+  J_ = PointJacobian(Model_, cell);
+  const size_t m = Model_.Params.size();
+  C_ = TMatrix(m, m);
+  for (size_t a = 0; a < m; ++a)
+    for (size_t b = 0; b < m; ++b)
+      C_(a, b) = params.Covariance(Model_.Params[a].Global, Model_.Params[b].Global);
+  for (size_t a = 0; a < m; ++a)
+    if (C_(a, a) > 0 || std::isnan(C_(a, a))) Entered_ = true;
+  CellTied_ = params.CellTied;
+}
 
-  std::vector<TVec3Of<TDual>> x(points.size());
-  for (size_t p = 0; p < points.size(); ++p)
-    for (int k = 0; k < 3; ++k) x[p][k] = TDual::Variable(model.Cart[p][k], 3 * p + k, n);
-  const TDual f = quantity.Dual(x);
-  std::vector<double> gX = f.G, hX = f.H;
+std::vector<TVec3Of<TDual>> TPropagator::Variables(bool secondOrder) const {
+  const size_t n = 3 * Points_.size();
+  std::vector<TVec3Of<TDual>> x(Points_.size());
+  for (size_t p = 0; p < Points_.size(); ++p)
+    for (int k = 0; k < 3; ++k)
+      x[p][k] = TDual::Variable(Model_.Cart[p][k], 3 * p + k, n, secondOrder);
+  return x;
+}
+
+TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const {
+  const size_t n = 3 * Points_.size(), m = Model_.Params.size();
+  std::vector<double> gX = f.G;
   gX.resize(n, 0.0);
-  hX.resize(n * n, 0.0);
-
-  const TMatrix j = PointJacobian(model, cell);
   std::vector<double> g(m, 0.0);
   for (size_t q = 0; q < m; ++q)
-    for (size_t k = 0; k < n; ++k) g[q] += j(k, q) * gX[k];
-  TMatrix c(m, m);
-  for (size_t a = 0; a < m; ++a)
-    for (size_t b = 0; b < m; ++b) c(a, b) = params.Covariance(model.Params[a].Global, model.Params[b].Global);
+    for (size_t k = 0; k < n; ++k) g[q] += J_(k, q) * gX[k];
 
   TPropagated r;
   r.Value = f.V;
-  r.FixedCount = model.Fixed;
-  r.TiedCount = model.Tied;
-  r.CellTiedCount = params.CellTied;
-  for (size_t a = 0; a < m; ++a) {
-    const double v = c(a, a);
-    if (v > 0 || std::isnan(v)) r.ParametersEntered = true;
-  }
+  r.FixedCount = Model_.Fixed;
+  r.TiedCount = Model_.Tied;
+  r.CellTiedCount = CellTied_;
+  r.ParametersEntered = Entered_;
   double v1 = 0;
   for (size_t a = 0; a < m; ++a)
-    for (size_t b = 0; b < m; ++b) v1 += g[a] * c(a, b) * g[b];
+    for (size_t b = 0; b < m; ++b) v1 += g[a] * C_(a, b) * g[b];
   if (v1 < 0) v1 = 0;
 
   double v2 = 0;
-  if (secondOrder && m > 0) {
+  if (secondOrder && m > 0 && f.H.size() == n * n) {
     // H = Jᵀ HX J over the coordinates (the positions are linear in them);
     // the cell enters to first order only: its second-order share is far
     // below any su worth printing, while its su can be as large as a file
@@ -67,16 +73,16 @@ TPropagated Propagate(const TStructure& s, const TParameters& params,
     TMatrix hj(n, m);
     for (size_t k = 0; k < n; ++k)
       for (size_t l = 0; l < n; ++l) {
-        const double h = hX[k * n + l];
+        const double h = f.H[k * n + l];
         if (h == 0) continue;
-        for (size_t q = 0; q < m; ++q) hj(k, q) += h * j(l, q);
+        for (size_t q = 0; q < m; ++q) hj(k, q) += h * J_(l, q);
       }
     TMatrix h(m, m);
     for (size_t a = 0; a < m; ++a)
       for (size_t b = 0; b < m; ++b) {
-        if (model.Params[a].IsCell || model.Params[b].IsCell) continue;
+        if (Model_.Params[a].IsCell || Model_.Params[b].IsCell) continue;
         double sum = 0;
-        for (size_t k = 0; k < n; ++k) sum += j(k, a) * hj(k, b);
+        for (size_t k = 0; k < n; ++k) sum += J_(k, a) * hj(k, b);
         h(a, b) = sum;
       }
     TMatrix pc(m, m);
@@ -84,7 +90,7 @@ TPropagated Propagate(const TStructure& s, const TParameters& params,
       for (size_t k = 0; k < m; ++k) {
         const double hak = h(a, k);
         if (hak == 0) continue;
-        for (size_t b = 0; b < m; ++b) pc(a, b) += hak * c(k, b);
+        for (size_t b = 0; b < m; ++b) pc(a, b) += hak * C_(k, b);
       }
     double sum = 0, trace = 0;
     for (size_t a = 0; a < m; ++a) {
@@ -99,6 +105,22 @@ TPropagated Propagate(const TStructure& s, const TParameters& params,
   r.Su = std::sqrt(v1 + v2);
   DropRoundingNoise(r);
   return r;
+}
+
+TPropagated TPropagator::operator()(const TQuantity& quantity, bool secondOrder) const {
+  return FromDerivatives(quantity.Dual(Variables(secondOrder)), secondOrder);
+}
+
+std::vector<TPropagated> TPropagator::Each(const TVectorQuantity& quantity) const {
+  std::vector<TPropagated> result;
+  for (const TDual& f : quantity(Variables(false))) result.push_back(FromDerivatives(f, false));
+  return result;
+}
+
+TPropagated Propagate(const TStructure& s, const TParameters& params,
+                      const std::vector<TPoint>& points, const TQuantity& quantity,
+                      bool secondOrder) {
+  return TPropagator(s, params, points)(quantity, secondOrder);
 }
 
 }  // namespace koravel

@@ -42,11 +42,34 @@ struct TPropagated {
   bool ParametersEntered = false;
 };
 
-// The quantity with its su, propagated from the covariance C of the free
-// parameters it depends on through exact derivatives: the first-order
-// variance gᵀCg and, with `secondOrder`, the second-order variance
-// ½ tr((HC)²) and expectation shift ½ tr(HC) (g, H: gradient and Hessian
-// with respect to the free parameters).
+// Several quantities of the same points at once (one evaluation), each to
+// first order.
+using TVectorQuantity = std::function<std::vector<TDual>(const std::vector<TVec3Of<TDual>>&)>;
+
+// Quantities of a set of points with their su, propagated from the
+// covariance C of the free parameters the points depend on through exact
+// derivatives: the first-order variance gᵀCg and, with `secondOrder`, the
+// second-order variance ½ tr((HC)²) and expectation shift ½ tr(HC) (g, H:
+// gradient and Hessian with respect to the free parameters). The Jacobian of
+// the points and C are built once for all quantities.
+class TPropagator {
+ public:
+  TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points);
+  TPropagated operator()(const TQuantity& quantity, bool secondOrder) const;
+  std::vector<TPropagated> Each(const TVectorQuantity& quantity) const;
+
+ private:
+  std::vector<TVec3Of<TDual>> Variables(bool secondOrder) const;
+  TPropagated FromDerivatives(const TDual& f, bool secondOrder) const;
+
+  std::vector<TPoint> Points_;
+  TPointModel Model_;
+  TMatrix J_, C_;
+  bool Entered_ = false;
+  int CellTied_ = 0;
+};
+
+// One quantity of one set of points.
 TPropagated Propagate(const TStructure& s, const TParameters& params,
                       const std::vector<TPoint>& points, const TQuantity& quantity,
                       bool secondOrder);

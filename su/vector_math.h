@@ -45,7 +45,7 @@ S DistanceOf(const TVec3Of<S>& a, const TVec3Of<S>& b) {
 // derivative, the angle being a cone's tip there; it counts as constant,
 // which it is where symmetry keeps the three points on a line.
 template <typename S>
-S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
+S AngleOfVertex(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
   using std::atan2;
   using std::sqrt;
   const TVec3Of<S> u = Diff(a, v), w = Diff(b, v);
@@ -57,6 +57,22 @@ S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
   if (ValueOf(nn) < 1e-18 * ValueOf(uu) * ValueOf(ww))
     return S(std::atan2(std::sqrt(ValueOf(nn)), ValueOf(uw)) * kDegPerRad);
   return atan2(sqrt(nn), uw) * S(kDegPerRad);
+}
+
+template <typename S>
+S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
+  return AngleOfVertex(a, v, b);
+}
+
+// With derivatives, the angle is first differentiated in its own nine
+// coordinates: a sum of many angles of many points then costs little more
+// than its terms.
+inline TDual AngleAt(const TVec3Of<TDual>& a, const TVec3Of<TDual>& v, const TVec3Of<TDual>& b) {
+  return Preaccumulated({a[0], a[1], a[2], v[0], v[1], v[2], b[0], b[1], b[2]},
+                        [](const std::vector<TDual>& x) {
+                          return AngleOfVertex<TDual>({x[0], x[1], x[2]}, {x[3], x[4], x[5]},
+                                                      {x[6], x[7], x[8]});
+                        });
 }
 
 }  // namespace koravel
