@@ -181,6 +181,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   std::mutex mutex;
   std::condition_variable ready;
   size_t failedRecords = 0, recordCount = 0;
+  size_t awaited = 0;  // the file the writer waits for
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
       std::string text;
@@ -201,7 +202,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
       done[i] = 1;
       failedRecords += failed;
       recordCount += written;
-      ready.notify_one();
+      if (i == awaited) ready.notify_one();
     }
   };
   std::vector<std::thread> pool;
@@ -211,20 +212,26 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   const auto start = std::chrono::steady_clock::now();
   std::fputs(SurveyHeader(options.Format).c_str(), out);
   for (size_t written = 0; written < count;) {
-    std::unique_lock<std::mutex> lock(mutex);
-    ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[written] != 0; });
-    while (written < count && done[written]) {
-      std::fputs(lines[written].c_str(), out);
-      std::string().swap(lines[written]);
-      ++written;
+    std::string text;
+    size_t records;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      awaited = written;
+      ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[written] != 0; });
+      for (; written < count && done[written]; ++written) {
+        text += lines[written];
+        std::string().swap(lines[written]);
+      }
+      records = recordCount;
     }
+    std::fputs(text.c_str(), out);
     if (showProgress) {
       const double elapsed =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       const double rate = elapsed > 0 ? static_cast<double>(written) / elapsed : 0;
       const std::string left = rate > 0 ? Duration(static_cast<double>(count - written) / rate) : "?";
       std::fprintf(progress, "\r%zu/%zu files, %zu records, %s files/s, %s left   ", written, count,
-                   recordCount, FormatFixed(rate, 1).c_str(), left.c_str());
+                   records, FormatFixed(rate, 1).c_str(), left.c_str());
       std::fflush(progress);
     }
   }

@@ -48,12 +48,9 @@ std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigan
 std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
                                       const TCentre& centre, const std::vector<TLigand>& ligands) {
   std::vector<TValueSu> distances;
-  const TQuantity distance = MakeQuantity(TDistanceOfPoints());
-  for (const TLigand& ligand : ligands) {
-    const TPropagated d =
-        Propagate(in.Structure, params, {CentrePoint(centre), ligand.Members}, distance, false);
+  const TPropagator propagate(in.Structure, params, SpherePoints(centre, ligands));
+  for (const TPropagated& d : propagate.Each(TDistancesOfPoints()))
     distances.push_back({d.Value, in.HasSu ? d.Su : 0});
-  }
   return distances;
 }
 
@@ -86,10 +83,12 @@ std::optional<TValueSu> PublishedAngle(const TInput& in, const TCentre& centre, 
 TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
                       const std::vector<TLigand>& ligands, bool calcOnly, long long mcDraws) {
   TAngles angles;
-  const TQuantity angle = MakeQuantity(TAngleOfPoints());
+  const std::vector<TPoint> points = SpherePoints(centre, ligands);
+  const TPropagator propagate(in.Structure, params, points);
+  const std::vector<TPropagated> computed = propagate.Each(TAnglesOfPoints());
   const int n = static_cast<int>(ligands.size());
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) {
+  for (int i = 0, k = 0; i < n; ++i) {
+    for (int j = i + 1; j < n; ++j, ++k) {
       TAngle a;
       a.Lig1 = i;
       a.Lig2 = j;
@@ -100,11 +99,8 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
         a.Su = published->Su;
         a.FromCif = true;
       } else {
-        const TPropagated p = Propagate(in.Structure, params,
-                                        {CentrePoint(centre), ligands[i].Members, ligands[j].Members},
-                                        angle, false);
-        a.Value = p.Value;
-        a.Su = p.Su;
+        a.Value = computed[static_cast<size_t>(k)].Value;
+        a.Su = computed[static_cast<size_t>(k)].Su;
       }
       // Without su in the input a published su would be the only one shown;
       // the report then gives none at all.
@@ -115,8 +111,7 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
   SortDescending(angles.List);
 
   const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
-  const std::vector<TPoint> points = SpherePoints(centre, ligands);
-  angles.Sum = Propagate(in.Structure, params, points, sum, true);
+  angles.Sum = propagate(sum, true);
   if (mcDraws > 0 && in.HasSu)
     angles.SumMonteCarlo = MonteCarlo(in.Structure, params, points, {sum}, mcDraws).front();
   double sumSquares = 0;

@@ -44,6 +44,23 @@ struct TAngleOfPoints {  // the angle p1-p0-p2
   template <typename S>
   S operator()(const std::vector<TVec3Of<S>>& p) const { return AngleAt(p[1], p[0], p[2]); }
 };
+struct TDistancesOfPoints {  // every p0-pi, i > 0
+  template <typename S>
+  std::vector<S> operator()(const std::vector<TVec3Of<S>>& p) const {
+    std::vector<S> d;
+    for (size_t i = 1; i < p.size(); ++i) d.push_back(DistanceOf(p[0], p[i]));
+    return d;
+  }
+};
+struct TAnglesOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3), ...
+  template <typename S>
+  std::vector<S> operator()(const std::vector<TVec3Of<S>>& p) const {
+    std::vector<S> a;
+    for (size_t i = 1; i < p.size(); ++i)
+      for (size_t j = i + 1; j < p.size(); ++j) a.push_back(AngleAt(p[i], p[0], p[j]));
+    return a;
+  }
+};
 struct TAngleSumOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3), ...
   template <typename S>
   S operator()(const std::vector<TVec3Of<S>>& p) const {

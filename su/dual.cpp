@@ -15,9 +15,9 @@ TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
   TDual r(v);
   const std::size_t n = CountOf(a, b);
   if (n == 0) return r;
-  const bool second = HasHessian(a) || HasHessian(b);
+  r.SecondOrder = a.SecondOrder || b.SecondOrder;
   r.G.assign(n, 0.0);
-  if (second) r.H.assign(n * n, 0.0);
+  if (HasHessian(a) || HasHessian(b)) r.H.assign(n * n, 0.0);
   for (const auto& [factor, x] : {std::pair<double, const TDual*>{c, &a}, {d, &b}}) {
     if (x->Count() != n || factor == 0) continue;
     for (std::size_t i = 0; i < n; ++i) r.G[i] += factor * x->G[i];
@@ -30,7 +30,8 @@ TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
 // r.H += s·(x yᵀ + y xᵀ), or s·x xᵀ when y is x.
 void AddOuter(TDual& r, double s, const std::vector<double>& x, const std::vector<double>& y) {
   const std::size_t n = r.Count();
-  if (s == 0 || !HasHessian(r) || x.size() != n || y.size() != n) return;
+  if (s == 0 || !r.SecondOrder || x.size() != n || y.size() != n) return;
+  if (!HasHessian(r)) r.H.assign(n * n, 0.0);
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j < n; ++j) r.H[i * n + j] += s * (x[i] * y[j] + y[i] * x[j]);
 }
@@ -40,15 +41,26 @@ void AddOuter(TDual& r, double s, const std::vector<double>& x, const std::vecto
 TDual TDual::Variable(double value, std::size_t index, std::size_t count, bool secondOrder) {
   TDual d(value);
   d.G.assign(count, 0.0);
-  if (secondOrder) d.H.assign(count * count, 0.0);
   d.G[index] = 1;
+  d.SecondOrder = secondOrder;
   return d;
 }
 
 TDual operator+(const TDual& a, const TDual& b) { return Linear(a.V + b.V, 1, a, 1, b); }
 TDual operator-(const TDual& a, const TDual& b) { return Linear(a.V - b.V, 1, a, -1, b); }
 TDual operator-(const TDual& a) { return Linear(-a.V, -1, a, 0, TDual()); }
-TDual& operator+=(TDual& a, const TDual& b) { return a = a + b; }
+// In place where both carry the same derivatives (a sum of many terms).
+TDual& operator+=(TDual& a, const TDual& b) {
+  if (a.Count() == 0 || a.Count() != b.Count()) return a = a + b;
+  a.V += b.V;
+  a.SecondOrder = a.SecondOrder || b.SecondOrder;
+  for (std::size_t i = 0; i < a.G.size(); ++i) a.G[i] += b.G[i];
+  if (HasHessian(b)) {
+    if (!HasHessian(a)) a.H.assign(b.H.size(), 0.0);
+    for (std::size_t i = 0; i < a.H.size(); ++i) a.H[i] += b.H[i];
+  }
+  return a;
+}
 TDual& operator-=(TDual& a, const TDual& b) { return a = a - b; }
 
 TDual operator*(const TDual& a, const TDual& b) {
@@ -65,26 +77,27 @@ TDual Chain(const TDual& a, double f, double f1, double f2) {
   return r;
 }
 
-TDual ChainMany(const std::vector<TDual>& inputs, const TDual& local) {
+TDual ChainMany(const std::vector<const TDual*>& inputs, const TDual& local) {
   TDual r(local.V);
   std::size_t n = 0;
   bool second = false;
-  for (const TDual& x : inputs) {
-    n = std::max(n, x.Count());
-    second = second || HasHessian(x);
+  for (const TDual* x : inputs) {
+    n = std::max(n, x->Count());
+    second = second || x->SecondOrder;
   }
   if (n == 0 || local.Count() == 0) return r;
   const std::size_t k = inputs.size();
   r.G.assign(n, 0.0);
   for (std::size_t i = 0; i < k; ++i) {
-    const TDual& x = inputs[i];
+    const TDual& x = *inputs[i];
     if (x.Count() != n || local.G[i] == 0) continue;
     for (std::size_t a = 0; a < n; ++a) r.G[a] += local.G[i] * x.G[a];
   }
+  r.SecondOrder = second;
   if (!second || !HasHessian(local)) return r;
   r.H.assign(n * n, 0.0);
   for (std::size_t i = 0; i < k; ++i) {
-    const TDual& x = inputs[i];
+    const TDual& x = *inputs[i];
     if (!HasHessian(x) || local.G[i] == 0) continue;
     for (std::size_t a = 0; a < n * n; ++a) r.H[a] += local.G[i] * x.H[a];
   }
@@ -93,13 +106,13 @@ TDual ChainMany(const std::vector<TDual>& inputs, const TDual& local) {
   for (std::size_t i = 0; i < k; ++i)
     for (std::size_t j = 0; j < k; ++j) {
       const double f = local.H[i * k + j];
-      if (f == 0 || inputs[j].Count() != n) continue;
-      for (std::size_t a = 0; a < n; ++a) w[i * n + a] += f * inputs[j].G[a];
+      if (f == 0 || inputs[j]->Count() != n) continue;
+      for (std::size_t a = 0; a < n; ++a) w[i * n + a] += f * inputs[j]->G[a];
     }
   for (std::size_t i = 0; i < k; ++i) {
-    if (inputs[i].Count() != n) continue;
+    if (inputs[i]->Count() != n) continue;
     for (std::size_t a = 0; a < n; ++a) {
-      const double ga = inputs[i].G[a];
+      const double ga = inputs[i]->G[a];
       if (ga == 0) continue;
       for (std::size_t b = 0; b < n; ++b) r.H[a * n + b] += ga * w[i * n + b];
     }

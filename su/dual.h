@@ -12,11 +12,14 @@ namespace koravel {
 // gradient and the full N × N Hessian. Every quantity is written once, as a
 // function of its scalar type, and evaluated with double for the value (and
 // Monte Carlo draws) and with TDual for exact derivatives. A constant has
-// empty gradient and Hessian, which count as zero.
+// empty gradient and Hessian, which count as zero. The Hessian is carried
+// only where second order is asked for, and stays empty (zero) as long as
+// the number is linear in the variables: differences of coordinates cost N.
 struct TDual {
   double V = 0;
   std::vector<double> G;  // N
-  std::vector<double> H;  // N × N, row-major, symmetric
+  std::vector<double> H;  // N × N, row-major, symmetric; empty: zero
+  bool SecondOrder = false;
 
   TDual() = default;
   TDual(double value) : V(value) {}  // NOLINT: constants convert implicitly
@@ -44,22 +47,9 @@ TDual Chain(const TDual& a, double f, double f1, double f2);
 // f of several inputs from f's value, gradient g (k) and Hessian F (k × k,
 // row-major) with respect to them: the chain rule to second order,
 // ∇f = Σ gᵢ ∇xᵢ and ∇²f = Σ gᵢ ∇²xᵢ + Σ Fᵢⱼ ∇xᵢ ∇xⱼᵀ. A function of a few
-// points evaluated first in its own k variables and then taken through
-// this costs k·N² instead of N² for every one of its operations.
-TDual ChainMany(const std::vector<TDual>& inputs, const TDual& local);
-
-// f(inputs) evaluated in local variables, one per input, then taken through
-// ChainMany.
-template <typename F>
-TDual Preaccumulated(const std::vector<TDual>& inputs, F f) {
-  bool second = false;
-  for (const TDual& x : inputs) second = second || !x.H.empty();
-  std::vector<TDual> local;
-  local.reserve(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i)
-    local.push_back(TDual::Variable(inputs[i].V, i, inputs.size(), second));
-  return ChainMany(inputs, f(local));
-}
+// inputs with derivatives known in closed form costs k·N² this way instead
+// of N² for every one of its operations.
+TDual ChainMany(const std::vector<const TDual*>& inputs, const TDual& local);
 
 TDual sqrt(const TDual& a);
 TDual cbrt(const TDual& a);

@@ -38,17 +38,16 @@ S DistanceOf(const TVec3Of<S>& a, const TVec3Of<S>& b) {
   return NormOf(Diff(a, b));
 }
 
-// The angle at vertex v between a and b, from atan2 of its sine and cosine
-// parts, which keeps full precision near 0 and 180 degrees where the arc
-// cosine of a rounded cosine loses half of the digits; 0 when a or b
-// coincides with v. An angle of 0 or 180 degrees (sine below 1e-9) has no
-// derivative, the angle being a cone's tip there; it counts as constant,
-// which it is where symmetry keeps the three points on a line.
+// The angle between u and w, from atan2 of its sine and cosine parts,
+// which keeps full precision near 0 and 180 degrees where the arc cosine of
+// a rounded cosine loses half of the digits; 0 when u or w is zero. An angle
+// of 0 or 180 degrees (sine below 1e-9) has no derivative, the angle being a
+// cone's tip there; it counts as constant, which it is where symmetry keeps
+// the three points on a line.
 template <typename S>
-S AngleOfVertex(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
+S AngleBetween(const TVec3Of<S>& u, const TVec3Of<S>& w) {
   using std::atan2;
   using std::sqrt;
-  const TVec3Of<S> u = Diff(a, v), w = Diff(b, v);
   const S uu = DotOf(u, u), ww = DotOf(w, w);
   if (ValueOf(uu) == 0 || ValueOf(ww) == 0) return S(0);
   const TVec3Of<S> n = CrossOf(u, w);
@@ -59,20 +58,15 @@ S AngleOfVertex(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
   return atan2(sqrt(nn), uw) * S(kDegPerRad);
 }
 
+// The angle at vertex v between a and b.
 template <typename S>
 S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
-  return AngleOfVertex(a, v, b);
+  return AngleBetween(Diff(a, v), Diff(b, v));
 }
 
-// With derivatives, the angle is first differentiated in its own nine
-// coordinates: a sum of many angles of many points then costs little more
-// than its terms.
-inline TDual AngleAt(const TVec3Of<TDual>& a, const TVec3Of<TDual>& v, const TVec3Of<TDual>& b) {
-  return Preaccumulated({a[0], a[1], a[2], v[0], v[1], v[2], b[0], b[1], b[2]},
-                        [](const std::vector<TDual>& x) {
-                          return AngleOfVertex<TDual>({x[0], x[1], x[2]}, {x[3], x[4], x[5]},
-                                                      {x[6], x[7], x[8]});
-                        });
-}
+// With derivatives: the angle's gradient and Hessian in the six components
+// of its bond vectors in closed form, then carried to the variables by the
+// chain rule, so that a sum of many angles costs little more than its terms.
+TDual AngleAt(const TVec3Of<TDual>& a, const TVec3Of<TDual>& v, const TVec3Of<TDual>& b);
 
 }  // namespace koravel

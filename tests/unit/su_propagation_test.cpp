@@ -79,6 +79,27 @@ TEST(PointFunctions, AngleAtIsAccurateEverywhere) {
 }
 
 // Planar ML3 (M-L 1.45 Å, 120° apart) in a 10 Å cube, every coordinate su
+
+// The closed-form gradient and Hessian of an angle against the same angle
+// differentiated operation by operation, for a right, an obtuse, a nearly
+// straight and a skewed angle.
+TEST(PointFunctions, AngleDerivativesInClosedFormAgreeWithAutomaticOnes) {
+  const std::array<TVec3, 3> cases[] = {{{{2, 1, 1}, {1, 1, 1}, {1, 3, 1}}},
+                                        {{{1.3, -0.2, 0.4}, {0.1, 0.2, -0.3}, {-1.7, 0.9, 0.5}}},
+                                        {{{1, 0, 0}, {0, 0, 0}, {-2, 1e-4, 3e-5}}},
+                                        {{{0.2, 1.1, -0.7}, {-0.5, 0.3, 0.8}, {0.4, -0.6, 1.9}}}};
+  for (const auto& c : cases) {
+    std::array<TVec3Of<TDual>, 3> x;
+    for (size_t p = 0; p < 3; ++p)
+      for (size_t k = 0; k < 3; ++k) x[p][k] = TDual::Variable(c[p][k], 3 * p + k, 9);
+    const TDual closed = AngleAt(x[0], x[1], x[2]);
+    const TDual automatic = AngleBetween(Diff(x[0], x[1]), Diff(x[2], x[1]));
+    ASSERT_EQ(closed.G.size(), 9u);
+    ASSERT_EQ(closed.H.size(), 81u);
+    for (size_t i = 0; i < 9; ++i) EXPECT_NEAR(closed.G[i], automatic.G[i], 1e-9 * std::fabs(automatic.G[i]) + 1e-12);
+    for (size_t i = 0; i < 81; ++i) EXPECT_NEAR(closed.H[i], automatic.H[i], 1e-9 * std::fabs(automatic.H[i]) + 1e-9);
+  }
+}
 // 0.001 (0.01 Å), no cell su; the centre lifted `Height` Å out of the plane.
 struct TPlanarCase {
   double Height;
