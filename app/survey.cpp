@@ -174,14 +174,15 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
 
   // Workers take files in order and leave each file's lines in its slot; the
   // writer empties the slots in order, so the output does not depend on the
-  // number of threads and holds no more than what waits for an earlier file.
+  // number of threads, and memory holds no more than the lines of the last
+  // round and those that wait for an earlier file.
   std::vector<std::string> lines(count);
   std::vector<char> done(count, 0);
   std::atomic<size_t> next{0};
   std::mutex mutex;
   std::condition_variable ready;
   size_t failedRecords = 0, recordCount = 0;
-  size_t awaited = 0;  // the file the writer waits for
+  size_t finished = 0;
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
       std::string text;
@@ -202,7 +203,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
       done[i] = 1;
       failedRecords += failed;
       recordCount += written;
-      if (i == awaited) ready.notify_one();
+      if (++finished == count) ready.notify_one();
     }
   };
   std::vector<std::thread> pool;
@@ -216,8 +217,9 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
     size_t records;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      awaited = written;
-      ready.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[written] != 0; });
+      // Files finish many times a second: the writer collects them in
+      // rounds instead of waking for each.
+      ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return finished == count; });
       for (; written < count && done[written]; ++written) {
         text += lines[written];
         std::string().swap(lines[written]);

@@ -32,7 +32,7 @@ void ReadValues(const TCifDocument& cif, const TCifBlock& block) {
 }
 
 void ReadBlock(const TCifDocument& cif, const TCifBlock& block) {
-  HasStructure(cif, block);
+  HasStructure(block);
   TStructure s;
   if (fuzz::Survives([&] { s = ReadCifStructure(cif, block); })) {
     if (!IsUsable(s.Cell) || s.Atoms.empty()) fuzz::Broken();

@@ -12,6 +12,11 @@ namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+// Blank, tab, CR and LF all sort at or below the blank: one comparison
+// settles nearly every character of a value.
+bool EndsValue(char c) {
+  return static_cast<unsigned char>(c) <= ' ' && (IsSeparator(c) || IsLineEnd(c));
+}
 
 // Hands out the values of CIF text one at a time, in text order. Blanks and
 // tabs separate them; "#" starts a comment that runs to the line end; a
@@ -47,7 +52,7 @@ class TTokenizer {
       }
       if (c == '\'' || c == '"') return QuotedString(c, value);
       const std::size_t start = Pos_;
-      while (Pos_ < n && !IsSeparator(Text_[Pos_]) && !IsLineEnd(Text_[Pos_])) ++Pos_;
+      while (Pos_ < n && !EndsValue(Text_[Pos_])) ++Pos_;
       value = TCifValue{Text_.substr(start, Pos_ - start), TCifValue::Bare};
       return true;
     }
@@ -313,6 +318,14 @@ const TCifValue* TCifDocument::FindItem(const TCifBlock& block, std::string_view
     return false;
   });
   return found;
+}
+
+bool TCifDocument::HasColumn(const TCifBlock& block, std::string_view column) {
+  return AnyAlternative(column, [&](std::string_view tag) {
+    for (const TCifLoop& l : block.Loops)
+      if (ColumnOf(l, tag) >= 0) return true;
+    return false;
+  });
 }
 
 TCifTable TCifDocument::FindTable(const TCifBlock& block,

@@ -93,6 +93,10 @@ class TCifDocument {
   // searched.
   static const TCifValue* FindItem(const TCifBlock& block, std::string_view tag);
 
+  // Whether a loop holds this column (or one of its alternatives); cheap:
+  // no value is read.
+  static bool HasColumn(const TCifBlock& block, std::string_view column);
+
   // The first loop that holds the first column (its alternatives tried in
   // order, each in every loop before the next), with the other columns where
   // that loop has them. Not found when no loop holds the first column.

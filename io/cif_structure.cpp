@@ -109,15 +109,15 @@ std::vector<TAtom> ReadAtoms(const TCifDocument& cif, const TCifBlock& block) {
 
 }  // namespace
 
-bool HasStructure(const TCifDocument& cif, const TCifBlock& block) {
+bool HasStructure(const TCifBlock& block) {
   const TCifValue* a = TCifDocument::FindItem(block, kCellLengthA);
-  return a != nullptr && !a->IsNull() && cif.FindTable(block, {kAtomSiteLabel}).Found();
+  return a != nullptr && !a->IsNull() && TCifDocument::HasColumn(block, kAtomSiteLabel);
 }
 
 std::string StructureBlockNames(const TCifDocument& cif) {
   std::string names;
   for (const TCifBlock& block : cif.Blocks()) {
-    if (!HasStructure(cif, block)) continue;
+    if (!HasStructure(block)) continue;
     if (!names.empty()) names += ", ";
     names += block.Name;
   }
@@ -131,18 +131,18 @@ const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blo
     const TCifBlock* block = cif.FindBlock(blockName);
     if (block == nullptr)
       Fail("data block \"" + blockName + "\" not found. Available: " + StructureBlockNames(cif));
-    if (!HasStructure(cif, *block))
+    if (!HasStructure(*block))
       Fail("data block \"" + blockName +
            "\" contains no cell parameters and atom sites. Blocks with a structure: " +
            StructureBlockNames(cif));
     return *block;
   }
   for (const TCifBlock& block : cif.Blocks())
-    if (HasStructure(cif, block))
+    if (HasStructure(block))
       for (const std::string& name : centralNames)
         if (HasAtom(cif, block, name)) return block;
   for (const TCifBlock& block : cif.Blocks())
-    if (HasStructure(cif, block)) return block;
+    if (HasStructure(block)) return block;
   Fail("no data block with cell parameters and atom sites found.");
 }
 

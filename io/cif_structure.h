@@ -11,7 +11,7 @@ namespace koravel {
 
 // A block holds a structure when its _cell_length_a item is present and not
 // a null value and it has a loop with _atom_site_label.
-bool HasStructure(const TCifDocument& cif, const TCifBlock& block);
+bool HasStructure(const TCifBlock& block);
 
 // Names of the blocks that hold a structure, in file order, joined by ", ".
 std::string StructureBlockNames(const TCifDocument& cif);

@@ -106,7 +106,7 @@ std::vector<TBlockInput> LoadEveryBlock(const std::string& fileName, TXyzNaming 
   if (cif.Blocks().empty()) Fail("no data block found in the CIF.");
   for (const TCifBlock& block : cif.Blocks()) {
     TBlockInput b{std::string(block.Name), std::nullopt, {}};
-    if (!HasStructure(cif, block)) {
+    if (!HasStructure(block)) {
       b.Error = {"data block \"" + b.BlockName + "\" contains no cell parameters and atom sites."};
     } else {
       try {

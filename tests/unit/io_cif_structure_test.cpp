@@ -31,7 +31,7 @@ TEST(CifStructure, ChoosesTheBlock) {
       "data_S2\n_cell_length_a 6\nloop_ _atom_site_label _x N1 Fe9 Mg\" 1\n");
   const bool expected[] = {false, false, false, true, true};
   for (std::size_t i = 0; i < f.Blocks().size(); ++i)
-    EXPECT_EQ(HasStructure(f, f.Blocks()[i]), expected[i]) << f.Blocks()[i].Name;
+    EXPECT_EQ(HasStructure(f.Blocks()[i]), expected[i]) << f.Blocks()[i].Name;
   EXPECT_EQ(StructureBlockNames(f), "S1, S2");
   const struct { const char* block; std::vector<std::string> names; const char* chosen; } cases[] = {
       {"", {"xx", "fe1"}, "S1"},

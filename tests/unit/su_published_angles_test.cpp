@@ -76,7 +76,7 @@ TEST(PublishedAngles, ReproducedFromTheCoordinates) {
     const TCifDocument cif = ReadCifFile(testing::TestData(c.file));
     TAgreement total;
     for (const TCifBlock& block : cif.Blocks())
-      if (HasStructure(cif, block)) CheckBlock(cif, block, c.centres, total);
+      if (HasStructure(block)) CheckBlock(cif, block, c.centres, total);
     EXPECT_EQ(total.Checked, c.checked) << c.file;
     EXPECT_EQ(total.Skipped, 0) << c.file;
     EXPECT_LE(total.WorstRatio, 1.0) << c.file << ": " << total.Worst;
