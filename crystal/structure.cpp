@@ -30,8 +30,12 @@ int FindLabel(const TStructure& s, std::string_view name) {
 
 }  // namespace
 
+namespace {
+bool IsIdentityModLattice(const TSymOp& op) { return SameModLattice(op, IdentitySymOp()); }
+}  // namespace
+
 std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops) {
-  if (std::any_of(ops.begin(), ops.end(), IsIdentity)) return ops;
+  if (std::any_of(ops.begin(), ops.end(), IsIdentityModLattice)) return ops;
   int largest = 0;
   for (const TSymOp& op : ops) largest = std::max(largest, op.Number);
   TSymOp identity = IdentitySymOp();
@@ -41,8 +45,10 @@ std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops) {
 }
 
 TSiteRef AtomSite(const TStructure& s, int atom) {
-  const auto identity = std::find_if(s.SymOps.begin(), s.SymOps.end(), IsIdentity);
-  return TSiteRef{atom, static_cast<int>(identity - s.SymOps.begin()), {}};
+  const auto identity = std::find_if(s.SymOps.begin(), s.SymOps.end(), IsIdentityModLattice);
+  TSiteRef site{atom, static_cast<int>(identity - s.SymOps.begin()), {}};
+  for (int k = 0; k < 3; ++k) site.Cell[k] = -identity->Trans[k] / kTransDen;
+  return site;
 }
 
 TVec3 SitePosition(const TStructure& s, const TSiteRef& site) {

@@ -32,11 +32,13 @@ struct TSiteRef {
   TIntVec3 Cell{};
 };
 
-// The operator list with the identity in it: a list that lacks one (a
-// damaged file) gets it appended, numbered after the largest number.
+// The operator list with the identity in it, exact or with a lattice
+// translation (x+1,y,z): a list that lacks one (a damaged file) gets it
+// appended, numbered after the largest number.
 std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops);
 
-// The atom itself: under the identity, untranslated.
+// The atom itself: under the first identity of the list, translated back
+// where that identity carries a lattice translation.
 TSiteRef AtomSite(const TStructure& s, int atom);
 
 // Fractional and Cartesian position of a site.

@@ -43,6 +43,20 @@ struct TPartReader {
   }
 };
 
+// A factor of x, y or z beyond this is no crystallographic operator; the
+// bound also keeps every sum of terms and the determinant exact in integers.
+constexpr int kMaxFactor = 24;
+
+bool AddToRotation(TSymOp& op, int row, char axis, int amount) {
+  int& entry = op.Rot[row][AxisOfLetter(axis)];
+  entry += amount;
+  return entry >= -kMaxFactor && entry <= kMaxFactor;
+}
+
+std::string TooLarge(char axis) {
+  return std::string("its terms in ") + axis + " add up to a factor beyond " + std::to_string(kMaxFactor);
+}
+
 // One part such as -x+1/2 into row `row`; "" or the reason it cannot be read.
 std::string ReadPart(std::string_view part, int row, TSymOp& op) {
   TPartReader r{part};
@@ -60,11 +74,12 @@ std::string ReadPart(std::string_view part, int row, TSymOp& op) {
     if (r.AtEnd()) return "a sign stands at the end of a part";
     const char c = r.Part[r.Pos];
     if (AxisOfLetter(c) >= 0) {
-      op.Rot[row][AxisOfLetter(c)] += sign;
+      if (!AddToRotation(op, row, c, sign)) return TooLarge(c);
       ++r.Pos;
       continue;
     }
     if (!IsNumberChar(c)) return std::string("\"") + c + "\" is not x, y, z or a number";
+    const size_t numberStart = r.Pos;
     const std::string_view numerator = r.NumberRun();
     double value = 0;
     if (!ParseNumber(numerator, value)) return "\"" + std::string(numerator) + "\" is no number";
@@ -82,15 +97,17 @@ std::string ReadPart(std::string_view part, int row, TSymOp& op) {
       fraction = true;
       r.SkipBlanks();
     }
+    const std::string_view number = Trim(r.Part.substr(numberStart, r.Pos - numberStart));
     if (r.Pos < r.Part.size() && r.Part[r.Pos] == '*') {
       ++r.Pos;
       r.SkipBlanks();
     }
     if (r.Pos < r.Part.size() && AxisOfLetter(r.Part[r.Pos]) >= 0) {
+      const char axis = r.Part[r.Pos];
       long long factor = 0;
-      if (fraction || !ParseInteger(numerator, factor) || factor > 24)
-        return "the factor " + std::string(numerator) + " of " + r.Part[r.Pos] + " is no small integer";
-      op.Rot[row][AxisOfLetter(r.Part[r.Pos])] += sign * static_cast<int>(factor);
+      if (fraction || !ParseInteger(numerator, factor) || factor > kMaxFactor)
+        return "the factor " + std::string(number) + " of " + axis + " is no small integer";
+      if (!AddToRotation(op, row, axis, sign * static_cast<int>(factor))) return TooLarge(axis);
       ++r.Pos;
       continue;
     }
@@ -105,9 +122,10 @@ std::string ReadPart(std::string_view part, int row, TSymOp& op) {
 }
 
 long long Determinant(const TIntMat3& m) {
-  return static_cast<long long>(m[0][0]) * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-         static_cast<long long>(m[0][1]) * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-         static_cast<long long>(m[0][2]) * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  auto at = [&m](int i, int j) { return static_cast<long long>(m[i][j]); };
+  return at(0, 0) * (at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1)) -
+         at(0, 1) * (at(1, 0) * at(2, 2) - at(1, 2) * at(2, 0)) +
+         at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0));
 }
 
 std::string Problem(std::string_view text, TSymOp& op) {

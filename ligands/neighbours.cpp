@@ -25,7 +25,7 @@ TSiteRef ImageSite(int atom, int op, const int t[3]) { return TSiteRef{atom, op,
 
 // Which operators can give one atom the same site twice: an image under such
 // an operator can coincide with an image under another one, because the atom
-// lies on (or very near) a special position or the list repeats an operator.
+// lies on (or very near) a special position.
 // That is so when the two untranslated images differ by nearly a lattice
 // vector: their coordinates reduced to [0, 1] are, axis by axis, nearly equal
 // or nearly 1 apart. A few questions about an atom are answered by comparing
@@ -259,20 +259,28 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
   const TVec3 centralCart = MatVec(ortho, centralFrac);
   double reach[3];
   for (int k = 0; k < 3; ++k) reach[k] = radius / PlaneSpacing(s.Cell, k);
-  const int opCount = static_cast<int>(s.SymOps.size());
+  // An operator that repeats an earlier one modulo the lattice gives the same
+  // images again: it is left out (a CIF may list x+1,y,z as its identity, to
+  // which an exact identity is added).
+  std::vector<int> searched;
+  for (int op = 0; op < static_cast<int>(s.SymOps.size()); ++op)
+    if (std::none_of(searched.begin(), searched.end(),
+                     [&](int kept) { return SameModLattice(s.SymOps[kept], s.SymOps[op]); }))
+      searched.push_back(op);
 
   TCandidateArray candidates;
   const TSearchSphere sphere(ortho, radius);
   TSiteIndex index(s);
   TPartnerTable partners;
-  std::vector<TVec3> untranslated(s.SymOps.size());
+  std::vector<TVec3> untranslated(searched.size());
   for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
     const TVec3& f = s.Atoms[atom].Frac;
-    for (int op = 0; op < opCount; ++op) untranslated[op] = ApplySymOp(s.SymOps[op], f);
+    for (size_t k = 0; k < searched.size(); ++k) untranslated[k] = ApplySymOp(s.SymOps[searched[k]], f);
     bool partnersReady = false;  // set up when the atom has an image in range
-    for (int op = 0; op < opCount; ++op) {
+    for (size_t k = 0; k < searched.size(); ++k) {
+      const int op = searched[k];
       const TSymOp& symOp = s.SymOps[op];
-      const TVec3& p = untranslated[op];
+      const TVec3& p = untranslated[k];
       long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
       bool empty = false;
       for (int k = 0; k < 3; ++k)
@@ -309,7 +317,7 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
               partners.Reset(untranslated);
               partnersReady = true;
             }
-            if (partners.HasPartner(op)) {
+            if (partners.HasPartner(k)) {
               TSiteRef site = ImageSite(static_cast<int>(atom), op, t);
               if (index.Contains(site, pos)) continue;
               index.Add(std::move(site), pos);

@@ -39,6 +39,14 @@ TEST(WithIdentity, AppendedOnlyWhenMissing) {
   EXPECT_EQ(without[1].Number, 5);
   EXPECT_EQ(WithIdentity(without).size(), 2u);
   EXPECT_EQ(WithIdentity({}).front().Number, 1);
+  // x+1,y,z is the identity too; the atom's own site is translated back.
+  TStructure s;
+  s.SymOps = WithIdentity({ParseSymOp("x+1,y,z", "test")});
+  s.Atoms.push_back(TAtom{});
+  s.Atoms[0].Frac = {0.1, 0.2, 0.3};
+  ASSERT_EQ(s.SymOps.size(), 1u);
+  EXPECT_EQ(AtomSite(s, 0).Cell, (TIntVec3{-1, 0, 0}));
+  EXPECT_DOUBLE_EQ(SitePosition(s, AtomSite(s, 0))[0], 0.1);
 }
 
 TEST(SitePosition, OperatorThenTranslationThenCell) {
