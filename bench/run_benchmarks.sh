@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
-# Times Koravel side by side with `wc -l` and `gemmi validate -f` on the same
-# files (hyperfine, one run per comparison), measures its peak memory and runs
-# the su-propagation micro-benchmark, then prints the ratios against the goals.
-# With the bench programs built it also times what reading the 50 MB file
-# costs at least (bench/read_floor.cpp) beside Koravel and `wc -l`.
+# Times Koravel side by side with reference commands on the same files
+# (hyperfine, one invocation per comparison, runs interleaved), measures its
+# peak memory, runs the micro-benchmarks when they are built, and prints each
+# ratio next to its goal.
 #
 #   bench/run_benchmarks.sh [BUILD_DIR] [DATA_DIR]
 #
 # BUILD_DIR  a Release build of koravel (default: build); when it was
-#            configured with -DKORAVEL_BENCH=ON the micro-benchmark and the
-#            reading floor run too.
+#            configured with -DKORAVEL_BENCH=ON the micro-benchmarks run too.
 # DATA_DIR   where the generated inputs are kept (default: BUILD_DIR/bench-data);
-#            they are made by bench/make_bench_files.py when missing.
+#            they are made when missing: bench/make_bench_files.py writes the
+#            large CIFs, and the survey folder holds copies of the CIFs of
+#            tests/data, about 1000 files.
 #
 # Prerequisites (Debian packages; this script installs nothing):
-#   hyperfine, gemmi, time (for /usr/bin/time), python3, coreutils (wc)
+#   hyperfine, gemmi, python3-gemmi, time (for /usr/bin/time), python3, coreutils
 # Environment: REAL_CIF and REAL_ATOMS choose the real CIF and the central
 # atom with its ligands for the explicit-ligand comparison; RUNS sets
 # hyperfine's minimum number of runs (default 10).
@@ -27,12 +27,16 @@ data=${2:-$build/bench-data}
 koravel=$build/koravel
 real_cif=${REAL_CIF:-$repo/../shared/realdata/big/fc_DK_Zucker2_0m.cif}
 real_atoms=${REAL_ATOMS:-C1 O1 O2 C2}
-small_cif=$repo/tests/data/cod_4063260-wrong-formula-sum.cif
+small_cif=$repo/tests/data/cod_4063260-wrong-formula-sum.cif  # B1: three ligands
 runs=${RUNS:-10}
 
 for tool in hyperfine gemmi wc python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing prerequisite: $tool" >&2; exit 1; }
 done
+# The Python that has gemmi (a python3 earlier on PATH, e.g. pyenv's, may not).
+python=python3
+$python -c "import gemmi" 2>/dev/null || python=/usr/bin/python3
+$python -c "import gemmi" 2>/dev/null || { echo "missing prerequisite: python3-gemmi" >&2; exit 1; }
 [ -x "$koravel" ] || { echo "no koravel in $build (build it first)" >&2; exit 1; }
 [ -f "$real_cif" ] || { echo "real CIF not found: $real_cif (set REAL_CIF)" >&2; exit 1; }
 
@@ -43,11 +47,26 @@ if [ ! -f "$data/big_hkl.cif" ] || [ ! -f "$data/dense_cubic.cif" ]; then
 fi
 big=$data/big_hkl.cif
 dense=$data/dense_cubic.cif
+survey=$data/survey
+if [ ! -d "$survey" ]; then
+  mkdir -p "$survey"
+  cifs=("$repo"/tests/data/*.cif)
+  copies=$(((1000 + ${#cifs[@]} - 1) / ${#cifs[@]}))
+  for ((k = 1; k <= copies; k++)); do
+    for f in "${cifs[@]}"; do cp "$f" "$survey/$(printf 'c%02d' "$k")_$(basename "$f")"; done
+  done
+fi
+survey_files=$(find "$survey" -type f | wc -l)
+survey_list=$data/survey_files0
+find "$survey" -type f -print0 | sort -z >"$survey_list"
+largest=$(find "$survey" -type f -printf '%s\n' | sort -n | tail -n 1)
+
 json=$(mktemp -d)
 trap 'rm -rf "$json"' EXIT
 
 # compare NAME LABEL COMMAND [LABEL COMMAND ...]: one side-by-side hyperfine
-# comparison, results in NAME.json under the given labels.
+# comparison, results in NAME.json under the given labels. A survey with a
+# file that fails exits with 3, which is no failure of the benchmark.
 compare() {
   local name=$1
   shift
@@ -56,12 +75,13 @@ compare() {
     args+=(--command-name "$1" "$2")
     shift 2
   done
-  hyperfine --shell=none --warmup 3 --min-runs "$runs" --style basic \
+  hyperfine --shell=none --ignore-failure --warmup 3 --min-runs "$runs" --style basic \
     --export-json "$json/$name.json" "${args[@]}" >"$json/$name.log" 2>&1 ||
     { cat "$json/$name.log" >&2; exit 1; }
 }
 
 real_name=$(basename "$real_cif")
+small_name=$(basename "$small_cif")
 echo "Timing (hyperfine, $runs runs at least) ..."
 compare big "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
   "wc -l big_hkl.cif" "wc -l $big" \
@@ -69,39 +89,36 @@ compare big "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
 compare dense "koravel dense_cubic.cif Fe1" "$koravel $dense Fe1" \
   "wc -l dense_cubic.cif" "wc -l $dense" \
   "gemmi validate -f dense_cubic.cif" "gemmi validate -f $dense"
-compare dense_max "koravel dense_cubic.cif Fe1 O1 O2 O3 --max=40" "$koravel $dense Fe1 O1 O2 O3 --max=40" \
-  "koravel dense_cubic.cif Fe1 O1 O2 O3" "$koravel $dense Fe1 O1 O2 O3"
 compare real "koravel $real_name $real_atoms --max=40" "$koravel $real_cif $real_atoms --max=40" \
   "koravel $real_name $real_atoms" "$koravel $real_cif $real_atoms" \
   "koravel $real_name ${real_atoms%% *}" "$koravel $real_cif ${real_atoms%% *}" \
   "wc -l $real_name" "wc -l $real_cif" \
   "gemmi validate -f $real_name" "gemmi validate -f $real_cif"
-compare small "koravel $(basename "$small_cif") B1" "$koravel $small_cif B1"
-floor=$build/bench/koravel_read_floor
-if [ -x "$floor" ]; then
-  compare floor "koravel big_hkl.cif Cu1" "$koravel $big Cu1" \
-    "wc -l big_hkl.cif" "wc -l $big" \
-    "read_floor read big_hkl.cif" "$floor read $big" \
-    "read_floor lines big_hkl.cif" "$floor lines $big" \
-    "read_floor append big_hkl.cif" "$floor append $big" \
-    "read_floor crlf big_hkl.cif" "$floor crlf $big"
-fi
+compare small "koravel $small_name B1" "$koravel $small_cif B1" \
+  "wc -l $small_name" "wc -l $small_cif"
+compare mc "koravel $small_name B1 --mc=100000 (one core)" "taskset -c 0 $koravel $small_cif B1 --mc=100000" \
+  "koravel $small_name B1 (one core)" "taskset -c 0 $koravel $small_cif B1"
+compare survey "koravel --survey ($survey_files files, 1 thread)" "$koravel --survey $survey --threads=1" \
+  "koravel --survey ($survey_files files, 2 threads)" "$koravel --survey $survey --threads=2" \
+  "wc -l (the same files)" "wc -l --files0-from=$survey_list" \
+  "gemmi's Python reader (the same files)" "$python $here/gemmi_read_all.py $survey"
 
 # Peak resident memory of each Koravel run (kB), from GNU time.
 peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
 peak_big=$(peak "$koravel" "$big" Cu1)
 peak_real=$(peak "$koravel" "$real_cif" $real_atoms --max=40)
+peak_survey=$(peak "$koravel" --survey "$survey" --threads=2 || true)
 
 bench_out=""
 if [ -x "$build/bench/koravel_su_bench" ]; then
-  echo "Running the su-propagation micro-benchmark ..."
+  echo "Running the micro-benchmarks ..."
   bench_out=$("$build/bench/koravel_su_bench" --benchmark_format=json 2>/dev/null)
 fi
 
-python3 - "$json" "$big" "$real_cif" "$peak_big" "$peak_real" "$bench_out" <<'EOF'
+python3 - "$json" "$big" "$real_cif" "$largest" "$peak_big" "$peak_real" "$peak_survey" "$bench_out" <<'EOF'
 import json, os, sys
 
-folder, big, real, peak_big, peak_real, bench = sys.argv[1:7]
+folder, big, real, largest, peak_big, peak_real, peak_survey, bench = sys.argv[1:9]
 
 def load(name):
     with open(os.path.join(folder, name + ".json")) as f:
@@ -109,62 +126,54 @@ def load(name):
 
 def row(label, value, unit, goal, ok):
     mark = "" if ok is None else ("ok" if ok else "MISSED")
-    print(f"  {label:<52} {value:>9} {unit:<4} {goal:<18} {mark}")
+    print(f"  {label:<56} {value:>9} {unit:<4} {goal:<18} {mark}")
 
-def ms(r):
-    return r["mean"] * 1000
+def ratio(label, a, b, goal=None, digits=2):
+    r = a["mean"] / b["mean"]
+    row(label, f"{r:.{digits}f}", "x", f"<= {goal}" if goal else "(no goal)",
+        None if goal is None else r <= goal)
 
 print()
-names = ["big", "dense", "dense_max", "real", "small"]
-has_floor = os.path.exists(os.path.join(folder, "floor.json"))
-if has_floor:
-    names.append("floor")
-for name in names:
+for name in ["big", "dense", "real", "small", "mc", "survey"]:
     for r in load(name):
-        print(f"  {r['command'][:62]:<62} mean {ms(r):9.2f} ms  "
+        print(f"  {r['command'][:66]:<66} mean {r['mean'] * 1000:9.2f} ms  "
               f"median {r['median'] * 1000:9.2f} ms  ± {r['stddev'] * 1000:.2f}")
 print()
 print("Goals (ratios of means measured side by side in one hyperfine run):")
 k, wc, gemmi = load("big")
-row("50 MB CIF: Koravel / wc -l", f"{k['mean'] / wc['mean']:.2f}", "x", "<= 4", k["mean"] <= 4 * wc["mean"])
-row("50 MB CIF: Koravel / gemmi validate -f", f"{k['mean'] / gemmi['mean']:.3f}", "x", "<= 0.1",
-    k["mean"] <= 0.1 * gemmi["mean"])
+ratio("50 MB CIF: Koravel / wc -l", k, wc, 3)
+ratio("50 MB CIF: Koravel / gemmi validate -f", k, gemmi, 0.1, 3)
 k, wc, gemmi = load("dense")
-row("dense Fm-3m CIF: Koravel / wc -l", f"{k['mean'] / wc['mean']:.2f}", "x", "(no goal)", None)
-row("dense Fm-3m CIF: Koravel / gemmi validate -f", f"{k['mean'] / gemmi['mean']:.3f}", "x",
-    "(no goal)", None)
-with_max, without = load("dense_max")
-row("dense Fm-3m CIF: explicit --max=40 / without", f"{with_max['mean'] / without['mean']:.2f}",
-    "x", "(no goal)", None)
+ratio("dense Fm-3m CIF: Koravel / wc -l", k, wc)
+ratio("dense Fm-3m CIF: Koravel / gemmi validate -f", k, gemmi, None, 3)
 with_max, without, auto, wc, gemmi = load("real")
-row(f"{os.path.basename(real)}: explicit --max=40 / without",
-    f"{with_max['mean'] / without['mean']:.2f}", "x", "<= 2", with_max["mean"] <= 2 * without["mean"])
-row(f"{os.path.basename(real)}: automatic / wc -l", f"{auto['mean'] / wc['mean']:.2f}", "x",
-    "(no goal)", None)
-row(f"{os.path.basename(real)}: automatic / gemmi -f", f"{auto['mean'] / gemmi['mean']:.3f}", "x",
-    "(no goal)", None)
-small = load("small")[0]
-row("small CIF: median of one run", f"{small['median'] * 1000:.2f}", "ms", "< 3 ms",
-    small["median"] < 0.003)
-for label, path, kb in (("50 MB CIF", big, peak_big), ("real CIF, --max=40", real, peak_real)):
-    limit = 2 * os.path.getsize(path) / 1024 + 16 * 1024
+ratio(f"{os.path.basename(real)}: explicit --max=40 / without", with_max, without, 2)
+ratio(f"{os.path.basename(real)}: automatic / gemmi validate -f", auto, gemmi, None, 3)
+k, wc = load("small")
+row("small CIF: median of one run", f"{k['median'] * 1000:.2f}", "ms", "(see README)", None)
+ratio("small CIF: Koravel / wc -l", k, wc)
+mc, plain = load("mc")
+row("--mc=100000, three ligands, one core", f"{mc['mean']:.2f}", "s", "<= 2 s", mc["mean"] <= 2)
+one, two, wc, gemmi = load("survey")
+ratio("survey, 2 threads / wc -l", two, wc, 10, 1)
+ratio("survey, 2 threads / gemmi's Python reader", two, gemmi, 0.2, 3)
+ratio("survey, 1 thread / 2 threads", one, two)
+limits = (("50 MB CIF", os.path.getsize(big), peak_big),
+          ("real CIF, --max=40", os.path.getsize(real), peak_real),
+          ("survey, 2 threads (largest file)", int(largest), peak_survey))
+for label, size, kb in limits:
+    limit = size / 1024 + 16 * 1024
     row(f"peak memory, {label} (limit {limit / 1024:.0f} MiB)", f"{int(kb) / 1024:.1f}", "MiB",
-        "<= 2 x input + 16", int(kb) <= limit)
-if has_floor:
-    k, wc, *floors = load("floor")
-    for r in [k] + floors:
-        row(f"floor: {r['command'][:42]} / wc -l", f"{r['mean'] / wc['mean']:.2f}", "x",
-            "(no goal)", None)
+        "<= file + 16 MiB", int(kb) <= limit)
 if bench:
+    goals = {"BM_AngleSumTwelveSixAtomCentroids": ("12 six-atom centroids: su of the angle sum", 39),
+             "BM_IndicesOfAnOctahedron": ("every index of an octahedron with su", 1)}
     for b in json.loads(bench)["benchmarks"]:
-        unit = b["time_unit"]
-        scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}[unit]
+        scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}[b["time_unit"]]
         cpu = b["cpu_time"] * scale
-        if "Twelve" in b["name"]:
-            row("12 six-atom centroids: su of the angle sum (CPU)", f"{cpu:.1f}", "ms", "< 50 ms",
-                cpu < 50)
-        else:
-            row(f"{b['name'][3:]} (CPU)", f"{cpu:.3f}", "ms", "(no goal)", None)
+        label, goal = goals.get(b["name"], (b["name"][3:], None))
+        row(f"{label} (CPU)", f"{cpu:.3f}", "ms", f"<= {goal} ms" if goal else "(no goal)",
+            None if goal is None else cpu <= goal)
 else:
-    print("  (micro-benchmark not built: configure with -DKORAVEL_BENCH=ON)")
+    print("  (micro-benchmarks not built: configure with -DKORAVEL_BENCH=ON)")
 EOF

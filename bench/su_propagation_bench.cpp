@@ -1,6 +1,7 @@
 // Time of the su propagation of an angle sum: a central atom with twelve
 // ligands that are centroids of six-membered rings (219 refined coordinates,
-// with the second-order term), and a plain four-coordinate centre.
+// with the second-order term), and a plain four-coordinate centre; and the
+// time of the geometry indices of a six-coordinate centre with their su.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,7 +10,9 @@
 
 #include "crystal/cell.h"
 #include "crystal/structure.h"
+#include "geometry/indices.h"
 #include "geometry/sphere.h"
+#include "io/input.h"
 #include "su/parameters.h"
 #include "su/propagation.h"
 
@@ -48,10 +51,10 @@ struct TBenchStructure {
   std::vector<TPoint> Points;
 };
 
-// The central atom in the middle of the cell and `ligands` points around it
-// along well-spread directions (a golden-angle spiral); each point is a ring
-// of `ringSize` atoms 1.4 Å from its centre, or one atom when ringSize is 1.
-TBenchStructure MakeStructure(int ligands, int ringSize) {
+// The central atom in the middle of the cell and a point along each of
+// `directions` (unit vectors); each point is a ring of `ringSize` atoms 1.4 Å
+// from its centre, or one atom when ringSize is 1.
+TBenchStructure MakeStructure(const std::vector<TVec3>& directions, int ringSize) {
   TBenchStructure s;
   s.S.Cell = BenchCell();
   s.S.SymOps = {IdentitySymOp()};
@@ -59,21 +62,17 @@ TBenchStructure MakeStructure(int ligands, int ringSize) {
   const TVec3 centre = {10.0, 11.0, 11.5};
   auto addAtom = [&](const TVec3& cart) {
     TAtom atom;
-    atom.Element = "C";
+    atom.Label = std::string("C").append(std::to_string(s.S.Atoms.size() + 1));
+    atom.Element = std::string("C");
     atom.Frac = FracOf(ortho, cart);
     atom.FracSu = {0.00011, 0.00009, 0.00012};
     s.S.Atoms.push_back(atom);
     return TSiteRef{static_cast<int>(s.S.Atoms.size()) - 1, 0, {}};
   };
   s.Points = {{addAtom(centre)}};
-  const double golden = std::numbers::pi * (3 - std::sqrt(5.0));
-  for (int i = 0; i < ligands; ++i) {
-    const double z = 1 - (2 * i + 1.0) / ligands;
-    const double r = std::sqrt(1 - z * z);
-    const TVec3 dir = {r * std::cos(golden * i), r * std::sin(golden * i), z};
+  for (const TVec3& dir : directions) {
     const double dist = ringSize == 1 ? 2.0 : 2.1;
-    const TVec3 mid = {centre[0] + dist * dir[0], centre[1] + dist * dir[1],
-                       centre[2] + dist * dir[2]};
+    const TVec3 mid = Plus(centre, Scaled(dir, dist));
     if (ringSize == 1) {
       s.Points.push_back({addAtom(mid)});
       continue;
@@ -94,17 +93,53 @@ TBenchStructure MakeStructure(int ligands, int ringSize) {
   return s;
 }
 
-void RunAngleSum(benchmark::State& state, int ligands, int ringSize) {
-  const TBenchStructure s = MakeStructure(ligands, ringSize);
+// `count` well-spread directions (a golden-angle spiral).
+std::vector<TVec3> SpiralDirections(int count) {
+  std::vector<TVec3> directions;
+  const double golden = std::numbers::pi * (3 - std::sqrt(5.0));
+  for (int i = 0; i < count; ++i) {
+    const double z = 1 - (2 * i + 1.0) / count;
+    const double r = std::sqrt(1 - z * z);
+    directions.push_back({r * std::cos(golden * i), r * std::sin(golden * i), z});
+  }
+  return directions;
+}
+
+void RunAngleSum(benchmark::State& state, const TBenchStructure& s) {
   const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
   for (auto _ : state) benchmark::DoNotOptimize(Propagate(s.S, s.Params, s.Points, sum, true));
 }
 
-void BM_AngleSumTwelveSixAtomCentroids(benchmark::State& state) { RunAngleSum(state, 12, 6); }
-void BM_AngleSumFourAtoms(benchmark::State& state) { RunAngleSum(state, 4, 1); }
+void BM_AngleSumTwelveSixAtomCentroids(benchmark::State& state) {
+  RunAngleSum(state, MakeStructure(SpiralDirections(12), 6));
+}
+void BM_AngleSumFourAtoms(benchmark::State& state) {
+  RunAngleSum(state, MakeStructure(SpiralDirections(4), 1));
+}
+
+// Every index of a distorted octahedron with its su and gap notes: what the
+// index section adds to a run.
+void BM_IndicesOfAnOctahedron(benchmark::State& state) {
+  const std::vector<TVec3> directions = {{1, 0.05, 0}, {-1, 0, 0.08}, {0, 1, 0},
+                                         {0.1, -1, 0}, {0, 0, 1},     {0, 0.04, -1}};
+  std::vector<TVec3> unit;
+  for (const TVec3& d : directions) unit.push_back(Scaled(d, 1 / Norm(d)));
+  TBenchStructure s = MakeStructure(unit, 1);
+  TInput in;
+  in.Structure = s.S;
+  const TCentre centre{s.Points[0][0], "Fe1", "Fe", false};
+  std::vector<TLigand> ligands;
+  for (size_t i = 1; i < s.Points.size(); ++i) {
+    const TSiteRef& site = s.Points[i][0];
+    ligands.push_back({site, in.Structure.Atoms[static_cast<size_t>(site.Atom)].Label, "C", false,
+                       {site}, 2.0});
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(ComputeIndices(in, s.Params, centre, ligands, 0));
+}
 
 BENCHMARK(BM_AngleSumTwelveSixAtomCentroids)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AngleSumFourAtoms)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IndicesOfAnOctahedron)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace koravel

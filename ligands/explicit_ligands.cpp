@@ -92,12 +92,13 @@ int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
 // taken; among equally near images the first in candidate order.
 int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
   const std::vector<TAtom>& atoms = c.In.Structure.Atoms;
+  std::vector<char> labelled(atoms.size());
+  for (size_t a = 0; a < atoms.size(); ++a) labelled[a] = SameText(atoms[a].Label, names[i].Label);
   int best = -1;
   double bestDist = 1e30;
   int withLabel = 0;
   for (size_t slot = 0; slot < c.Candidates.size(); ++slot) {
-    if (!SameText(atoms[static_cast<size_t>(c.Candidates[slot].Atom)].Label, names[i].Label))
-      continue;
+    if (!labelled[static_cast<size_t>(c.Candidates[slot].Atom)]) continue;
     ++withLabel;
     if (SlotTakenInGroup(static_cast<int>(slot), i, c.Args, names)) continue;
     if (c.Candidates[slot].Dist < bestDist - kEqualDistance) {
@@ -135,6 +136,19 @@ TLigand MakeCentroid(int group, const std::vector<TNameResolution>& names, const
 }
 
 }  // namespace
+
+std::vector<char> NamedAtoms(const TInput& in, const TLigandArgs& args) {
+  const std::vector<TAtom>& atoms = in.Structure.Atoms;
+  std::vector<char> named(atoms.size(), 0);
+  for (const std::string& name : args.Names) {
+    const TNameLookup found = FindAtomWithoutSuffix(in.Structure, name.substr(0, name.find('#')));
+    if (found.Atom < 0) continue;  // ResolveNamedLigands says so
+    const std::string& label = atoms[static_cast<size_t>(found.Atom)].Label;
+    for (size_t a = 0; a < atoms.size(); ++a)
+      if (SameText(atoms[a].Label, label)) named[a] = 1;
+  }
+  return named;
+}
 
 TNamedLigands ResolveNamedLigands(const TInput& in, const TCentre& centre, const TLigandArgs& args,
                                   const TCandidateArray& candidates, double searchRadius) {

@@ -13,6 +13,11 @@ struct TNamedLigands {
   bool SuffixRemoved = false;
 };
 
+// One flag per atom of the structure: whether a ligand name can take one of
+// its images (its label is that of a named atom). Names of atoms that are not
+// in the structure flag nothing (ResolveNamedLigands reports them).
+std::vector<char> NamedAtoms(const TInput& in, const TLigandArgs& args);
+
 // Turns ligand names into ligands among the neighbour candidates: an atom
 // label, optionally with "#" and a symmetry code, takes that image; without
 // a code the nearest image not yet taken in the same group. Every bracket

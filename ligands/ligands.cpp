@@ -49,7 +49,10 @@ TNeighbourhood SearchNeighbours(const TInput& in, const TCentre& centre,
   TNeighbourhood n;
   n.Radius = SearchRadius(in.Structure, centre, request.Automatic(), request.Tolerance,
                           request.MaxRadius);
-  n.Candidates = FindNeighbours(in.Structure, centre.Site, n.Radius);
+  // Named ligands can only be images of the named atoms: the others need not
+  // be searched, which matters for a large --max.
+  n.Candidates = FindNeighbours(in.Structure, centre.Site, n.Radius,
+                                request.Automatic() ? std::vector<char>{} : NamedAtoms(in, request.Names));
   return n;
 }
 

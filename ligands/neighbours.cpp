@@ -253,7 +253,8 @@ bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long
 // first, so that distances and same-site tests see exactly the same numbers.
 // Only images of atoms on special positions can repeat a stored site, so only
 // those go through the site index.
-TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius) {
+TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius,
+                               const std::vector<char>& wanted) {
   const TMat3 ortho = OrthoMatrix(s.Cell);
   const TVec3 centralFrac = SitePosition(s, central);
   const TVec3 centralCart = MatVec(ortho, centralFrac);
@@ -274,6 +275,7 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
   TPartnerTable partners;
   std::vector<TVec3> untranslated(searched.size());
   for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
+    if (!wanted.empty() && !wanted[atom]) continue;
     const TVec3& f = s.Atoms[atom].Frac;
     for (size_t k = 0; k < searched.size(); ++k) untranslated[k] = ApplySymOp(s.SymOps[searched[k]], f);
     bool partnersReady = false;  // set up when the atom has an image in range

@@ -31,9 +31,11 @@ constexpr double kEqualDistance = 1e-6;
 
 // Every atom image within `radius` of the central site (closer than 0.4 Å and
 // the central atom itself excluded), each position once, ordered by atom,
-// operator and lattice translation. Throws TError when the radius would take
+// operator and lattice translation; with `wanted` (one flag per atom) the
+// images of the flagged atoms only. Throws TError when the radius would take
 // in an unreasonable number of translations or images.
-TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius);
+TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius,
+                               const std::vector<char>& wanted = {});
 
 TSiteRef CandidateSite(const TCandidate& c);
 // The ligand record of a candidate atom image.

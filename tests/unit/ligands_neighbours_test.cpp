@@ -151,6 +151,11 @@ TEST(FindNeighbours, ImagesAcrossCellsInCandidateOrder) {
   EXPECT_EQ(l.Label + l.Element, "O1O");
   EXPECT_EQ(l.Members.size(), 1u);
   EXPECT_EQ(l.SearchDistance, c[6].Dist);
+  // Asked for O1 only, the search gives its images alone, as before.
+  const TCandidateArray o = FindNeighbours(s, Centre(0), 4.0, {0, 1});
+  ASSERT_EQ(o.size(), 2u);
+  EXPECT_EQ(Code(s, o[0]) + Code(s, o[1]), "1_4551_555");
+  EXPECT_EQ(o[0].Atom + o[1].Atom, 2);
 }
 
 TEST(FindNeighbours, SpecialPositionImagesAreStoredOnce) {
