@@ -85,7 +85,8 @@ int Run(const TCommandLine& cl, TOutput& output, std::string& briefLine) {
   WriteHeader(output, in, centre, request);
   const TLigandSet ligands = ChooseLigands(in, centre, request, neighbours);
   WriteNameNotes(output, centre, ligands);
-  const TParameters params = FreeParameters(in.Structure, in.Matrix.get());
+  const TParameters params = FreeParameters(in.Structure, in.Matrix.get(),
+                                            SphereAtoms(in.Structure, centre, ligands.List));
   const std::vector<TValueSu> distances = LigandDistances(in, params, centre, ligands.List);
   if (const std::optional<TError> problem = CoordinationProblem(ligands)) {
     WriteNeighbourTable(output, in, ligands.List, distances);

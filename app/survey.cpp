@@ -77,8 +77,7 @@ TSurveyRecord ErrorRecord(const std::string& file, const std::string& block,
 }
 
 // One centre, as a single run with automatic ligands computes it.
-TSurveyRecord SurveyCentre(const TInput& in, const TParameters& params, int atom,
-                           const TRunOptions& o) {
+TSurveyRecord SurveyCentre(const TInput& in, int atom, const TRunOptions& o) {
   const TAtom& a = in.Structure.Atoms[static_cast<size_t>(atom)];
   const TCentre centre{AtomSite(in.Structure, atom), a.Label, a.Element, false};
   TLigandRequest request;
@@ -87,6 +86,8 @@ TSurveyRecord SurveyCentre(const TInput& in, const TParameters& params, int atom
   request.MaxRadius = o.MaxRadius;
   const TLigandSet ligands = ChooseLigands(in, centre, request, SearchNeighbours(in, centre, request));
   if (const std::optional<TError> problem = CoordinationProblem(ligands)) throw *problem;
+  const TParameters params =
+      FreeParameters(in.Structure, in.Matrix.get(), SphereAtoms(in.Structure, centre, ligands.List));
 
   TSurveyRecord r;
   r.Centre = a.Label;
@@ -145,13 +146,12 @@ std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOpt
       continue;
     }
     const TInput& in = *block.Input;
-    const TParameters params = FreeParameters(in.Structure, in.Matrix.get());
     for (size_t atom = 0; atom < in.Structure.Atoms.size(); ++atom) {
       const TAtom& a = in.Structure.Atoms[atom];
       if (!IsChosenCentre(a, options.Centres)) continue;
       TSurveyRecord r;
       try {
-        r = SurveyCentre(in, params, static_cast<int>(atom), options);
+        r = SurveyCentre(in, static_cast<int>(atom), options);
       } catch (const TError& error) {
         r = ErrorRecord(fileName, block.BlockName, error.Lines());
         r.Centre = a.Label;

@@ -45,6 +45,14 @@ std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigan
   return points;
 }
 
+std::vector<char> SphereAtoms(const TStructure& s, const TCentre& centre,
+                              const std::vector<TLigand>& ligands) {
+  std::vector<char> atoms(s.Atoms.size(), 0);
+  for (const TPoint& point : SpherePoints(centre, ligands))
+    for (const TSiteRef& site : point) atoms[static_cast<size_t>(site.Atom)] = 1;
+  return atoms;
+}
+
 std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
                                       const TCentre& centre, const std::vector<TLigand>& ligands) {
   std::vector<TValueSu> distances;

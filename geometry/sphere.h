@@ -74,6 +74,11 @@ struct TAngleSumOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3),
 // The points of a coordination sphere: the centre, then every ligand.
 std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigand>& ligands);
 
+// One flag per atom of the structure: whether it is the central atom or
+// (a member of) a ligand.
+std::vector<char> SphereAtoms(const TStructure& s, const TCentre& centre,
+                              const std::vector<TLigand>& ligands);
+
 // Each ligand's distance from the central atom, with su where the input has su.
 std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
                                       const TCentre& centre, const std::vector<TLigand>& ligands);

@@ -45,12 +45,15 @@ double TParameters::Covariance(int i, int j) const {
   return i == j ? p.Su * p.Su : 0;
 }
 
-TParameters FreeParameters(const TStructure& s, const TCovSource* matrix) {
+TParameters FreeParameters(const TStructure& s, const TCovSource* matrix,
+                           const std::vector<char>& wanted) {
   TParameters params;
   params.Matrix = matrix;
   const std::vector<TSymOp> distinct = DistinctSymOps(s.SymOps);
   for (size_t atom = 0; atom < s.Atoms.size(); ++atom)
-    params.Atoms.push_back(AtomFreedom(s, distinct, static_cast<int>(atom), matrix, params.List));
+    params.Atoms.push_back(wanted.empty() || wanted[atom]
+                               ? AtomFreedom(s, distinct, static_cast<int>(atom), matrix, params.List)
+                               : TAtomFreedom{});
 
   std::vector<TMat3> rotations;
   for (const TSymOp& op : distinct) rotations.push_back(RotationMatrix(op));

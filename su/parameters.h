@@ -46,7 +46,10 @@ struct TParameters {
 // The free parameters of a structure: coordinates chosen among those a
 // refinement's matrix lists (when given) or, from a CIF, the first that span
 // each atom's allowed displacements; the cell's first parameters that span
-// its allowed changes.
-TParameters FreeParameters(const TStructure& s, const TCovSource* matrix);
+// its allowed changes. With `wanted` (one flag per atom) only the flagged
+// atoms get their coordinates, the others none: a coordination sphere needs
+// a few atoms of a structure that may hold thousands under 192 operators.
+TParameters FreeParameters(const TStructure& s, const TCovSource* matrix,
+                           const std::vector<char>& wanted = {});
 
 }  // namespace koravel
