@@ -37,7 +37,7 @@ void ReadBlock(const TCifDocument& cif, const TCifBlock& block) {
   if (fuzz::Survives([&] { s = ReadCifStructure(cif, block); })) {
     if (!IsUsable(s.Cell) || s.Atoms.empty()) fuzz::Broken();
     bool identity = false;
-    for (const TSymOp& op : s.SymOps) identity = identity || IsIdentity(op);
+    for (const TSymOp& op : s.SymOps) identity = identity || SameModLattice(op, IdentitySymOp());
     if (!identity) fuzz::Broken();
   }
   for (const TPublishedAngle& a : ReadPublishedAngles(cif, block))
