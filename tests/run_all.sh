@@ -16,7 +16,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 python3-numpy python3-gemmi \
   g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev
 
-cmake -S . -B build -DKORAVEL_TESTS=ON
+# Debian's own python3, which has the numpy and gemmi just installed (a python3
+# earlier on PATH, such as pyenv's, may not: the reference checks would skip).
+cmake -S . -B build -DKORAVEL_TESTS=ON -DPython3_EXECUTABLE=/usr/bin/python3
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 

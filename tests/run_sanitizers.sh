@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 build=build-asan
 flags="-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all"
 flags="$flags -fno-omit-frame-pointer -g -O1"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPython3_EXECUTABLE=/usr/bin/python3 \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build "$build" -j2
 
