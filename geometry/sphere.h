@@ -36,14 +36,6 @@ struct TAngles {
 
 // The quantities of a coordination sphere as functions of its points: the
 // central atom first, then the ligands in list order.
-struct TDistanceOfPoints {
-  template <typename S>
-  S operator()(const std::vector<TVec3Of<S>>& p) const { return DistanceOf(p[0], p[1]); }
-};
-struct TAngleOfPoints {  // the angle p1-p0-p2
-  template <typename S>
-  S operator()(const std::vector<TVec3Of<S>>& p) const { return AngleAt(p[1], p[0], p[2]); }
-};
 struct TDistancesOfPoints {  // every p0-pi, i > 0
   template <typename S>
   std::vector<S> operator()(const std::vector<TVec3Of<S>>& p) const {

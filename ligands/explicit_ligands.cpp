@@ -64,6 +64,14 @@ TNameResolution LookUpName(const std::string& name, const TInput& in, bool& suff
   return r;
 }
 
+// One flag per atom: whether its label is `label` (labels repeat in some
+// files, e.g. the parts of a disorder).
+std::vector<char> AtomsLabelled(const std::vector<TAtom>& atoms, const std::string& label) {
+  std::vector<char> flags(atoms.size());
+  for (size_t a = 0; a < atoms.size(); ++a) flags[a] = SameText(atoms[a].Label, label);
+  return flags;
+}
+
 bool SlotTakenInGroup(int slot, size_t self, const TLigandArgs& args,
                       const std::vector<TNameResolution>& names) {
   for (size_t k = 0; k < names.size(); ++k)
@@ -92,8 +100,7 @@ int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
 // taken; among equally near images the first in candidate order.
 int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
   const std::vector<TAtom>& atoms = c.In.Structure.Atoms;
-  std::vector<char> labelled(atoms.size());
-  for (size_t a = 0; a < atoms.size(); ++a) labelled[a] = SameText(atoms[a].Label, names[i].Label);
+  const std::vector<char> labelled = AtomsLabelled(atoms, names[i].Label);
   int best = -1;
   double bestDist = 1e30;
   int withLabel = 0;
@@ -143,9 +150,8 @@ std::vector<char> NamedAtoms(const TInput& in, const TLigandArgs& args) {
   for (const std::string& name : args.Names) {
     const TNameLookup found = FindAtomWithoutSuffix(in.Structure, name.substr(0, name.find('#')));
     if (found.Atom < 0) continue;  // ResolveNamedLigands says so
-    const std::string& label = atoms[static_cast<size_t>(found.Atom)].Label;
-    for (size_t a = 0; a < atoms.size(); ++a)
-      if (SameText(atoms[a].Label, label)) named[a] = 1;
+    const std::vector<char> labelled = AtomsLabelled(atoms, atoms[static_cast<size_t>(found.Atom)].Label);
+    for (size_t a = 0; a < atoms.size(); ++a) named[a] = named[a] || labelled[a];
   }
   return named;
 }

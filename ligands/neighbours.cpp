@@ -261,8 +261,8 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
   double reach[3];
   for (int k = 0; k < 3; ++k) reach[k] = radius / PlaneSpacing(s.Cell, k);
   // An operator that repeats an earlier one modulo the lattice gives the same
-  // images again: it is left out (a CIF may list x+1,y,z as its identity, to
-  // which an exact identity is added).
+  // images again: it is left out (a CIF may list an operator twice, or both
+  // x,y,z and x+1,y,z).
   std::vector<int> searched;
   for (int op = 0; op < static_cast<int>(s.SymOps.size()); ++op)
     if (std::none_of(searched.begin(), searched.end(),

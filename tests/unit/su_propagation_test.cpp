@@ -18,8 +18,8 @@ namespace {
 // same geometry written out again, exact derivatives at 60 digits, and the
 // variance terms in closed form; a Monte Carlo there confirms the planar ones.
 
-const TQuantity kDistance = MakeQuantity(TDistanceOfPoints());
-const TQuantity kAngle = MakeQuantity(TAngleOfPoints());  // p1-p0-p2
+const TQuantity kDistance = MakeQuantity(koravel::testing::TDistanceOfPoints());
+const TQuantity kAngle = MakeQuantity(koravel::testing::TAngleOfPoints());  // p1-p0-p2
 const TQuantity kSum = MakeQuantity(TAngleSumOfPoints());
 
 TSiteRef Site(int atom, int op = 0) { return {atom, op, {}}; }

@@ -12,6 +12,7 @@
 #include "ligands/ligands.h"
 #include "su/monte_carlo.h"
 #include "su/parameters.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
@@ -104,9 +105,9 @@ TEST(SymmetrySu, IsotropicChangeOfACubicCellMovesNoAngle) {
     for (size_t j = i + 1; j < sphere.Points.size(); ++j)
       EXPECT_EQ(Propagate(sphere.In.Structure, sphere.Params,
                           {centre, sphere.Points[i], sphere.Points[j]},
-                          MakeQuantity(TAngleOfPoints()), false).Su, 0);
+                          MakeQuantity(koravel::testing::TAngleOfPoints()), false).Su, 0);
     EXPECT_GT(Propagate(sphere.In.Structure, sphere.Params, {centre, sphere.Points[i]},
-                        MakeQuantity(TDistanceOfPoints()), false).Su, 0);
+                        MakeQuantity(koravel::testing::TDistanceOfPoints()), false).Su, 0);
   }
 }
 

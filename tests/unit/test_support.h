@@ -13,8 +13,19 @@
 #include "base/error.h"
 #include "crystal/structure.h"
 #include "report/text_sink.h"
+#include "su/vector_math.h"
 
 namespace koravel::testing {
+
+// One distance p0-p1 and one angle p1-p0-p2 as quantities of their points.
+struct TDistanceOfPoints {
+  template <typename S>
+  S operator()(const std::vector<TVec3Of<S>>& p) const { return DistanceOf(p[0], p[1]); }
+};
+struct TAngleOfPoints {
+  template <typename S>
+  S operator()(const std::vector<TVec3Of<S>>& p) const { return AngleAt(p[1], p[0], p[2]); }
+};
 
 // A directory of its own for each test, removed afterwards.
 class TScratchDir {
