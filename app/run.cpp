@@ -84,7 +84,7 @@ int Run(const TCommandLine& cl, TOutput& output, std::string& briefLine) {
   const TNeighbourhood neighbours = SearchNeighbours(in, centre, request);
   WriteHeader(output, in, centre, request);
   const TLigandSet ligands = ChooseLigands(in, centre, request, neighbours);
-  WriteNameNotes(output, centre, ligands);
+  WriteNameNotes(output, in.Structure, centre, ligands);
   const TParameters params = FreeParameters(in.Structure, in.Matrix.get(),
                                             SphereAtoms(in.Structure, centre, ligands.List));
   const std::vector<TValueSu> distances = LigandDistances(in, params, centre, ligands.List);
@@ -94,7 +94,7 @@ int Run(const TCommandLine& cl, TOutput& output, std::string& briefLine) {
   }
   WriteCoordinationLine(output, ligands.List.size());
   const TAngles angles = ComputeAngles(in, params, centre, ligands.List, o.CalcOnly, o.McDraws);
-  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, o.McDraws);
+  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, angles.NearlyLinear, o.McDraws);
   WriteReport(output, in, centre, ligands.List, distances, angles, indices);
   briefLine = BriefLine(in, centre, ligands.List, angles);
   return kExitSuccess;

@@ -94,14 +94,13 @@ TSurveyRecord SurveyCentre(const TInput& in, int atom, const TRunOptions& o) {
   r.Element = a.Element;
   r.CoordinationNumber = static_cast<int>(ligands.List.size());
   for (const TLigand& l : ligands.List) r.Ligands.push_back(LigandDisplayName(in.Structure, l));
-  TPropagated sum = Propagate(in.Structure, params, SpherePoints(centre, ligands.List),
-                              MakeQuantity(TAngleSumOfPoints()), true);
-  if (!in.HasSu) sum.Su = 0;
+  const TAngleSum angleSum = SumOfAngles(in, params, SpherePoints(centre, ligands.List));
+  const TPropagated& sum = angleSum.Value;
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;
   r.Quantities.push_back({"sum", sum.Value, sum.Su, FormatValueSu(sum.Value, sum.Su, 2), ""});
   if (ligands.List.size() == 3) r.Classification = Planarity(in, sum);
-  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, 0);
+  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, angleSum.NearlyLinear, 0);
   for (const TIndex& index : indices.List)
     r.Quantities.push_back({index.Name, index.Value.Value, index.Value.Su,
                             FormatValueSu(index.Value.Value, index.Value.Su, index.Decimals),

@@ -134,7 +134,7 @@ void BM_IndicesOfAnOctahedron(benchmark::State& state) {
     ligands.push_back({site, in.Structure.Atoms[static_cast<size_t>(site.Atom)].Label, "C", false,
                        {site}, 2.0});
   }
-  for (auto _ : state) benchmark::DoNotOptimize(ComputeIndices(in, s.Params, centre, ligands, 0));
+  for (auto _ : state) benchmark::DoNotOptimize(ComputeIndices(in, s.Params, centre, ligands, {}, 0));
 }
 
 BENCHMARK(BM_AngleSumTwelveSixAtomCentroids)->Unit(benchmark::kMillisecond);

@@ -59,6 +59,12 @@ TVec3 SiteCartesian(const TStructure& s, const TSiteRef& site, const TMat3& orth
   return MatVec(ortho, SitePosition(s, site));
 }
 
+TVec3 MeanCartesian(const TStructure& s, const std::vector<TSiteRef>& sites, const TMat3& ortho) {
+  TVec3 sum{0, 0, 0};
+  for (const TSiteRef& site : sites) sum = Plus(sum, SiteCartesian(s, site, ortho));
+  return sites.empty() ? sum : Scaled(sum, 1.0 / static_cast<double>(sites.size()));
+}
+
 bool SameSite(const TStructure& s, const TSiteRef& a, const TSiteRef& b) {
   if (a.Atom != b.Atom) return false;
   if (a.Op == b.Op && a.Cell == b.Cell) return true;

@@ -45,6 +45,10 @@ TSiteRef AtomSite(const TStructure& s, int atom);
 TVec3 SitePosition(const TStructure& s, const TSiteRef& site);
 TVec3 SiteCartesian(const TStructure& s, const TSiteRef& site, const TMat3& ortho);
 
+// The unit-weight mean of the Cartesian positions of sites (one site: its
+// position; several: their centroid).
+TVec3 MeanCartesian(const TStructure& s, const std::vector<TSiteRef>& sites, const TMat3& ortho);
+
 // Two images of an atom closer than this in every fractional coordinate are
 // one site.
 constexpr double kSiteTolerance = 0.001;

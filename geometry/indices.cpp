@@ -353,12 +353,7 @@ struct TFromSixty {
 TPoints<double> Positions(const TInput& in, const std::vector<TPoint>& points) {
   const TMat3 ortho = OrthoMatrix(in.Structure.Cell);
   TPoints<double> x;
-  for (const TPoint& point : points) {
-    TVec3 sum{0, 0, 0};
-    for (const TSiteRef& site : point) sum = Plus(sum, SiteCartesian(in.Structure, site, ortho));
-    for (double& v : sum) v /= static_cast<double>(point.size());
-    x.push_back(sum);
-  }
+  for (const TPoint& point : points) x.push_back(MeanCartesian(in.Structure, point, ortho));
   return x;
 }
 
@@ -372,16 +367,20 @@ std::string AngleName(const TCentre& centre, const std::vector<TLigand>& ligands
 double TetrahedralAngle() { return kThetaT; }
 
 TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCentre& centre,
-                        const std::vector<TLigand>& ligands, long long mcDraws) {
+                        const std::vector<TLigand>& ligands,
+                        const std::vector<TNearlyLinear>& nearlyLinear, long long mcDraws) {
   TIndices result;
   const std::vector<TPoint> points = SpherePoints(centre, ligands);
   const size_t n = ligands.size();
+  // Which L-M-L angles an index contains, by rank (0 = largest).
+  enum TAngleRanks { kNoAngles, kTwoLargest, kAllAngles, kCisAngles };
   struct TDefinition {
     const char* Name;
     const char* Unit;
     int Decimals;
     bool SecondOrder;  // smooth, with a minimum at the ideal polyhedron
     TQuantity Quantity;
+    TAngleRanks Ranks = kNoAngles;
   };
   // A list of gaps: their names (one per value, or one for the first gap of
   // the list within 3 su), their kind and the indices they affect.
@@ -396,35 +395,35 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
   const std::string beta = "beta - alpha (the two largest angles)";
   const std::string choice = "the 2nd and 3rd largest angles";
   const TPoints<double> x = Positions(in, points);
+  const std::vector<size_t> order = Descending(LigandAngles(x));  // angle ranks
+  const std::vector<std::pair<int, int>> pairs = LigandPairs(n);
   if (n == 3) {
     definitions = {{"h", "A", 3, false, MakeQuantity(THeight())}};
   } else if (n == 4) {
-    definitions = {{"tau4", "", 4, false, MakeQuantity(TTau4())},
-                   {"tau4'", "", 4, false, MakeQuantity(TTau4Prime())},
-                   {"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Tet())},
+    definitions = {{"tau4", "", 4, false, MakeQuantity(TTau4()), kTwoLargest},
+                   {"tau4'", "", 4, false, MakeQuantity(TTau4Prime()), kTwoLargest},
+                   {"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Tet()), kAllAngles},
                    {"<lambda>", "", 4, true, MakeQuantity(TLambdaTet())}};
     gaps = {{TIndexGap::Choice, {choice}, {"tau4", "tau4'"}, TRankGap{1, 2}},
             {TIndexGap::Kink, {beta}, {"tau4'"}, TRankGap{0, 1}}};
   } else if (n == 5) {
-    definitions = {{"tau5", "", 4, false, MakeQuantity(TTau5())}};
+    definitions = {{"tau5", "", 4, false, MakeQuantity(TTau5()), kTwoLargest}};
     gaps = {{TIndexGap::Choice, {choice}, {"tau5"}, TRankGap{1, 2}},
             {TIndexGap::Kink, {beta}, {"tau5"}, TRankGap{0, 1}}};
   } else if (n == 6) {
     TTransPairs trans;
     const bool paired = TransPairs(LigandAngles(x), trans);
-    definitions = {{"Sigma", "deg", 2, false, MakeQuantity(TSigmaOct())}};
+    definitions = {{"Sigma", "deg", 2, false, MakeQuantity(TSigmaOct()), kCisAngles}};
     if (paired) definitions.push_back({"Theta", "deg", 2, false, MakeQuantity(TThetaOct())});
     definitions.push_back({"zeta", "A", 4, false, MakeQuantity(TZeta())});
     definitions.push_back({"Delta", "", 7, true, MakeQuantity(TDelta())});
-    definitions.push_back({"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Oct())});
+    definitions.push_back({"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Oct()), kCisAngles});
     if (paired) definitions.push_back({"<lambda>", "", 4, true, MakeQuantity(TLambdaOct())});
     if (!paired)
       result.Problem = "the three largest angles do not pair every ligand with a trans partner, "
                        "so Theta and <lambda> are not defined.";
     gaps.push_back({TIndexGap::Choice, {"the smallest trans and the largest cis angle"},
                     {"Sigma", "Theta", "sigma2", "<lambda>"}, TRankGap{2, 3}});
-    const std::vector<size_t> order = Descending(LigandAngles(x));
-    const std::vector<std::pair<int, int>> pairs = LigandPairs(6);
     TGaps cis{TIndexGap::Kink, {}, {"Sigma"}, nullptr};
     const std::vector<size_t> cisPairs(order.begin() + 3, order.end());
     for (size_t k : cisPairs)
@@ -438,6 +437,18 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
       gaps.push_back({TIndexGap::Kink, {"60 deg minus a trigonal twist angle"}, {"Theta"}, TFromSixty{trans}});
   }
 
+  // The ranks of the nearly linear angles among all angles.
+  std::vector<size_t> linearRanks;
+  for (const TNearlyLinear& a : nearlyLinear)
+    for (size_t r = 0; r < order.size(); ++r)
+      if (pairs[order[r]] == std::pair<int, int>{a.Lig1, a.Lig2}) linearRanks.push_back(r);
+  auto containsLinear = [&](TAngleRanks ranks) {
+    for (size_t r : linearRanks)
+      if (ranks == kAllAngles || (ranks == kTwoLargest && r < 2) || (ranks == kCisAngles && r >= 3))
+        return true;
+    return false;
+  };
+
   const TPropagator propagate(in.Structure, params, points);
   std::vector<TQuantity> quantities;
   for (const TDefinition& d : definitions) {
@@ -446,7 +457,16 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
     if (!in.HasSu) {
       index.Value.Su = index.Value.SuLinear = index.Value.SuSecondOrder = index.Value.Shift = 0;
       index.Value.ParametersEntered = false;
+    } else if (containsLinear(d.Ranks)) {
+      const TMonteCarlo mc = MonteCarlo(in.Structure, params, points, {d.Quantity}, kNearlyLinearDraws).front();
+      index.Draws = mc.Draws;
+      index.Value.Su = mc.Sd;
+      index.Value.Shift = mc.Mean - index.Value.Value;
+      index.Value.SuSecondOrder = 0;
     }
+    const std::string unit = d.Unit;
+    if (unit == "deg") index.Value = WithSuFloor(index.Value, kAngleSuFloor);
+    if (unit == "A") index.Value = WithSuFloor(index.Value, kDistanceSuFloor);
     result.List.push_back(index);
     quantities.push_back(d.Quantity);
   }

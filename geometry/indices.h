@@ -20,7 +20,8 @@ struct TIndex {
   std::string Unit;     // "", "A", "deg", "deg2"
   int Decimals = 4;     // when there is no su
   TPropagated Value;
-  std::optional<TMonteCarlo> MonteCarlo;
+  std::optional<TMonteCarlo> MonteCarlo;  // when asked for
+  long long Draws = 0;  // Monte Carlo draws behind su and shift (a nearly linear angle); 0: propagated
 };
 
 // A quantity whose sign or closeness to zero decides how an index is formed:
@@ -44,8 +45,11 @@ struct TIndices {
 };
 
 // The indices of the coordination number (none for other numbers), with a
-// Monte Carlo check of `mcDraws` draws (0: none) for each.
+// Monte Carlo check of `mcDraws` draws (0: none) for each. An index that
+// contains one of the `nearlyLinear` angles takes its su and shift from
+// kNearlyLinearDraws Monte Carlo draws, as the angle sum does.
 TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCentre& centre,
-                        const std::vector<TLigand>& ligands, long long mcDraws);
+                        const std::vector<TLigand>& ligands,
+                        const std::vector<TNearlyLinear>& nearlyLinear, long long mcDraws);
 
 }  // namespace koravel

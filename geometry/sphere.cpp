@@ -1,5 +1,6 @@
 #include "geometry/sphere.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/text.h"
@@ -30,12 +31,46 @@ void SortDescending(std::vector<TAngle>& angles) {
 
 TPoint CentrePoint(const TCentre& centre) { return TPoint{centre.Site}; }
 
-// Labels compare ignoring case as everywhere in a CIF; symmetry codes are
-// exact strings, both sides being written as n_klm.
-bool SameAtomSite(const std::string& label, const std::string& code, const TLigand& ligand,
-                  const TStructure& s) {
-  return SameText(label, ligand.Label) && code == SymCode(s, ligand.Site);
-}
+TVec3 Unit(const TVec3& v) { return Scaled(v, 1 / Norm(v)); }
+
+// For every ligand pair, in the pair order, the two components of
+// û_i + û_j (an angle near 180°) or û_i − û_j (near 0°) across the line of
+// the two bonds, in degrees: the displacement off the straight line, whose
+// length is 2 sin(δ/2) ≈ δ for a deviation δ. The directions across the
+// line are taken at the given positions and held fixed.
+struct TLineDisplacements {
+  std::vector<TDual> operator()(const std::vector<TVec3Of<TDual>>& p) const {
+    std::vector<TDual> out;
+    for (size_t i = 1; i < p.size(); ++i)
+      for (size_t j = i + 1; j < p.size(); ++j) {
+        const TVec3Of<TDual> u = Diff(p[i], p[0]), w = Diff(p[j], p[0]);
+        const TDual lu = NormOf(u), lw = NormOf(w);
+        TVec3Of<TDual> uh, wh;
+        TVec3 uv, wv;
+        for (int k = 0; k < 3; ++k) {
+          uh[k] = u[k] / lu;
+          wh[k] = w[k] / lw;
+          uv[k] = uh[k].V;
+          wv[k] = wh[k].V;
+        }
+        const double sign = Dot(uv, wv) < 0 ? 1 : -1;
+        const TVec3 axis = Unit(Minus(uv, Scaled(wv, sign)));
+        // A unit vector across the axis (from the coordinate axis least
+        // along it), then the one across both.
+        TVec3 least{0, 0, 0};
+        least[std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2]) ? 0
+              : std::fabs(axis[1]) <= std::fabs(axis[2])                                         ? 1
+                                                                                                 : 2] = 1;
+        const TVec3 e1 = Unit(Cross(axis, least)), e2 = Cross(axis, e1);
+        for (const TVec3& e : {e1, e2}) {
+          TDual c(0);
+          for (int k = 0; k < 3; ++k) c += (uh[k] + TDual(sign) * wh[k]) * TDual(e[k] * kDegPerRad);
+          out.push_back(c);
+        }
+      }
+    return out;
+  }
+};
 
 }  // namespace
 
@@ -58,7 +93,7 @@ std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& param
   std::vector<TValueSu> distances;
   const TPropagator propagate(in.Structure, params, SpherePoints(centre, ligands));
   for (const TPropagated& d : propagate.Each(TDistancesOfPoints()))
-    distances.push_back({d.Value, in.HasSu ? d.Su : 0});
+    distances.push_back({d.Value, in.HasSu ? WithSuFloor(d, kDistanceSuFloor).Su : 0});
   return distances;
 }
 
@@ -72,20 +107,53 @@ std::optional<TError> CoordinationProblem(const TLigandSet& ligands) {
   return TError("2 to " + std::to_string(kMaxLigands) + " ligands must be specified.");
 }
 
-std::optional<TValueSu> PublishedAngle(const TInput& in, const TCentre& centre, const TLigand& a,
-                                       const TLigand& b) {
+std::optional<TValueSu> PublishedAngle(const TStructure& s,
+                                       const std::vector<TPublishedAtApex>& atCentre,
+                                       const TLigand& a, const TLigand& b) {
   if (a.IsCentroid || b.IsCentroid) return std::nullopt;
-  const TStructure& s = in.Structure;
-  const std::string centreCode = SymCode(s, centre.Site);
-  for (const TPublishedAngle& entry : in.PublishedAngles) {
-    if (!SameText(entry.Label2, centre.Label) || entry.Sym2 != centreCode) continue;
-    const bool forward = SameAtomSite(entry.Label1, entry.Sym1, a, s) &&
-                         SameAtomSite(entry.Label3, entry.Sym3, b, s);
-    const bool reverse = SameAtomSite(entry.Label1, entry.Sym1, b, s) &&
-                         SameAtomSite(entry.Label3, entry.Sym3, a, s);
+  for (const TPublishedAtApex& entry : atCentre) {
+    const bool forward = SameSite(s, entry.End1, a.Site) && SameSite(s, entry.End3, b.Site);
+    const bool reverse = SameSite(s, entry.End1, b.Site) && SameSite(s, entry.End3, a.Site);
     if (forward || reverse) return TValueSu{entry.Angle, entry.Su};
   }
   return std::nullopt;
+}
+
+std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagator& propagate) {
+  std::vector<TNearlyLinear> found;
+  if (!in.HasSu) return found;
+  const std::vector<TPropagated> angles = propagate.Each(TAnglesOfPoints());
+  const std::vector<TPropagated> across = propagate.Each(TLineDisplacements());
+  const int n = static_cast<int>(std::lround((1 + std::sqrt(1.0 + 8.0 * static_cast<double>(angles.size()))) / 2));
+  for (int i = 0, k = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j, ++k) {
+      const double value = angles[static_cast<size_t>(k)].Value;
+      const double deviation = std::min(value, 180 - value);
+      const double su = std::max(across[2 * static_cast<size_t>(k)].Su, across[2 * static_cast<size_t>(k) + 1].Su);
+      if (deviation < 3 * su) found.push_back({i, j, value, deviation, su});
+    }
+  return found;
+}
+
+TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
+                      const std::vector<TPoint>& points) {
+  TAngleSum sum;
+  const TPropagator propagate(in.Structure, params, points);
+  const TQuantity quantity = MakeQuantity(TAngleSumOfPoints());
+  sum.Value = WithSuFloor(propagate(quantity, true), kAngleSuFloor);
+  if (!in.HasSu) {
+    sum.Value.Su = sum.Value.SuLinear = sum.Value.SuSecondOrder = sum.Value.Shift = 0;
+    return sum;
+  }
+  sum.NearlyLinear = NearlyLinearAngles(in, propagate);
+  if (sum.NearlyLinear.empty()) return sum;
+  const TMonteCarlo mc = MonteCarlo(in.Structure, params, points, {quantity}, kNearlyLinearDraws).front();
+  sum.Draws = mc.Draws;
+  sum.Value.Su = mc.Sd;
+  sum.Value.Shift = mc.Mean - sum.Value.Value;
+  sum.Value.SuSecondOrder = 0;
+  sum.Value = WithSuFloor(sum.Value, kAngleSuFloor);
+  return sum;
 }
 
 TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
@@ -95,20 +163,23 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
   const TPropagator propagate(in.Structure, params, points);
   const std::vector<TPropagated> computed = propagate.Each(TAnglesOfPoints());
   const int n = static_cast<int>(ligands.size());
+  const std::vector<TPublishedAtApex> published =
+      calcOnly ? std::vector<TPublishedAtApex>{}
+               : PublishedAtApex(in.Structure, in.PublishedAngles, centre.Site);
   for (int i = 0, k = 0; i < n; ++i) {
     for (int j = i + 1; j < n; ++j, ++k) {
       TAngle a;
       a.Lig1 = i;
       a.Lig2 = j;
-      const std::optional<TValueSu> published =
-          calcOnly ? std::nullopt : PublishedAngle(in, centre, ligands[i], ligands[j]);
-      if (published) {
-        a.Value = published->Value;
-        a.Su = published->Su;
+      if (const std::optional<TValueSu> cif =
+              PublishedAngle(in.Structure, published, ligands[i], ligands[j])) {
+        a.Value = cif->Value;
+        a.Su = cif->Su;
         a.FromCif = true;
       } else {
-        a.Value = computed[static_cast<size_t>(k)].Value;
-        a.Su = computed[static_cast<size_t>(k)].Su;
+        const TPropagated angle = WithSuFloor(computed[static_cast<size_t>(k)], kAngleSuFloor);
+        a.Value = angle.Value;
+        a.Su = angle.Su;
       }
       // Without su in the input a published su would be the only one shown;
       // the report then gives none at all.
@@ -118,18 +189,16 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
   }
   SortDescending(angles.List);
 
-  const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
-  angles.Sum = propagate(sum, true);
+  const TAngleSum sum = SumOfAngles(in, params, points);
+  angles.Sum = sum.Value;
+  angles.NearlyLinear = sum.NearlyLinear;
+  angles.SumDraws = sum.Draws;
   if (mcDraws > 0 && in.HasSu)
-    angles.SumMonteCarlo = MonteCarlo(in.Structure, params, points, {sum}, mcDraws).front();
+    angles.SumMonteCarlo =
+        MonteCarlo(in.Structure, params, points, {MakeQuantity(TAngleSumOfPoints())}, mcDraws).front();
   double sumSquares = 0;
   for (const TAngle& angle : angles.List) sumSquares += angle.Su * angle.Su;
   angles.SuIndependent = std::sqrt(sumSquares);
-  if (!in.HasSu) {
-    angles.Sum.Su = 0;
-    angles.Sum.SuLinear = 0;
-    angles.Sum.SuSecondOrder = 0;
-  }
   return angles;
 }
 

@@ -26,10 +26,38 @@ struct TAngle {
   bool FromCif = false;  // value and su published in the CIF's _geom_angle loop
 };
 
+// An L-M-L angle within 3 su of 180° or 0°. There an angle has no
+// derivative — it behaves like the length of a 2-D vector, the displacement
+// that takes the three points off their line — so it is judged by the su of
+// that displacement, whose two components are smooth.
+struct TNearlyLinear {
+  int Lig1 = 0;            // ligand indices, Lig1 < Lig2
+  int Lig2 = 0;
+  double Value = 0;        // the angle, degrees
+  double Deviation = 0;    // from 180° or 0°, degrees
+  double Su = 0;           // of the displacement (the larger component), degrees
+};
+
+// Draws of the Monte Carlo that gives a quantity containing a nearly linear
+// angle its su and shift: the relative error of a sample sd is about
+// 1/sqrt(2N), 0.5 % here, enough for the two digits an su is written with.
+constexpr long long kNearlyLinearDraws = 20000;
+
+// The sum of the angles with its su: propagated, or where an angle of the
+// sum is nearly linear, su and shift from kNearlyLinearDraws Monte Carlo
+// draws (fixed seed).
+struct TAngleSum {
+  TPropagated Value;
+  std::vector<TNearlyLinear> NearlyLinear;
+  long long Draws = 0;  // 0: propagated
+};
+
 // The angles of a coordination sphere and their sum.
 struct TAngles {
   std::vector<TAngle> List;  // by value, descending (equal within 1e-6: pair order)
   TPropagated Sum;           // always from the coordinates
+  std::vector<TNearlyLinear> NearlyLinear;
+  long long SumDraws = 0;    // Monte Carlo draws behind the sum's su and shift; 0: propagated
   double SuIndependent = 0;  // sqrt(sum of the angles' su²): the su if they were independent
   std::optional<TMonteCarlo> SumMonteCarlo;  // when asked for
 };
@@ -81,15 +109,24 @@ std::optional<TError> CoordinationProblem(const TLigandSet& ligands);
 constexpr size_t kMinLigands = 2;
 constexpr size_t kMaxLigands = 12;
 
+// The angles of the sphere within 3 su of 180° or 0° (none without su).
+std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagator& propagate);
+
+// The sum of the L-M-L angles of the points (central atom first).
+TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
+                      const std::vector<TPoint>& points);
+
 // Every L-M-L angle, published (unless `calcOnly`) or computed, and the sum,
 // with a Monte Carlo check of `mcDraws` draws (0: none).
 TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
                       const std::vector<TLigand>& ligands, bool calcOnly, long long mcDraws);
 
-// The published angle a-M-b (in either order) with the central atom at the
-// apex on its own site; nothing when the CIF lists none. A centroid is no
-// atom of the CIF and never has a published angle.
-std::optional<TValueSu> PublishedAngle(const TInput& in, const TCentre& centre, const TLigand& a,
-                                       const TLigand& b);
+// The published angle a-M-b (in either order) among those at the central
+// atom (PublishedAtApex), found by the places of a and b; nothing when the
+// CIF lists none. A centroid is no atom of the CIF and never has a
+// published angle.
+std::optional<TValueSu> PublishedAngle(const TStructure& s,
+                                       const std::vector<TPublishedAtApex>& atCentre,
+                                       const TLigand& a, const TLigand& b);
 
 }  // namespace koravel

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "crystal/structure.h"
 
@@ -20,5 +21,20 @@ std::string StripOlexSuffix(std::string_view label, bool& removed);
 // Looks an atom up by label (FindAtom); failing that, once more without an
 // Olex2 symmetry suffix.
 TNameLookup FindAtomWithoutSuffix(const TStructure& s, std::string_view typed);
+
+// A looked-up name whose label more than one atom site of the structure
+// carries (58 blocks of a survey of real CIFs do this).
+struct TSharedLabel {
+  std::string Name;  // as the report names it: the label, "#" and a typed code
+  int Sites = 0;     // atom sites with the label
+  bool Central = false;
+  bool Coded = false;  // a ligand name with a symmetry code: the first site's image
+};
+
+// The central atom's and the named ligands' labels that several atom sites
+// carry, each name once. The central atom and a coded name take the first
+// such site; a plain ligand name the nearest image of any of them.
+std::vector<TSharedLabel> SharedLabels(const TStructure& s, int centralAtom,
+                                       const std::vector<std::string>& ligandNames);
 
 }  // namespace koravel

@@ -22,6 +22,7 @@ struct TNameResolution {
   int Atom = -1;
   std::string Code;   // normalised symmetry code; empty when none was typed
   int Slot = -1;      // the candidate chosen
+  TSiteRef Site;      // its site; for a typed code, the site the code names
 };
 
 // What every step of the resolution reads.
@@ -119,24 +120,18 @@ int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, con
        RadiusText(c.SearchRadius) + "). Increase --max= if required.");
 }
 
-TVec3 MeanCartesian(const std::vector<TSiteRef>& sites, const TStructure& s) {
-  const TMat3 ortho = OrthoMatrix(s.Cell);
-  TVec3 sum{0, 0, 0};
-  for (const TSiteRef& site : sites) sum = Plus(sum, SiteCartesian(s, site, ortho));
-  return sites.empty() ? sum : Scaled(sum, 1.0 / static_cast<double>(sites.size()));
-}
-
 TLigand MakeCentroid(int group, const std::vector<TNameResolution>& names, const TContext& c) {
   TLigand centroid;
   centroid.IsCentroid = true;
   centroid.Label = "Cg" + std::to_string(group + 1);
   for (size_t k = 0; k < names.size(); ++k)
     if (c.Args.Groups[k] == group)
-      centroid.Members.push_back(CandidateSite(c.Candidates[static_cast<size_t>(names[k].Slot)]));
+      centroid.Members.push_back(names[k].Site);
   if (centroid.Members.size() < 2) Fail("centroid " + centroid.Label + " needs at least 2 atoms.");
   centroid.Site = centroid.Members.front();
   const TStructure& s = c.In.Structure;
-  const double d = Distance(MeanCartesian(centroid.Members, s), MeanCartesian({c.Centre.Site}, s));
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  const double d = Distance(MeanCartesian(s, centroid.Members, ortho), SiteCartesian(s, c.Centre.Site, ortho));
   if (!(d >= kMinCentroidDistance))
     Fail("centroid " + centroid.Label + " coincides with the central atom.");
   return centroid;
@@ -171,19 +166,27 @@ TNamedLigands ResolveNamedLigands(const TInput& in, const TCentre& centre, const
       const bool coded = !names[i].Code.empty();
       if (coded != (pass == 0)) continue;
       const int slot = coded ? ResolveCodedName(i, names[i], c) : ResolveNearestImage(i, names, c);
-      const TSiteRef site = CandidateSite(candidates[static_cast<size_t>(slot)]);
+      // A typed code keeps its own operator and translation, although the
+      // search may have reached that place first by another one (an atom on
+      // a special position): the tables show what the user typed.
+      const TSiteRef site = coded ? *ResolveSymCode(s, names[i].Atom, names[i].Code)
+                                  : CandidateSite(candidates[static_cast<size_t>(slot)]);
       for (size_t k = 0; k < names.size(); ++k) {
         if (k == i || args.Groups[k] != args.Groups[i] || names[k].Slot < 0) continue;
-        if (SameSite(s, CandidateSite(candidates[static_cast<size_t>(names[k].Slot)]), site))
+        if (SameSite(s, names[k].Site, site))
           Fail("ligand \"" + args.Names[i] + "\" was given more than once.");
       }
       names[i].Slot = slot;
+      names[i].Site = site;
     }
   }
 
   for (size_t i = 0; i < names.size(); ++i) {
     if (args.Groups[i] >= 0) continue;
-    result.Ligands.push_back(CandidateLigand(s, candidates[static_cast<size_t>(names[i].Slot)]));
+    TLigand ligand = CandidateLigand(s, candidates[static_cast<size_t>(names[i].Slot)]);
+    ligand.Site = names[i].Site;
+    ligand.Members = {names[i].Site};
+    result.Ligands.push_back(std::move(ligand));
   }
   for (int g = 0; g < args.GroupCount; ++g) result.Ligands.push_back(MakeCentroid(g, names, c));
   return result;

@@ -4,6 +4,8 @@
 
 #include "base/error.h"
 #include "crystal/elements.h"
+#include "crystal/published_angle.h"
+#include "crystal/sym_code.h"
 #include "ligands/centre.h"
 #include "ligands/explicit_ligands.h"
 #include "ligands/neighbours.h"
@@ -23,6 +25,41 @@ std::vector<TLigand> AutomaticLigands(const TStructure& s, const TCandidateArray
     ligands.push_back(CandidateLigand(s, c));
   }
   return ligands;
+}
+
+// The code of the CIF's angle list for each ligand's place, where the list
+// names the place: the first entry at the central atom that ends there.
+void TakePublishedCodes(const TInput& in, const TCentre& centre, std::vector<TLigand>& ligands) {
+  const TStructure& s = in.Structure;
+  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, in.PublishedAngles, centre.Site);
+  for (TLigand& ligand : ligands)
+    for (const TPublishedAtApex& entry : published) {
+      const TSiteRef* end = SameSite(s, entry.End1, ligand.Site)   ? &entry.End1
+                            : SameSite(s, entry.End3, ligand.Site) ? &entry.End3
+                                                                   : nullptr;
+      if (end == nullptr) continue;
+      ligand.Site = *end;
+      ligand.Members = {*end};
+      break;
+    }
+}
+
+// Pairs of ligands (earlier, later in list order) closer than
+// kSamePlaceDistance. In a list sorted by distance from the centre two such
+// ligands differ by less than that in distance, which bounds the search.
+std::vector<std::pair<size_t, size_t>> SamePlacePairs(const TStructure& s,
+                                                      const std::vector<TLigand>& ligands) {
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  std::vector<TVec3> x;
+  for (const TLigand& l : ligands) x.push_back(MeanCartesian(s, l.Members, ortho));
+  std::vector<std::pair<size_t, size_t>> pairs;
+  for (size_t j = 0; j < ligands.size(); ++j)
+    for (size_t i = j; i-- > 0;) {
+      const bool centroids = ligands[i].IsCentroid || ligands[j].IsCentroid;
+      if (!centroids && ligands[j].SearchDistance - ligands[i].SearchDistance > kSamePlaceDistance) break;
+      if (Distance(x[i], x[j]) < kSamePlaceDistance) pairs.push_back({i, j});
+    }
+  return pairs;
 }
 
 // Stable by distance, ascending, centroids (whose distance is not yet known)
@@ -70,7 +107,32 @@ TLigandSet ChooseLigands(const TInput& in, const TCentre& centre, const TLigandR
   }
   if (set.List.empty()) Fail("no ligands found.");
   SortByDistance(set.List);
+  if (set.Automatic) TakePublishedCodes(in, centre, set.List);
+  const std::vector<std::pair<size_t, size_t>> pairs = SamePlacePairs(in.Structure, set.List);
+  if (pairs.empty()) return set;
+  const TStructure& s = in.Structure;
+  if (!set.Automatic) {
+    const auto& [i, j] = pairs.front();
+    Fail("ligands " + LigandDisplayName(s, set.List[i]) + " and " +
+         LigandDisplayName(s, set.List[j]) + " occupy the same place; the file lists one atom twice.");
+  }
+  std::vector<char> dropped(set.List.size(), 0);
+  for (const auto& [i, j] : pairs) {
+    if (dropped[i] || dropped[j]) continue;
+    dropped[j] = 1;
+    set.SamePlace.push_back({set.List[i], set.List[j]});
+  }
+  std::vector<TLigand> kept;
+  for (size_t k = 0; k < set.List.size(); ++k)
+    if (!dropped[k]) kept.push_back(std::move(set.List[k]));
+  set.List = std::move(kept);
   return set;
+}
+
+std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {
+  if (ligand.IsCentroid) return ligand.Label;
+  const std::string code = SymCode(s, ligand.Site);
+  return code == "1_555" ? ligand.Label : ligand.Label + "#" + code;
 }
 
 }  // namespace koravel

@@ -26,7 +26,13 @@ struct TLigandSet {
   std::vector<TLigand> List;
   bool Automatic = true;
   bool SuffixRemoved = false;  // an Olex2 suffix was taken off a ligand name
+  // Automatic ligands at the place of an earlier one (kept, dropped): the
+  // file lists one atom twice, as an atom and as its symmetry copy.
+  std::vector<std::pair<TLigand, TLigand>> SamePlace;
 };
+
+// Two ligands closer than this to each other (ångström) are one place.
+constexpr double kSamePlaceDistance = 0.1;
 
 // Every atom image around the centre within the search radius.
 struct TNeighbourhood {
@@ -40,9 +46,16 @@ TNeighbourhood SearchNeighbours(const TInput& in, const TCentre& centre,
                                 const TLigandRequest& request);
 
 // Picks the ligands among the neighbours: by the bond criterion
-// d <= r1 + r2 + tolerance with the occupancy limit, or by name. Throws
-// TError when no ligand is found or a name cannot be resolved.
+// d <= r1 + r2 + tolerance with the occupancy limit, or by name. An
+// automatic ligand takes the symmetry code that the CIF's angle list uses
+// for its place, where it lists one; of two at one place the later is
+// dropped (SamePlace). Throws TError when no ligand is found, a name cannot
+// be resolved, or two named ligands occupy one place.
 TLigandSet ChooseLigands(const TInput& in, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours);
+
+// The ligand's label, with "#" and its symmetry code for an atom image other
+// than the atom itself (N2#2_655).
+std::string LigandDisplayName(const TStructure& s, const TLigand& ligand);
 
 }  // namespace koravel

@@ -3,6 +3,7 @@
 #include "base/file.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "ligands/atom_names.h"
 
 namespace koravel {
 
@@ -115,6 +116,19 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
                 Count(args.Names.size() - single) + " atoms)");
 }
 
+// Labels that several atom sites carry make the tables ambiguous; which
+// site each name took.
+void WriteSharedLabelNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
+                           const TLigandRequest& request) {
+  for (const TSharedLabel& l : SharedLabels(s, centre.Site.Atom, request.Names.Names)) {
+    const std::string which = l.Central ? "the first is the central atom."
+                              : l.Coded ? "ligand " + l.Name + " is an image of the first."
+                                        : "ligand " + l.Name + " is the nearest image of any of them.";
+    out.WriteLine("Note         : " + Count(static_cast<size_t>(l.Sites)) +
+                  " atom sites are labelled " + l.Name.substr(0, l.Name.find('#')) + "; " + which);
+  }
+}
+
 }  // namespace
 
 void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
@@ -126,6 +140,7 @@ void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
   out.WriteLine("Central atom : " + centre.Label + " (" + centre.Element + ")");
   WriteSourceNotes(out, in);
   WriteLigandsLine(out, request);
+  WriteSharedLabelNotes(out, in.Structure, centre, request);
 }
 
 }  // namespace koravel

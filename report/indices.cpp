@@ -86,11 +86,29 @@ void WriteGapNote(TTextSink& out, const TIndexGap& gap) {
                               " first-order su is not reliable; --mc=N gives the distribution.");
 }
 
+// The indices whose su and shift come from a Monte Carlo, for containing a
+// nearly linear angle.
+void WriteNearlyLinearNote(TTextSink& out, const TIndices& indices) {
+  std::vector<std::string> names;
+  long long draws = 0;
+  for (const TIndex& index : indices.List)
+    if (index.Draws > 0) {
+      names.push_back(index.Name);
+      draws = index.Draws;
+    }
+  if (names.empty()) return;
+  const bool one = names.size() == 1;
+  WriteWrappedNote(out, Joined(names) + (one ? " contains" : " contain") +
+                            " an angle within 3 su of 180 or 0 deg, where it has no derivative: " +
+                            (one ? "its" : "their") + " su and shift come from a Monte Carlo of " +
+                            std::to_string(draws) + " draws (fixed seed).");
+}
+
 // Near a minimum (σ², Δ, ⟨λ⟩ at an ideal polyhedron) the second-order term
 // carries the su, as for the angle sum near 360.
 void WriteSecondOrderNote(TTextSink& out, const TIndex& index) {
   const TPropagated& v = index.Value;
-  if (!(v.Su > 0)) return;
+  if (!(v.Su > 0) || index.Draws > 0) return;
   const double ratio = (v.SuSecondOrder * v.SuSecondOrder) / (v.Su * v.Su);
   if (!(ratio >= 0.1)) return;
   WriteWrappedNote(out, index.Name + " is near an extremum: the second-order term (" +
@@ -108,6 +126,7 @@ void WriteIndexSection(TTextSink& out, const TIndices& indices) {
   out.WriteLine("Geometry indices:");
   for (const TIndex& index : indices.List) WriteIndexLine(out, index, octahedral);
   if (!indices.Problem.empty()) WriteWrappedNote(out, indices.Problem);
+  WriteNearlyLinearNote(out, indices);
   for (const TIndex& index : indices.List) WriteSecondOrderNote(out, index);
   for (const TIndexGap& gap : indices.Flagged) WriteGapNote(out, gap);
 }

@@ -74,6 +74,10 @@ bool SumFixedBySymmetry(const TInput& in, const TPropagated& r) {
   return in.HasSu && r.ParametersEntered && r.Su == 0;
 }
 
+// A sum fixed by symmetry within this of 360 degrees (it prints as 360.00)
+// is planar: coordinates written as 0.3333 for 1/3 leave rounding noise.
+constexpr double kPlanarBySymmetry = 0.005;
+
 // 360 minus the sum, exactly 0 within rounding.
 double DeviationFromPlanar(const TPropagated& r) {
   const double deviation = 360 - r.Value;
@@ -97,15 +101,17 @@ void WriteFourLigandReference(TTextSink& out) {
                 FormatFixed(tetrahedral, 2) + ", square planar 4 x 90 + 2 x 180 = 720.00)");
 }
 
-// The Monte Carlo mean and sd beside the propagated value + shift and su, one
+// The Monte Carlo mean and sd beside the reported value + shift and su, one
 // decimal more than the su is written with.
-void WriteMonteCarloLines(TTextSink& out, const TMonteCarlo& mc, const TPropagated& r) {
+void WriteMonteCarloLines(TTextSink& out, const TMonteCarlo& mc, const TPropagated& r,
+                          bool reportedFromMonteCarlo) {
   const int d = SuDecimals(r.Su > 0 ? r.Su : mc.Sd) + 1;
   const std::string draws = "  Monte Carlo, " + std::to_string(mc.Draws) + " draws: ";
   const size_t width = std::max<size_t>(draws.size(), 28);
   out.WriteLine(PadRight(draws, width) + "mean = " + FormatFixed(mc.Mean, d) +
                 ", sd = " + FormatFixed(mc.Sd, d) + " deg");
-  out.WriteLine(PadRight("  Propagated:", width) + "value + shift = " +
+  out.WriteLine(PadRight(reportedFromMonteCarlo ? "  Reported (Monte Carlo):" : "  Propagated:", width) +
+                "value + shift = " +
                 FormatFixed(r.Value + r.Shift, d) + ", su = " + FormatFixed(r.Su, d) + " deg");
 }
 
@@ -117,7 +123,7 @@ void WriteSum(TTextSink& out, const TInput& in, const TCentre& centre, size_t li
                 AngleWord(angles.List.size()) + " around " + centre.Label + ":");
   out.WriteLine("  Sum(L-M-L) = " + FormatValueSu(r.Value, r.Su, 2) + " deg");
   if (ligandCount == 4) WriteFourLigandReference(out);
-  if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r);
+  if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r, angles.SumDraws > 0);
   if (ligandCount == 3) WriteThreeLigandLines(out, in, r);
 }
 
@@ -137,6 +143,25 @@ bool AllFromCif(const std::vector<TAngle>& angles) {
   for (const TAngle& a : angles)
     if (!a.FromCif) return false;
   return true;
+}
+
+// The angles of the sum that lie nearly on a straight line, and that the su
+// and shift of the sum therefore come from a Monte Carlo.
+void WriteNearlyLinearNote(TTextSink& out, const TStructure& s, const TCentre& centre,
+                           const std::vector<TLigand>& ligands, const TAngles& angles) {
+  const TPropagated& r = angles.Sum;
+  out.WriteLine("");
+  out.WriteLine("  Nearly linear: within 3 su of 180 or 0 deg an angle has no derivative");
+  out.WriteLine("  (it behaves like the length of a 2-D vector), so the su of the sum and");
+  out.WriteLine("  its expectation shift (" + FormatFixed(r.Shift, SuDecimals(r.Su) + 1) +
+                " deg) come from a Monte Carlo of " + std::to_string(angles.SumDraws) +
+                " draws");
+  out.WriteLine("  (fixed seed) instead of propagation:");
+  for (const TNearlyLinear& a : angles.NearlyLinear)
+    out.WriteLine("    " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig1)]) + " - " +
+                  centre.Label + " - " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig2)]) +
+                  ": " + FormatFixed(a.Value, 2) + " deg, su across the line " +
+                  FormatFixed(a.Su, SuDecimals(a.Su)) + " deg");
 }
 
 // Near an extremum of the sum the second-order term carries the su; says how
@@ -215,7 +240,10 @@ void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& ang
       out.WriteLine("      is computed from the coordinates.");
     }
   }
-  out.WriteLine("Note: the su of the sum was propagated directly from the coordinates");
+  if (angles.SumDraws > 0)
+    out.WriteLine("Note: the su of the sum comes from a Monte Carlo over the coordinates");
+  else
+    out.WriteLine("Note: the su of the sum was propagated directly from the coordinates");
   out.WriteLine("      and the cell, not from the su of the individual angles - these");
   out.WriteLine("      are correlated through the shared atoms. Treating them as");
   out.WriteLine("      independent would give sqrt(sum su^2) = " +
@@ -253,26 +281,35 @@ void WriteSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
 
 }  // namespace
 
-// The first test that holds; a not-a-number operand fails its test.
+// A sum that symmetry fixes at 360 degrees is planar by symmetry; any other
+// sum without an su cannot be classified, since "planar" cannot be told
+// from "nearly planar". Otherwise the first test that holds; a
+// not-a-number operand fails its test.
 std::string Planarity(const TInput& in, const TPropagated& r) {
-  if (!(in.HasSu && r.Su > 0) && !SumFixedBySymmetry(in, r)) return "";
+  if (SumFixedBySymmetry(in, r))
+    return std::fabs(360 - r.Value) < kPlanarBySymmetry ? "planar (fixed by symmetry)" : "";
+  if (!(in.HasSu && r.Su > 0)) return "";
   if (3 * r.Su >= DeviationFromPlanar(r)) return "planar within 3 su";
   if (r.Value >= 350.0) return "nearly planar (significantly pyramidalised)";
   if (r.Value >= 340.0) return "flattened pyramidal";
   return "pyramidal";
 }
 
-std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {
-  if (ligand.IsCentroid) return ligand.Label;
-  const std::string code = SymCode(s, ligand.Site);
-  return code == kIdentityCode ? ligand.Label : ligand.Label + "#" + code;
-}
-
-void WriteNameNotes(TTextSink& out, const TCentre& centre, const TLigandSet& ligands) {
+void WriteNameNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
+                    const TLigandSet& ligands) {
   if (centre.SuffixRemoved || ligands.SuffixRemoved)
     out.WriteLine(
         "Note         : Olex2 symmetry suffixes (_$n) removed; the nearest symmetry image "
         "was used in each case.");
+  // Two partly occupied atoms at one place are the alternatives of a
+  // disorder; two full ones, an atom and its symmetry copy listed again.
+  auto partial = [&s](const TLigand& l) { return s.Atoms[static_cast<size_t>(l.Site.Atom)].Occ < 1; };
+  for (const auto& [kept, dropped] : ligands.SamePlace)
+    out.WriteLine("Note         : " + LigandDisplayName(s, kept) + " and " +
+                  LigandDisplayName(s, dropped) + " occupy the same place; " +
+                  (partial(kept) && partial(dropped)
+                       ? "they are alternatives of a disorder, the second is left out."
+                       : "the file lists one atom twice."));
 }
 
 void WriteNeighbourTable(TTextSink& out, const TInput& in, const std::vector<TLigand>& ligands,
@@ -297,7 +334,10 @@ void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
   WriteAngleTable(out, in.Structure, centre, ligands, angles);
   WriteSum(out, in, centre, ligands.size(), angles);
   WriteIndexSection(out, indices);
-  WriteNonLinearityNote(out, in, angles.Sum);
+  if (angles.SumDraws > 0)
+    WriteNearlyLinearNote(out, in.Structure, centre, ligands, angles);
+  else
+    WriteNonLinearityNote(out, in, angles.Sum);
   WriteHydrogenNote(out, ligands);
   out.WriteLine("");
   WriteSuNotes(out, in, angles);

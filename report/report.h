@@ -10,8 +10,10 @@
 
 namespace koravel {
 
-// The header note that Olex2 suffixes were removed, when they were.
-void WriteNameNotes(TTextSink& out, const TCentre& centre, const TLigandSet& ligands);
+// The header notes: Olex2 suffixes removed, automatic ligands dropped for
+// occupying the place of another.
+void WriteNameNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
+                    const TLigandSet& ligands);
 
 // The neighbours found, listed before a coordination-number error.
 void WriteNeighbourTable(TTextSink& out, const TInput& in, const std::vector<TLigand>& ligands,
@@ -30,12 +32,9 @@ std::string BriefLine(const TInput& in, const TCentre& centre, const std::vector
                       const TAngles& angles);
 
 // The classification of a three-coordinate centre by its angle sum (planar
-// within 3 su, nearly planar, flattened pyramidal, pyramidal); "" when there
-// is no su to judge by.
+// within 3 su, nearly planar, flattened pyramidal, pyramidal; planar (fixed
+// by symmetry) for a sum that symmetry holds at 360); "" when there is no su
+// to judge by.
 std::string Planarity(const TInput& in, const TPropagated& sum);
-
-// The ligand's label, with "#" and its symmetry code for an atom image other
-// than the atom itself (N2#2_655).
-std::string LigandDisplayName(const TStructure& s, const TLigand& ligand);
 
 }  // namespace koravel

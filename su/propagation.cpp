@@ -9,17 +9,17 @@ namespace koravel {
 
 namespace {
 
-// Below this su (ångström or degrees) the propagated value is rounding noise
-// of the arithmetic, not an uncertainty of the structure.
+// Below this su, whatever the unit, the propagated value is rounding noise
+// of the arithmetic (a value fixed by symmetry), not an uncertainty of the
+// structure.
 constexpr double kNoiseSu = 1e-7;
 
-// An su that the arithmetic alone produced (a value fixed by symmetry) is 0.
-void DropRoundingNoise(TPropagated& r) {
-  if (!(r.Su < kNoiseSu)) return;
-  r.Su = r.SuLinear = r.SuSecondOrder = r.Shift = 0;
-}
-
 }  // namespace
+
+TPropagated WithSuFloor(TPropagated r, double floor) {
+  if (r.Su < floor) r.Su = r.SuLinear = r.SuSecondOrder = r.Shift = 0;
+  return r;
+}
 
 TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points)
     : Points_(std::move(points)) {
@@ -103,8 +103,7 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   r.SuLinear = std::sqrt(v1);
   r.SuSecondOrder = std::sqrt(v2);
   r.Su = std::sqrt(v1 + v2);
-  DropRoundingNoise(r);
-  return r;
+  return WithSuFloor(r, kNoiseSu);
 }
 
 TPropagated TPropagator::operator()(const TQuantity& quantity, bool secondOrder) const {

@@ -42,6 +42,15 @@ struct TPropagated {
   bool ParametersEntered = false;
 };
 
+// Below these su a propagated angle (degrees) or distance (ångström) is
+// rounding noise of the arithmetic — a value fixed by symmetry, or computed
+// from coordinates that a file rounds — not an uncertainty of the structure.
+constexpr double kAngleSuFloor = 5e-5;
+constexpr double kDistanceSuFloor = 5e-6;
+
+// `r` with its su, its parts and its shift zero when the su lies below `floor`.
+TPropagated WithSuFloor(TPropagated r, double floor);
+
 // Several quantities of the same points at once (one evaluation), each to
 // first order.
 using TVectorQuantity = std::function<std::vector<TDual>(const std::vector<TVec3Of<TDual>>&)>;

@@ -4,8 +4,6 @@ namespace koravel {
 
 namespace {
 
-TVec3 Scaled(const TVec3& v, double f) { return {v[0] * f, v[1] * f, v[2] * f}; }
-
 // The angle θ between bond vectors u and w (lengths a, b) in degrees, with
 // its gradient and, with `secondOrder`, its Hessian in the six components
 // (u then w). In the frame of the plane — û, ŵ; e_u ⟂ u and e_w ⟂ w in the

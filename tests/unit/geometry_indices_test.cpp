@@ -46,7 +46,7 @@ struct TPolyhedron {
   std::map<std::string, TPropagated> Indices() const {
     std::map<std::string, TPropagated> byName;
     for (const TIndex& index :
-         ComputeIndices(In, FreeParameters(In.Structure, nullptr), Centre, Ligands, 0).List)
+         ComputeIndices(In, FreeParameters(In.Structure, nullptr), Centre, Ligands, {}, 0).List)
       byName[index.Name] = index.Value;
     return byName;
   }

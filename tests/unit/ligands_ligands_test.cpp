@@ -50,7 +50,8 @@ TEST(ChooseLigands, BondLimitAndOccupancyDecide) {
 
 TEST(ChooseLigands, StableByDistanceWithEqualDistancesWithinRounding) {
   TStructure s = MakeStructure(MakeCell(20, 20, 20), {"x,y,z"}, {MakeAtom("Fe1", "Fe", {})});
-  for (const char* label : {"a", "b", "c", "d", "e"}) s.Atoms.push_back(MakeAtom(label, "N", {}));
+  double x = 0;
+  for (const char* label : {"a", "b", "c", "d", "e"}) s.Atoms.push_back(MakeAtom(label, "N", {x += 0.1, 0, 0}));
   const TInput in = InputOf(std::move(s));
   TNeighbourhood n;
   const double d[] = {2.1, 2.0, 2.0 + 4e-7, 1.9, 2.0 - 4e-7};
