@@ -1,5 +1,6 @@
 #include "crystal/hall_symbol.h"
 
+#include <optional>
 #include <string>
 
 #include "base/error.h"
@@ -118,6 +119,7 @@ struct TSymbol {
   std::vector<TIntVec3> Centring;
   std::vector<TSymOp> Generators;  // the inversion, when centrosymmetric, last
   TIntVec3 Shift{};                // origin shift in twenty-fourths
+  std::optional<TSymOp> Basis;     // change of basis V
 };
 
 std::string Quoted(std::string_view s) {
@@ -200,10 +202,49 @@ std::string ReadMatrixSymbol(std::string_view token, int index, int& precedingOr
   return "";
 }
 
-// "(0 0 -1)": three whole numbers of twelfths.
-std::string ReadOriginShift(std::string_view text, TIntVec3& shift) {
+// The inverse of an operator whose rotation has determinant +1 or -1 (so
+// that the inverse rotation is integral too).
+TSymOp Inverse(const TSymOp& op) {
+  const TIntMat3& m = op.Rot;
+  auto minor = [&m](int r0, int r1, int c0, int c1) {
+    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+  };
+  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
+                  m[0][2] * minor(1, 2, 0, 1);
+  TSymOp inv;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      // Cofactor of m[j][i] over the determinant.
+      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
+      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
+      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
+    }
+  for (int i = 0; i < 3; ++i) {
+    inv.Trans[i] = 0;
+    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
+  }
+  return inv;
+}
+
+// "(x-z,y,z)": a change of basis V with whole-number coefficients (the
+// extension of the Hall notation of ITB A1.4.2.5 and cctbx, which SHELXL
+// and Olex2 files use).
+std::string ReadChangeOfBasis(std::string_view text, std::optional<TSymOp>& basis) {
+  try {
+    basis = ParseSymOp(text.substr(1, text.size() - 2), "change of basis");
+  } catch (const TError&) {
+    return "the change of basis " + std::string(text) +
+           " is no operator x,y,z with whole-number factors";
+  }
+  return "";
+}
+
+// "(0 0 -1)": three whole numbers of twelfths; or a change of basis.
+std::string ReadOriginShift(std::string_view text, TSymbol& symbol) {
   if (text.size() < 2 || text.back() != ')')
     return "the origin shift does not end with \")\"";
+  if (text.find(',') != std::string_view::npos) return ReadChangeOfBasis(text, symbol.Basis);
+  TIntVec3& shift = symbol.Shift;
   std::vector<std::string_view> parts =
       SplitFields(text.substr(1, text.size() - 2), IsBlankOrTab);
   if (parts.size() != 3)
@@ -229,7 +270,7 @@ std::string ReadSymbol(std::string_view text, TSymbol& symbol) {
   std::string_view body = text;
   if (const size_t open = text.find('('); open != std::string_view::npos) {
     body = Trim(text.substr(0, open));
-    if (std::string reason = ReadOriginShift(Trim(text.substr(open)), symbol.Shift);
+    if (std::string reason = ReadOriginShift(Trim(text.substr(open)), symbol);
         !reason.empty())
       return reason;
   }
@@ -322,6 +363,11 @@ std::vector<TSymOp> HallSymbolOperators(std::string_view hall) {
       for (int i = 0; i < 3; ++i) op.Trans[i] += c[i];
       ops.push_back(Reduced(op));
     }
+  // In the basis wanted: V·op·V^-1 for each operator of the full set
+  // (centring translations included, which the change of basis moves too),
+  // as an origin shift v is applied with V = (I|v).
+  if (symbol.Basis)
+    for (TSymOp& op : ops) op = Compose(*symbol.Basis, Compose(op, Inverse(*symbol.Basis)));
   for (size_t i = 0; i < ops.size(); ++i) ops[i].Number = static_cast<int>(i) + 1;
   return ops;
 }

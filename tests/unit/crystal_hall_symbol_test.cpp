@@ -81,6 +81,16 @@ TEST(HallSymbol, KnownOperatorsInInternationalTablesOrder) {
                    "y+2/3,x+1/3,-z+1/3", "x-y+2/3,-y+1/3,-z+1/3", "-x+2/3,-x+y+1/3,-z+1/3",
                    "x+1/3,y+2/3,z+2/3", "-y+1/3,x-y+2/3,z+2/3", "-x+y+1/3,-x+2/3,z+2/3",
                    "y+1/3,x+2/3,-z+2/3", "x-y+1/3,-y+2/3,-z+2/3", "-x+1/3,-x+y+2/3,-z+2/3"}},
+      // P 21/n from P 21/c by a change of basis, as SHELXL writes it.
+      {"-P 2ybc (x-z,y,z)", {"x,y,z", "-x+1/2,y+1/2,-z+1/2", "-x,-y,-z", "x+1/2,-y+1/2,z+1/2"}},
+      // The change of basis V applied as V·op·V^-1, like an origin shift.
+      {"P 2 (x-z,y,z)", {"x,y,z", "-x-2z,-y,z"}},
+      {"P 4 (x,y,z-1/12)", {"x,y,z", "-y,x,z", "-x,-y,z", "y,-x,z"}},
+      {"P 2x (x,y,z-1/12)", {"x,y,z", "x,-y,-z-1/6"}},
+      {"P 2x (0 0 -1)", {"x,y,z", "x,-y,-z-1/6"}},
+      // A 1 2/a 1 from C 1 2/c 1: the centring moves from (1/2,1/2,0) to (0,1/2,1/2).
+      {"-C 2yc (z,y,-x)", {"x,y,z", "-x+1/2,y,-z", "-x,-y,-z", "x+1/2,-y,z", "x,y+1/2,z+1/2",
+                           "-x+1/2,y+1/2,-z+1/2", "-x,-y+1/2,-z+1/2", "x+1/2,-y+1/2,z+1/2"}},
       // R 3 2 on rhombohedral axes: 2-fold axes along a-b after the body diagonal.
       {"P 3* 2", {"x,y,z", "z,x,y", "y,z,x", "-y,-x,-z", "-x,-z,-y", "-z,-y,-x"}},
       // P 4/n n c, origin choice 1: the inversion centre at 1/4,1/4,1/4.
@@ -113,7 +123,7 @@ TEST(HallSymbol, UnreadableSymbolsSayWhy) {
       {"P 1c", "its matrix symbols need a translation that its lattice does not have"},
       {"P 3 4x", "its matrix symbols do not make a finite group"},
       {"P 2 (0 0)", "the origin shift (0 0) is not three whole numbers of twelfths"},
-      {"P 2 (x,y,z+1/4)", "the origin shift (x,y,z+1/4) is not three whole numbers of twelfths"},
+      {"P 2 (x/2,y,z)", "the change of basis (x/2,y,z) is no operator x,y,z with whole-number factors"},
       {"P 2 (0 0 1", "the origin shift does not end with \")\""},
   };
   for (const auto& c : cases)
