@@ -11,7 +11,9 @@ namespace koravel {
 // the Tables write it: the lattice symbol with a leading "-" for a
 // centrosymmetric group ("-P", "C", "F"), one to four matrix symbols
 // separated by blanks ("2ybc", "-4bd", "3*", "2\"", "61", "-1d"), and an
-// optional origin shift in twelfths, "(0 0 -1)".
+// optional origin shift in twelfths, "(0 0 -1)", or change of basis V with
+// whole-number factors, "(x-z,y,z)"; either applies to each operator as
+// V·op·V^-1 (ITB A1.4.2.5). The lattice letter may be lower case.
 //
 // The result holds every operator modulo lattice translations, the centring
 // translations included ('C 2/c' gives 8, 'F m -3 m' 192), with translations
