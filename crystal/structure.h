@@ -17,11 +17,18 @@ struct TAtom {
   double Occ = 1.0;     // site occupancy
 };
 
+// Where a structure's operators come from: the file's own list (a CIF's
+// operator loop, SHELX's LATT and SYMM), or, for a CIF block without one,
+// the space-group symbol; with neither, the identity stands alone.
+enum class TSymmetryOrigin { Listed, HallSymbol, HermannMauguinSymbol, Absent };
+
 // The crystal structure a run works on, whatever the input format.
 struct TStructure {
   TCell Cell;
   std::vector<TSymOp> SymOps;  // holds the identity (see WithIdentity)
   std::vector<TAtom> Atoms;
+  TSymmetryOrigin SymmetryOrigin = TSymmetryOrigin::Listed;
+  std::string SymmetrySymbol;  // the symbol the operators were made from
 };
 
 // An atom image: atom `Atom` under operator `Op` (index into SymOps) shifted

@@ -4,6 +4,8 @@
 #include "base/numbers.h"
 #include "base/text.h"
 #include "crystal/elements.h"
+#include "crystal/hall_symbol.h"
+#include "crystal/space_group_table.h"
 #include "crystal/sym_code.h"
 
 namespace koravel {
@@ -53,7 +55,7 @@ int OperatorNumber(const TCifTable& ops, std::size_t row) {
   return static_cast<int>(row + 1);
 }
 
-std::vector<TSymOp> ReadSymOps(const TCifDocument& cif, const TCifBlock& block) {
+std::vector<TSymOp> ReadOperatorLoop(const TCifDocument& cif, const TCifBlock& block) {
   const TCifTable ops = cif.FindTable(
       block, {"_space_group_symop_operation_xyz|_symmetry_equiv_pos_as_xyz",
               "_space_group_symop_id|_symmetry_equiv_pos_site_id"});
@@ -67,7 +69,56 @@ std::vector<TSymOp> ReadSymOps(const TCifDocument& cif, const TCifBlock& block) 
     op.Number = OperatorNumber(ops, row);
     list.push_back(op);
   }
-  return WithIdentity(std::move(list));
+  return list;
+}
+
+// The first of the tags the block gives a value that is not null, or "".
+std::string FirstValue(const TCifBlock& block, std::initializer_list<std::string_view> tags) {
+  for (std::string_view tag : tags) {
+    const TCifValue* item = TCifDocument::FindItem(block, tag);
+    if (item != nullptr && !item->IsNull()) return std::string(Trim(item->Text()));
+  }
+  return "";
+}
+
+// The operators of the block: its operator loop; without one, those of its
+// Hall symbol; failing that, of its Hermann-Mauguin symbol, by way of the
+// Hall symbol of that setting in International Tables A. A symbol that
+// cannot be read is an error; a block with neither stays with the identity.
+void ReadSymmetry(const TCifDocument& cif, const TCifBlock& block, TStructure& s) {
+  std::vector<TSymOp> listed = ReadOperatorLoop(cif, block);
+  if (!listed.empty()) {
+    s.SymOps = WithIdentity(std::move(listed));
+    return;
+  }
+  const std::string hall = FirstValue(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
+  const std::string hm = FirstValue(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
+  std::optional<TError> hallProblem;
+  if (!hall.empty()) {
+    try {
+      s.SymOps = HallSymbolOperators(hall);
+      s.SymmetryOrigin = TSymmetryOrigin::HallSymbol;
+      s.SymmetrySymbol = hall;
+      return;
+    } catch (const TError& error) {
+      hallProblem = error;
+    }
+  }
+  if (!hm.empty()) {
+    if (const std::optional<std::string> hallOfHm = HallOfHermannMauguin(hm)) {
+      s.SymOps = HallSymbolOperators(*hallOfHm);
+      s.SymmetryOrigin = TSymmetryOrigin::HermannMauguinSymbol;
+      s.SymmetrySymbol = hm;
+      return;
+    }
+    if (!hallProblem)
+      Fail({"the block has no symmetry operators, and its Hermann-Mauguin symbol \"" + hm + "\"",
+            "is none of the settings of International Tables A. Give the operators",
+            "(_space_group_symop_operation_xyz) or a Hall symbol (_space_group_name_Hall)."});
+  }
+  if (hallProblem) throw *hallProblem;
+  s.SymOps = {IdentitySymOp()};
+  s.SymmetryOrigin = TSymmetryOrigin::Absent;
 }
 
 enum TAtomColumn { kLabel, kType, kX, kY, kZ, kOcc };
@@ -149,7 +200,7 @@ const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blo
 TStructure ReadCifStructure(const TCifDocument& cif, const TCifBlock& block) {
   TStructure s;
   s.Cell = ReadCell(block);
-  s.SymOps = ReadSymOps(cif, block);
+  ReadSymmetry(cif, block, s);
   s.Atoms = ReadAtoms(cif, block);
   return s;
 }

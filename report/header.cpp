@@ -51,10 +51,17 @@ void WriteStructureLines(TTextSink& out, const TInput& in) {
   out.WriteLine("               alpha = " + FormatValueSu(c.Alpha, c.SuAlpha, 3) + "  beta = " +
                 FormatValueSu(c.Beta, c.SuBeta, 3) + "  gamma = " +
                 FormatValueSu(c.Gamma, c.SuGamma, 3) + " deg");
-  const std::string source =
-      in.Kind == TInputKind::Shelx ? " operation(s) from LATT/SYMM, " : " operation(s), ";
+  std::string source = " operation(s), ";
+  if (in.Kind == TInputKind::Shelx) source = " operation(s) from LATT/SYMM, ";
+  if (s.SymmetryOrigin == TSymmetryOrigin::HallSymbol)
+    source = " operation(s) from the Hall symbol '" + s.SymmetrySymbol + "', ";
+  if (s.SymmetryOrigin == TSymmetryOrigin::HermannMauguinSymbol)
+    source = " operation(s) from the H-M symbol '" + s.SymmetrySymbol + "', ";
   out.WriteLine("Symmetry     : " + Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
                 " atom sites");
+  if (s.SymmetryOrigin == TSymmetryOrigin::Absent)
+    out.WriteLine("Note         : the block gives neither symmetry operators nor a space-group "
+                  "symbol; the identity alone is used.");
 }
 
 // A SHELX file without a matrix file: 12 lines, the first one empty; names
