@@ -118,7 +118,7 @@ class HDMath:
     @staticmethod
     def acos(x):
         if not isinstance(x, HD):
-            return math.acos(x)
+            return math.acos(min(1.0, max(-1.0, x)))  # a straight angle, rounded past -1
         u = 1 - x.a * x.a
         return x._apply(math.acos(x.a), -1 / math.sqrt(u), -x.a / u ** 1.5)
 

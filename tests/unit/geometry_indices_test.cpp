@@ -130,5 +130,20 @@ TEST(GeometryIndices, ExactTetrahedralAngleAndIdealValues) {
   EXPECT_NEAR(t.at("<lambda>").Value, 1, 1e-12);
 }
 
+// A seesaw whose trans ligands L1, L2 lie exactly on a line through M: the
+// indices that contain that angle take their su from a Monte Carlo, the
+// others stay propagated.
+TEST(GeometryIndices, NearlyLinearAngleSendsItsIndicesToTheMonteCarlo) {
+  const TPolyhedron p({{0, 0, 0}, {2, 0, 0}, {-2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, 1, 1);
+  const TParameters params = FreeParameters(p.In.Structure, nullptr);
+  const std::vector<TNearlyLinear> linear = {{0, 1, 180, 0, 0.2}};
+  std::map<std::string, long long> draws;
+  for (const TIndex& index : ComputeIndices(p.In, params, p.Centre, p.Ligands, linear, 0).List)
+    draws[index.Name] = index.Draws;
+  EXPECT_EQ(draws, (std::map<std::string, long long>{
+                       {"tau4", kNearlyLinearDraws}, {"tau4'", kNearlyLinearDraws},
+                       {"sigma2", kNearlyLinearDraws}, {"<lambda>", 0}}));
+}
+
 }  // namespace
 }  // namespace koravel

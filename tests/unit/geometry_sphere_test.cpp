@@ -177,6 +177,27 @@ TEST(ComputeAngles, SumHeldAtItsValueHasZeroSu) {
   EXPECT_GT(angles.List[0].Su, 0);  // the single angles do move
 }
 
+// Two independent ligands exactly trans, only they with su σ (isotropic):
+// the angle is 180° - δ with δ the length of a 2-D vector whose components
+// have sd s = √2 σ/r, a Rayleigh distribution: mean s√(π/2), sd s√((4-π)/2).
+// The sum takes both from the Monte Carlo, as its derivative does not exist.
+TEST(ComputeAngles, StraightAngleBetweenIndependentAtomsTakesTheMonteCarlo) {
+  TInput in = Cubic({{"N1", {0.2, 0, 0}}, {"N3", {-0.2, 0, 0}}}, 0.001);
+  in.Structure.Atoms[0].FracSu = {0, 0, 0};
+  in.HasSu = true;
+  const TAngles angles = Angles(in, Ligands(in));
+  ASSERT_EQ(angles.NearlyLinear.size(), 1u);
+  EXPECT_EQ(angles.SumDraws, kNearlyLinearDraws);
+  const double s = std::sqrt(2.0) * 0.01 / 2.0 * kDegPerRad;
+  EXPECT_NEAR(angles.Sum.Value, 180, 1e-9);
+  EXPECT_NEAR(-angles.Sum.Shift, s * std::sqrt(std::numbers::pi / 2), 0.01);
+  EXPECT_NEAR(angles.Sum.Su, s * std::sqrt((4 - std::numbers::pi) / 2), 0.005);
+  // Bent by 20° the same ligands are far from linear: propagated as before.
+  TInput bent = Cubic({{"N1", {0.2, 0, 0}}, {"N3", {-0.2 * std::cos(0.35), 0.2 * std::sin(0.35), 0}}}, 0.001);
+  bent.HasSu = true;
+  EXPECT_TRUE(Angles(bent, Ligands(bent)).NearlyLinear.empty());
+}
+
 // Published angles are found by place: P9 on the inversion centre at
 // (1/8, 0, 0) is the same place as 1_555 and as 2_555.
 TEST(PublishedAngle, FindsTheAngleAtTheSamePlaces) {

@@ -22,6 +22,41 @@ TStructure Read(const std::string& text) {
   return ReadCifStructure(doc, doc.Blocks().at(0));
 }
 
+// Without an operator loop the symbols give the operators: the Hall symbol
+// first, the Hermann-Mauguin symbol when there is no readable Hall symbol.
+TEST(CifStructure, SymmetryFromTheSpaceGroupSymbol) {
+  const struct {
+    const char* items;
+    TSymmetryOrigin origin;
+    size_t operators;
+    const char* error;
+  } cases[] = {
+      {"_space_group_name_Hall '-C 2yc'\n", TSymmetryOrigin::HallSymbol, 8, ""},
+      {"_space_group.name_H-M_alt 'P 1 21/n 1'\n", TSymmetryOrigin::HermannMauguinSymbol, 4, ""},
+      {"_space_group_name_Hall ?\n_symmetry_space_group_name_H-M 'F m -3 m'\n",
+       TSymmetryOrigin::HermannMauguinSymbol, 192, ""},
+      {"_symmetry_space_group_name_Hall 'Q 2'\n_symmetry_space_group_name_H-M 'P -1'\n",
+       TSymmetryOrigin::HermannMauguinSymbol, 2, ""},
+      {"", TSymmetryOrigin::Absent, 1, ""},
+      {"_symmetry_space_group_name_Hall 'Q 2'\n", TSymmetryOrigin::Absent, 0,
+       "Hall symbol \"Q 2\" cannot be read: \"Q\" is no lattice symbol."},
+      {"_symmetry_space_group_name_H-M 'P 5'\n", TSymmetryOrigin::Absent, 0,
+       "the block has no symmetry operators, and its Hermann-Mauguin symbol \"P 5\"\n"
+       "is none of the settings of International Tables A. Give the operators\n"
+       "(_space_group_symop_operation_xyz) or a Hall symbol (_space_group_name_Hall)."},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string(kCell) + c.items + kAtom;
+    if (*c.error != 0) {
+      EXPECT_EQ(ErrorOf([&] { Read(text); }), c.error) << c.items;
+      continue;
+    }
+    const TStructure s = Read(text);
+    EXPECT_EQ(s.SymmetryOrigin, c.origin) << c.items;
+    EXPECT_EQ(s.SymOps.size(), c.operators) << c.items;
+  }
+}
+
 TEST(CifStructure, ChoosesTheBlock) {
   const TCifDocument f(
       "data_text\n_title x\n"
