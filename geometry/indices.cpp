@@ -389,6 +389,7 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
     std::vector<std::string> Names;
     std::vector<std::string> Indices;
     TVectorQuantity Values;
+    double SuFloor = kAngleSuFloor;  // angles; bond lengths: kDistanceSuFloor
   };
   std::vector<TDefinition> definitions;
   std::vector<TGaps> gaps;
@@ -430,7 +431,7 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
       cis.Names.push_back("90 deg minus " + AngleName(centre, ligands, pairs[k].first, pairs[k].second));
     cis.Values = TFromNinety{cisPairs};
     gaps.push_back(cis);
-    TGaps bonds{TIndexGap::Kink, {}, {"zeta"}, TFromMeanDistance()};
+    TGaps bonds{TIndexGap::Kink, {}, {"zeta"}, TFromMeanDistance(), kDistanceSuFloor};
     for (const TLigand& l : ligands) bonds.Names.push_back(centre.Label + "-" + l.Label + " minus the mean distance");
     gaps.push_back(bonds);
     if (paired)
@@ -476,7 +477,8 @@ TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCent
   }
   if (!in.HasSu) return result;
   for (const TGaps& list : gaps) {
-    const std::vector<TPropagated> values = propagate.Each(list.Values);
+    std::vector<TPropagated> values = propagate.Each(list.Values);
+    for (TPropagated& v : values) v = WithSuFloor(v, list.SuFloor);
     for (size_t k = 0; k < values.size(); ++k) {
       if (!(std::fabs(values[k].Value) < 3 * values[k].Su)) continue;
       const bool named = list.Names.size() == values.size();
