@@ -94,7 +94,8 @@ TSurveyRecord SurveyCentre(const TInput& in, int atom, const TRunOptions& o) {
   r.Element = a.Element;
   r.CoordinationNumber = static_cast<int>(ligands.List.size());
   for (const TLigand& l : ligands.List) r.Ligands.push_back(LigandDisplayName(in.Structure, l));
-  const TAngleSum angleSum = SumOfAngles(in, params, SpherePoints(centre, ligands.List));
+  const std::vector<TPoint> points = SpherePoints(centre, ligands.List);
+  const TAngleSum angleSum = SumOfAngles(in, params, points, TPropagator(in.Structure, params, points));
   const TPropagated& sum = angleSum.Value;
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;

@@ -136,9 +136,8 @@ std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagato
 }
 
 TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
-                      const std::vector<TPoint>& points) {
+                      const std::vector<TPoint>& points, const TPropagator& propagate) {
   TAngleSum sum;
-  const TPropagator propagate(in.Structure, params, points);
   const TQuantity quantity = MakeQuantity(TAngleSumOfPoints());
   sum.Value = WithSuFloor(propagate(quantity, true), kAngleSuFloor);
   if (!in.HasSu) {
@@ -189,7 +188,7 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
   }
   SortDescending(angles.List);
 
-  const TAngleSum sum = SumOfAngles(in, params, points);
+  const TAngleSum sum = SumOfAngles(in, params, points, propagate);
   angles.Sum = sum.Value;
   angles.NearlyLinear = sum.NearlyLinear;
   angles.SumDraws = sum.Draws;

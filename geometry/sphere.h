@@ -112,9 +112,10 @@ constexpr size_t kMaxLigands = 12;
 // The angles of the sphere within 3 su of 180° or 0° (none without su).
 std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagator& propagate);
 
-// The sum of the L-M-L angles of the points (central atom first).
+// The sum of the L-M-L angles of the points (central atom first), with the
+// propagator of those points.
 TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
-                      const std::vector<TPoint>& points);
+                      const std::vector<TPoint>& points, const TPropagator& propagate);
 
 // Every L-M-L angle, published (unless `calcOnly`) or computed, and the sum,
 // with a Monte Carlo check of `mcDraws` draws (0: none).
