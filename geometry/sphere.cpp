@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/text.h"
-#include "crystal/sym_code.h"
-
 namespace koravel {
 
 namespace {
@@ -33,6 +30,17 @@ TPoint CentrePoint(const TCentre& centre) { return TPoint{centre.Site}; }
 
 TVec3 Unit(const TVec3& v) { return Scaled(v, 1 / Norm(v)); }
 
+// A unit vector across `axis`: its cross product with the coordinate axis
+// least along it.
+TVec3 Across(const TVec3& axis) {
+  int least = 0;
+  for (int k = 1; k < 3; ++k)
+    if (std::fabs(axis[k]) < std::fabs(axis[least])) least = k;
+  TVec3 e{0, 0, 0};
+  e[least] = 1;
+  return Unit(Cross(axis, e));
+}
+
 // For every ligand pair, in the pair order, the two components of
 // û_i + û_j (an angle near 180°) or û_i − û_j (near 0°) across the line of
 // the two bonds, in degrees: the displacement off the straight line, whose
@@ -55,13 +63,7 @@ struct TLineDisplacements {
         }
         const double sign = Dot(uv, wv) < 0 ? 1 : -1;
         const TVec3 axis = Unit(Minus(uv, Scaled(wv, sign)));
-        // A unit vector across the axis (from the coordinate axis least
-        // along it), then the one across both.
-        TVec3 least{0, 0, 0};
-        least[std::fabs(axis[0]) <= std::fabs(axis[1]) && std::fabs(axis[0]) <= std::fabs(axis[2]) ? 0
-              : std::fabs(axis[1]) <= std::fabs(axis[2])                                         ? 1
-                                                                                                 : 2] = 1;
-        const TVec3 e1 = Unit(Cross(axis, least)), e2 = Cross(axis, e1);
+        const TVec3 e1 = Across(axis), e2 = Cross(axis, e1);
         for (const TVec3& e : {e1, e2}) {
           TDual c(0);
           for (int k = 0; k < 3; ++k) c += (uh[k] + TDual(sign) * wh[k]) * TDual(e[k] * kDegPerRad);
@@ -71,6 +73,23 @@ struct TLineDisplacements {
     return out;
   }
 };
+
+// The angles of `ligandCount` ligands within 3 su of 180° or 0°, judged by
+// the larger su of the two components of their displacement off the line.
+std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate, int ligandCount) {
+  std::vector<TNearlyLinear> found;
+  const std::vector<TPropagated> angles = propagate.Each(TAnglesOfPoints());
+  const std::vector<TPropagated> across = propagate.Each(TLineDisplacements());
+  for (int i = 0, k = 0; i < ligandCount; ++i)
+    for (int j = i + 1; j < ligandCount; ++j, ++k) {
+      const size_t at = static_cast<size_t>(k);
+      const double value = angles[at].Value;
+      const double deviation = std::min(value, 180 - value);
+      const double su = std::max(across[2 * at].Su, across[2 * at + 1].Su);
+      if (deviation < 3 * su) found.push_back({i, j, value, deviation, su});
+    }
+  return found;
+}
 
 }  // namespace
 
@@ -119,22 +138,6 @@ std::optional<TValueSu> PublishedAngle(const TStructure& s,
   return std::nullopt;
 }
 
-std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagator& propagate) {
-  std::vector<TNearlyLinear> found;
-  if (!in.HasSu) return found;
-  const std::vector<TPropagated> angles = propagate.Each(TAnglesOfPoints());
-  const std::vector<TPropagated> across = propagate.Each(TLineDisplacements());
-  const int n = static_cast<int>(std::lround((1 + std::sqrt(1.0 + 8.0 * static_cast<double>(angles.size()))) / 2));
-  for (int i = 0, k = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j, ++k) {
-      const double value = angles[static_cast<size_t>(k)].Value;
-      const double deviation = std::min(value, 180 - value);
-      const double su = std::max(across[2 * static_cast<size_t>(k)].Su, across[2 * static_cast<size_t>(k) + 1].Su);
-      if (deviation < 3 * su) found.push_back({i, j, value, deviation, su});
-    }
-  return found;
-}
-
 TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
                       const std::vector<TPoint>& points, const TPropagator& propagate) {
   TAngleSum sum;
@@ -144,7 +147,7 @@ TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
     sum.Value.Su = sum.Value.SuLinear = sum.Value.SuSecondOrder = sum.Value.Shift = 0;
     return sum;
   }
-  sum.NearlyLinear = NearlyLinearAngles(in, propagate);
+  sum.NearlyLinear = NearlyLinearAngles(propagate, static_cast<int>(points.size()) - 1);
   if (sum.NearlyLinear.empty()) return sum;
   const TMonteCarlo mc = MonteCarlo(in.Structure, params, points, {quantity}, kNearlyLinearDraws).front();
   sum.Draws = mc.Draws;

@@ -109,9 +109,6 @@ std::optional<TError> CoordinationProblem(const TLigandSet& ligands);
 constexpr size_t kMinLigands = 2;
 constexpr size_t kMaxLigands = 12;
 
-// The angles of the sphere within 3 su of 180° or 0° (none without su).
-std::vector<TNearlyLinear> NearlyLinearAngles(const TInput& in, const TPropagator& propagate);
-
 // The sum of the L-M-L angles of the points (central atom first), with the
 // propagator of those points.
 TAngleSum SumOfAngles(const TInput& in, const TParameters& params,

@@ -151,12 +151,12 @@ void WriteNearlyLinearNote(TTextSink& out, const TStructure& s, const TCentre& c
                            const std::vector<TLigand>& ligands, const TAngles& angles) {
   const TPropagated& r = angles.Sum;
   out.WriteLine("");
-  out.WriteLine("  Nearly linear: within 3 su of 180 or 0 deg an angle has no derivative");
-  out.WriteLine("  (it behaves like the length of a 2-D vector), so the su of the sum and");
-  out.WriteLine("  its expectation shift (" + FormatFixed(r.Shift, SuDecimals(r.Su) + 1) +
-                " deg) come from a Monte Carlo of " + std::to_string(angles.SumDraws) +
-                " draws");
-  out.WriteLine("  (fixed seed) instead of propagation:");
+  out.WriteLine("  Nearly linear: at 180 or 0 deg an angle has no derivative (near there it");
+  out.WriteLine("  behaves like the length of a 2-D vector). The angles below lie within");
+  out.WriteLine("  3 su of it, so the su of the sum and its expectation shift (" +
+                FormatFixed(r.Shift, SuDecimals(r.Su) + 1) + " deg)");
+  out.WriteLine("  come from a Monte Carlo of " + std::to_string(angles.SumDraws) +
+                " draws (fixed seed) instead of propagation:");
   for (const TNearlyLinear& a : angles.NearlyLinear)
     out.WriteLine("    " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig1)]) + " - " +
                   centre.Label + " - " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig2)]) +
