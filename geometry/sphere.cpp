@@ -86,7 +86,7 @@ std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate, int 
       const double value = angles[at].Value;
       const double deviation = std::min(value, 180 - value);
       const double su = std::max(across[2 * at].Su, across[2 * at + 1].Su);
-      if (deviation < 3 * su) found.push_back({i, j, value, deviation, su});
+      if (deviation < 3 * su) found.push_back({i, j, value, su});
     }
   return found;
 }

@@ -34,7 +34,6 @@ struct TNearlyLinear {
   int Lig1 = 0;            // ligand indices, Lig1 < Lig2
   int Lig2 = 0;
   double Value = 0;        // the angle, degrees
-  double Deviation = 0;    // from 180° or 0°, degrees
   double Su = 0;           // of the displacement (the larger component), degrees
 };
 

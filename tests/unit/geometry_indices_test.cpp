@@ -136,7 +136,7 @@ TEST(GeometryIndices, ExactTetrahedralAngleAndIdealValues) {
 TEST(GeometryIndices, NearlyLinearAngleSendsItsIndicesToTheMonteCarlo) {
   const TPolyhedron p({{0, 0, 0}, {2, 0, 0}, {-2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, 1, 1);
   const TParameters params = FreeParameters(p.In.Structure, nullptr);
-  const std::vector<TNearlyLinear> linear = {{0, 1, 180, 0, 0.2}};
+  const std::vector<TNearlyLinear> linear = {{0, 1, 180, 0.2}};
   std::map<std::string, long long> draws;
   for (const TIndex& index : ComputeIndices(p.In, params, p.Centre, p.Ligands, linear, 0).List)
     draws[index.Name] = index.Draws;
