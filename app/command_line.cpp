@@ -98,12 +98,24 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   return true;
 }
 
-// After an error only the HTML page matters: for a program started from
-// Olex2 it is the one place where the user can read the message. The --out
-// file is not written for a command line that is wrong.
-void ReadHtmlOption(const std::string& arg, TRunOptions& o) {
-  if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
+// Options after --help only say where the help goes; false for any other
+// argument.
+bool ReadOutputOption(const std::string& arg, TRunOptions& o) {
+  if (StartsWith(arg, "--out=")) o.Output.OutFile = arg.substr(6);
+  else if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
+  else if (arg == "--brief") o.Output.Brief = true;
+  else return false;
+  return true;
 }
+
+// An option's bare form (tol=0.5, as Olex2's exec passes it) with its dashes.
+std::string WithDashes(const std::string& arg) {
+  for (const char* bare : kBareForms)
+    if (StartsWith(arg, bare)) return "--" + arg;
+  return arg;
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
 
 }  // namespace
 
@@ -227,52 +239,46 @@ TArguments SplitCommandLine(std::string_view raw, bool skipProgramName) {
   const std::vector<TWord> words = SplitWords(raw, skipProgramName ? SkipProgramName(raw) : 0);
   TArguments args;
   for (const TWord& word : words) args.List.push_back(word.Text);
-  if (LooksLikeQuotedSelection(words))
-    args.Problem = TError(
-        {"the atom names came in double quotes together with labels ending in \"",
-         "(Olex2 passes the selection Mg\" O1\" O3\" as \"Mg\" O1\" O3\"\"); where each",
-         "label ends cannot be told. Type such labels with two apostrophes",
-         "instead (Mg'' O1'' O3'') - see MANUAL, section 6."});
+  args.AmbiguousQuotes = LooksLikeQuotedSelection(words);
   return args;
 }
 
 TCommandLine ParseCommandLine(const TArguments& args) {
+  if (args.AmbiguousQuotes)
+    Fail({"the atom names came in double quotes together with labels ending in \"",
+          "(Olex2 passes the selection Mg\" O1\" O3\" as \"Mg\" O1\" O3\"\"); where each",
+          "label ends cannot be told. Type such labels with two apostrophes",
+          "instead (Mg'' O1'' O3'') - see MANUAL, section 6."});
   TCommandLine cl;
   std::vector<std::string> given;  // the options named, without their values
-  cl.Error = args.Problem;
   for (const std::string& original : args.List) {
-    std::string arg = original;
-    for (const char* bare : kBareForms)
-      if (StartsWith(arg, bare)) {
-        arg = "--" + arg;
-        break;
-      }
-    if (cl.Error) {
-      ReadHtmlOption(arg, cl.Options);
-      continue;
-    }
-    if (arg == "--help" || arg == "-h" || arg == "/?") {
+    const std::string arg = WithDashes(original);
+    if (IsHelp(arg)) {
       cl.Help = true;
-      continue;
-    }
-    try {
-      if (ReadOption(arg, cl.Options))
-        given.push_back(arg.substr(0, arg.find('=')));
-      else
-        cl.Positional.push_back(arg);
-    } catch (const TError& error) {
-      if (!cl.Help) cl.Error = error;
+    } else if (cl.Help) {
+      // The file still counts: the help must not overwrite it.
+      if (!ReadOutputOption(arg, cl.Options) && !StartsWith(arg, "--")) cl.Positional.push_back(arg);
+    } else if (ReadOption(arg, cl.Options)) {
+      given.push_back(arg.substr(0, arg.find('=')));
+    } else {
+      cl.Positional.push_back(arg);
     }
   }
-  if (!cl.Error && !cl.Help) {
-    try {
-      CheckSurveyOptions(cl.Options.Survey, given);
-    } catch (const TError& error) {
-      cl.Error = error;
-    }
-  }
-  if (cl.Error) cl.Options.Output = TOutputOptions{{}, cl.Options.Output.HtmlFile, false};
+  if (!cl.Help) CheckSurveyOptions(cl.Options.Survey, given);
   return cl;
+}
+
+std::string FileOfArguments(const TArguments& args) {
+  for (const std::string& arg : args.List)
+    if (!IsOptionWord(arg)) return arg;
+  return "";
+}
+
+std::string PageOfArguments(const TArguments& args) {
+  std::string page;
+  for (const std::string& original : args.List)
+    if (const std::string arg = WithDashes(original); StartsWith(arg, "--html=")) page = arg.substr(7);
+  return page;
 }
 
 }  // namespace koravel

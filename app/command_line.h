@@ -1,10 +1,8 @@
 #pragma once
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/error.h"
 #include "io/xyz_file.h"
 #include "report/output.h"
 #include "report/survey_table.h"
@@ -31,31 +29,38 @@ struct TRunOptions {
   int Threads = 0;
 };
 
-// The command line read: options, the other arguments in order, and the
-// first error. Reading goes on after an error, so that the run still knows
-// where its output goes (an HTML page reports the error too); a request for
-// help counts only before any error.
+// The command line read: options and the other arguments in order.
 struct TCommandLine {
   TRunOptions Options;
   std::vector<std::string> Positional;  // file name, then the atom arguments
   bool Help = false;
-  std::optional<TError> Error;
 };
 
-// The arguments of a run and, when a raw command line could not be split into
-// them safely, why.
+// The arguments of a run, and whether a raw command line held atom names
+// that Olex2 quoted together with labels ending in a double quote, whose
+// ends cannot be told.
 struct TArguments {
   std::vector<std::string> List;
-  std::optional<TError> Problem;
+  bool AmbiguousQuotes = false;
 };
 
+// Reads the command line; throws TError for the first argument that is
+// wrong. A request for help counts only before such an argument; after it
+// only the outputs are read (help goes where they say), nothing is checked.
 TCommandLine ParseCommandLine(const TArguments& args);
+
+// The HTML page the arguments name, whatever else is wrong with them: a
+// program started from Olex2 shows its errors there.
+std::string PageOfArguments(const TArguments& args);
+
+// The first argument that is no option: the structure file of a run.
+std::string FileOfArguments(const TArguments& args);
 
 // Splits a raw Windows command line into arguments. Quoting follows the usual
 // Windows rules, except that a double quote closing a non-empty word that
 // ends the line or is followed by a blank is kept as a character, so that
 // SHELX labels such as Mg" arrive unchanged. Atom names that Olex2 quoted
-// together with such labels cannot be recovered: Problem says so.
+// together with such labels cannot be recovered (AmbiguousQuotes).
 TArguments SplitCommandLine(std::string_view raw, bool skipProgramName);
 
 void ShowHelp(TTextSink& out);

@@ -1,7 +1,5 @@
 #pragma once
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "app/command_line.h"
 
@@ -17,6 +15,5 @@ constexpr int kExitUnexpected = 217;  // a failure no step reports itself
 // every line goes to `console` or to the outputs the options ask for.
 // Returns the exit status.
 int RunKoravel(const TArguments& args, std::FILE* console);
-int RunKoravel(const std::vector<std::string>& args, std::FILE* console);
 
 }  // namespace koravel

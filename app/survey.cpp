@@ -12,12 +12,9 @@
 #include "base/numbers.h"
 #include "base/text.h"
 #include "crystal/elements.h"
-#include "geometry/indices.h"
-#include "geometry/sphere.h"
+#include "geometry/analysis.h"
 #include "io/input.h"
 #include "ligands/ligands.h"
-#include "report/report.h"
-#include "su/parameters.h"
 
 namespace koravel {
 
@@ -55,58 +52,18 @@ bool IsChosenCentre(const TAtom& atom, const std::string& centres) {
   return false;
 }
 
-std::string Flags(const TIndices& indices, const std::string& name) {
-  std::string text;
-  for (const TIndexGap& gap : indices.Flagged)
-    if (std::find(gap.Indices.begin(), gap.Indices.end(), name) != gap.Indices.end()) {
-      if (!text.empty()) text += "; ";
-      text += (gap.Kind == TIndexGap::Choice ? "choice: " : "kink: ") + gap.What + " " +
-              FormatValueSu(gap.Value, gap.Su, 2);
-    }
-  return text;
-}
-
-TSurveyRecord ErrorRecord(const std::string& file, const std::string& block,
-                          const std::vector<std::string>& lines) {
-  TSurveyRecord r;
-  r.File = file;
-  r.Block = block;
-  r.Ok = false;
-  for (const std::string& line : lines) r.Message += (r.Message.empty() ? "" : " ") + line;
-  return r;
-}
-
-// One centre, as a single run with automatic ligands computes it.
-TSurveyRecord SurveyCentre(const TInput& in, int atom, const TRunOptions& o) {
-  const TAtom& a = in.Structure.Atoms[static_cast<size_t>(atom)];
-  const TCentre centre{AtomSite(in.Structure, atom), a.Label, a.Element, false};
+// One centre, analysed as a single run with automatic ligands analyses it.
+TSurveyRecord SurveyCentre(const TModel& model, int atom, const TRunOptions& o) {
+  const TAtom& a = model.Structure.Atoms[static_cast<size_t>(atom)];
+  const TCentre centre{AtomSite(model.Structure, atom), a.Label, a.Element, false};
   TLigandRequest request;
   request.Tolerance = o.Tolerance;
   request.MinOccupancy = o.MinOccupancy;
   request.MaxRadius = o.MaxRadius;
-  const TLigandSet ligands = ChooseLigands(in, centre, request, SearchNeighbours(in, centre, request));
-  if (const std::optional<TError> problem = CoordinationProblem(ligands)) throw *problem;
-  const TParameters params =
-      FreeParameters(in.Structure, in.Matrix.get(), SphereAtoms(in.Structure, centre, ligands.List));
-
-  TSurveyRecord r;
-  r.Centre = a.Label;
-  r.Element = a.Element;
-  r.CoordinationNumber = static_cast<int>(ligands.List.size());
-  for (const TLigand& l : ligands.List) r.Ligands.push_back(LigandDisplayName(in.Structure, l));
-  const std::vector<TPoint> points = SpherePoints(centre, ligands.List);
-  const TAngleSum angleSum = SumOfAngles(in, params, points, TPropagator(in.Structure, params, points));
-  const TPropagated& sum = angleSum.Value;
-  r.Fixed = sum.FixedCount;
-  r.Tied = sum.TiedCount;
-  r.Quantities.push_back({"sum", sum.Value, sum.Su, FormatValueSu(sum.Value, sum.Su, 2), ""});
-  if (ligands.List.size() == 3) r.Classification = Planarity(in, sum);
-  const TIndices indices = ComputeIndices(in, params, centre, ligands.List, angleSum.NearlyLinear, 0);
-  for (const TIndex& index : indices.List)
-    r.Quantities.push_back({index.Name, index.Value.Value, index.Value.Su,
-                            FormatValueSu(index.Value.Value, index.Value.Su, index.Decimals),
-                            Flags(indices, index.Name)});
-  return r;
+  const TAnalysis analysis = AnalyseCentre(model, centre, request,
+                                           SearchNeighbours(model.Structure, centre, request), {});
+  if (!analysis.Complete()) FailCoordination(analysis);
+  return SurveyRecord(model, analysis);
 }
 
 std::string Duration(double seconds) {
@@ -132,33 +89,37 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
 }
 
 std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOptions& options) {
-  std::vector<TSurveyRecord> records;
   if (!FileExists(fileName)) return {ErrorRecord(fileName, "", {"file not found: " + fileName})};
-  std::vector<TBlockInput> blocks;
+  std::optional<TStructureFile> file;
   try {
-    blocks = LoadEveryBlock(fileName, options.XyzNaming);
+    file.emplace(fileName, options.XyzNaming);
   } catch (const TError& error) {
     return {ErrorRecord(fileName, "", error.Lines())};
   }
-  for (const TBlockInput& block : blocks) {
-    if (!block.Input) {
-      records.push_back(ErrorRecord(fileName, block.BlockName, block.Error));
+  std::vector<TSurveyRecord> records;
+  for (size_t b = 0; b < file->BlockCount(); ++b) {
+    const std::string block = file->BlockName(b);
+    std::optional<TInput> input;
+    try {
+      input.emplace(file->Load(b));
+    } catch (const TError& error) {
+      records.push_back(ErrorRecord(fileName, block, error.Lines()));
       continue;
     }
-    const TInput& in = *block.Input;
-    for (size_t atom = 0; atom < in.Structure.Atoms.size(); ++atom) {
-      const TAtom& a = in.Structure.Atoms[atom];
+    const TModel& model = input->Model;
+    for (size_t atom = 0; atom < model.Structure.Atoms.size(); ++atom) {
+      const TAtom& a = model.Structure.Atoms[atom];
       if (!IsChosenCentre(a, options.Centres)) continue;
       TSurveyRecord r;
       try {
-        r = SurveyCentre(in, static_cast<int>(atom), options);
+        r = SurveyCentre(model, static_cast<int>(atom), options);
       } catch (const TError& error) {
-        r = ErrorRecord(fileName, block.BlockName, error.Lines());
+        r = ErrorRecord(fileName, block, error.Lines());
         r.Centre = a.Label;
         r.Element = a.Element;
       }
       r.File = fileName;
-      r.Block = block.BlockName;
+      r.Block = block;
       records.push_back(std::move(r));
     }
   }
@@ -240,6 +201,22 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   for (std::thread& t : pool) t.join();
   if (showProgress) std::fputc('\n', progress);
   return failedRecords > 0 ? kExitSomeFailed : 0;
+}
+
+int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
+  if (cl.Positional.empty()) Fail("a survey needs at least one file or folder.");
+  const std::vector<std::string> files = SurveyInputs(cl.Positional);
+  const std::string& outName = cl.Options.Output.OutFile;
+  if (outName.empty()) return RunSurvey(files, cl.Options, console, stderr);
+  for (const std::string& f : files)
+    for (const std::string& input : InputFilesOfRun(f))
+      if (SameFile(outName, input))
+        Fail("cannot write output file: " + outName + " (it is an input file of this run)");
+  TFilePtr out = OpenFile(outName, "w");
+  if (!out) Fail("cannot write output file: " + outName);
+  const int status = RunSurvey(files, cl.Options, out.get(), stderr);
+  if (std::fclose(out.release()) != 0) Fail("cannot write output file: " + outName);
+  return status;
 }
 
 }  // namespace koravel

@@ -27,4 +27,9 @@ std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOpt
 int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
               std::FILE* progress);
 
+// The survey a command line asks for: its files and folders, the table to
+// the console or the --out file (never one of the files read). Throws TError
+// when there is nothing to survey or the table cannot be written.
+int RunSurveyCommand(const TCommandLine& cl, std::FILE* console);
+
 }  // namespace koravel

@@ -22,6 +22,9 @@ TError::TError(std::vector<std::string> lines)
 
 TError::TError(std::string line) : TError(std::vector<std::string>{std::move(line)}) {}
 
+TError::TError(std::string_view file, long long line, std::string message)
+    : TError(std::string(file) + ", line " + std::to_string(line) + ": " + message) {}
+
 void Fail(std::string line) { throw TError(std::move(line)); }
 
 void Fail(std::vector<std::string> lines) { throw TError(std::move(lines)); }

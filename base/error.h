@@ -1,19 +1,22 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace koravel {
 
-// A failure the user must be told about. The run writes its lines as one
-// error block ("Error: " before the first line, seven blanks before each
-// further one), finishes its output and ends with status 2. Readers and
-// steps throw it; the run driver alone catches it, so no reader ends the
-// process on its own and a survey can go on with the next file.
+// A failure the user must be told about: the one way any step reports one.
+// Steps throw it; the run driver alone catches it (a survey once per
+// record), writes its lines as one error block ("Error: " before the first
+// line, seven blanks before each further one), finishes its output and ends
+// with status 2, so no step ends the process on its own.
 class TError : public std::runtime_error {
  public:
   explicit TError(std::vector<std::string> lines);
   explicit TError(std::string line);
+  // An error at a line of an input file: "x.cif, line 118: <message>".
+  TError(std::string_view file, long long line, std::string message);
 
   const std::vector<std::string>& Lines() const { return Lines_; }
 

@@ -10,9 +10,7 @@
 
 #include "crystal/cell.h"
 #include "crystal/structure.h"
-#include "geometry/indices.h"
-#include "geometry/sphere.h"
-#include "io/input.h"
+#include "geometry/analysis.h"
 #include "su/parameters.h"
 #include "su/propagation.h"
 
@@ -117,29 +115,29 @@ void BM_AngleSumFourAtoms(benchmark::State& state) {
   RunAngleSum(state, MakeStructure(SpiralDirections(4), 1));
 }
 
-// Every index of a distorted octahedron with its su and gap notes: what the
-// index section adds to a run.
-void BM_IndicesOfAnOctahedron(benchmark::State& state) {
+// The analysis of a distorted octahedron: every angle, the sum and every
+// descriptor with its su and gap notes.
+void BM_AnalysisOfAnOctahedron(benchmark::State& state) {
   const std::vector<TVec3> directions = {{1, 0.05, 0}, {-1, 0, 0.08}, {0, 1, 0},
                                          {0.1, -1, 0}, {0, 0, 1},     {0, 0.04, -1}};
   std::vector<TVec3> unit;
   for (const TVec3& d : directions) unit.push_back(Scaled(d, 1 / Norm(d)));
   TBenchStructure s = MakeStructure(unit, 1);
-  TInput in;
-  in.Structure = s.S;
+  TModel model;
+  model.Structure = s.S;
   const TCentre centre{s.Points[0][0], "Fe1", "Fe", false};
-  std::vector<TLigand> ligands;
+  TLigandSet ligands;
   for (size_t i = 1; i < s.Points.size(); ++i) {
     const TSiteRef& site = s.Points[i][0];
-    ligands.push_back({site, in.Structure.Atoms[static_cast<size_t>(site.Atom)].Label, "C", false,
-                       {site}, 2.0});
+    ligands.List.push_back({site, model.Structure.Atoms[static_cast<size_t>(site.Atom)].Label, "C",
+                            false, {site}, 2.0});
   }
-  for (auto _ : state) benchmark::DoNotOptimize(ComputeIndices(in, s.Params, centre, ligands, {}, 0));
+  for (auto _ : state) benchmark::DoNotOptimize(AnalyseSphere(model, centre, ligands, {}));
 }
 
 BENCHMARK(BM_AngleSumTwelveSixAtomCentroids)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AngleSumFourAtoms)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_IndicesOfAnOctahedron)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnalysisOfAnOctahedron)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace koravel

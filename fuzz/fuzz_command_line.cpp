@@ -14,9 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t total = 0;
     for (const std::string& a : args.List) total += a.size();
     if (total > raw.size()) fuzz::Broken();  // splitting never adds characters
-    const TCommandLine cl = ParseCommandLine(args);
+    TCommandLine cl;
+    const bool read = fuzz::Survives([&] { cl = ParseCommandLine(args); });
     if (cl.Positional.size() > args.List.size()) fuzz::Broken();
-    if (args.Problem && !cl.Error) fuzz::Broken();
+    if (args.AmbiguousQuotes && read) fuzz::Broken();
   }
   return 0;
 }

@@ -100,11 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(input, body);
   if (hasMat) WriteFile(scratch.Dir / "in.mat", matBody);
 
-  TArguments args{{input.string()}, std::nullopt};
+  TArguments args{{input.string()}, false};
   TArguments split = SplitCommandLine(argLine, false);
   for (std::string& a : split.List)
     if (!WritesFiles(a)) args.List.push_back(std::move(a));
-  args.Problem = split.Problem;
+  args.AmbiguousQuotes = split.AmbiguousQuotes;
 
   // A --survey among the arguments ends with kExitSomeFailed when a record
   // failed (the words after the file name are files it cannot find).

@@ -2,11 +2,8 @@
 #include <optional>
 #include <vector>
 
-#include "base/error.h"
-#include "io/input.h"
-#include "ligands/ligands.h"
-#include "su/monte_carlo.h"
-#include "su/parameters.h"
+#include "crystal/published_angle.h"
+#include "ligands/ligand.h"
 #include "su/propagation.h"
 
 namespace koravel {
@@ -35,30 +32,6 @@ struct TNearlyLinear {
   int Lig2 = 0;
   double Value = 0;        // the angle, degrees
   double Su = 0;           // of the displacement (the larger component), degrees
-};
-
-// Draws of the Monte Carlo that gives a quantity containing a nearly linear
-// angle its su and shift: the relative error of a sample sd is about
-// 1/sqrt(2N), 0.5 % here, enough for the two digits an su is written with.
-constexpr long long kNearlyLinearDraws = 20000;
-
-// The sum of the angles with its su: propagated, or where an angle of the
-// sum is nearly linear, su and shift from kNearlyLinearDraws Monte Carlo
-// draws (fixed seed).
-struct TAngleSum {
-  TPropagated Value;
-  std::vector<TNearlyLinear> NearlyLinear;
-  long long Draws = 0;  // 0: propagated
-};
-
-// The angles of a coordination sphere and their sum.
-struct TAngles {
-  std::vector<TAngle> List;  // by value, descending (equal within 1e-6: pair order)
-  TPropagated Sum;           // always from the coordinates
-  std::vector<TNearlyLinear> NearlyLinear;
-  long long SumDraws = 0;    // Monte Carlo draws behind the sum's su and shift; 0: propagated
-  double SuIndependent = 0;  // sqrt(sum of the angles' su²): the su if they were independent
-  std::optional<TMonteCarlo> SumMonteCarlo;  // when asked for
 };
 
 // The quantities of a coordination sphere as functions of its points: the
@@ -90,33 +63,25 @@ struct TAngleSumOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3),
   }
 };
 
+// An angle sum needs 2 to 12 ligands; beyond twelve the environment is no
+// coordination sphere any more.
+constexpr size_t kMinLigands = 2;
+constexpr size_t kMaxLigands = 12;
+
 // The points of a coordination sphere: the centre, then every ligand.
 std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigand>& ligands);
+
+// Their Cartesian positions (ångström).
+std::vector<TVec3> SpherePositions(const TStructure& s, const std::vector<TPoint>& points);
 
 // One flag per atom of the structure: whether it is the central atom or
 // (a member of) a ligand.
 std::vector<char> SphereAtoms(const TStructure& s, const TCentre& centre,
                               const std::vector<TLigand>& ligands);
 
-// Each ligand's distance from the central atom, with su where the input has su.
-std::vector<TValueSu> LigandDistances(const TInput& in, const TParameters& params,
-                                      const TCentre& centre, const std::vector<TLigand>& ligands);
-
-// An angle sum needs 2 to 12 ligands; beyond twelve the environment is no
-// coordination sphere any more. The error for any other number.
-std::optional<TError> CoordinationProblem(const TLigandSet& ligands);
-constexpr size_t kMinLigands = 2;
-constexpr size_t kMaxLigands = 12;
-
-// The sum of the L-M-L angles of the points (central atom first), with the
-// propagator of those points.
-TAngleSum SumOfAngles(const TInput& in, const TParameters& params,
-                      const std::vector<TPoint>& points, const TPropagator& propagate);
-
-// Every L-M-L angle, published (unless `calcOnly`) or computed, and the sum,
-// with a Monte Carlo check of `mcDraws` draws (0: none).
-TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre& centre,
-                      const std::vector<TLigand>& ligands, bool calcOnly, long long mcDraws);
+// The angles of the sphere's ligands within 3 su of 180° or 0°, judged by the
+// larger su of the two components of their displacement off the line.
+std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate);
 
 // The published angle a-M-b (in either order) among those at the central
 // atom (PublishedAtApex), found by the places of a and b; nothing when the
@@ -125,5 +90,9 @@ TAngles ComputeAngles(const TInput& in, const TParameters& params, const TCentre
 std::optional<TValueSu> PublishedAngle(const TStructure& s,
                                        const std::vector<TPublishedAtApex>& atCentre,
                                        const TLigand& a, const TLigand& b);
+
+// Stable, largest angle first; angles within 1e-6° of each other keep the
+// pair order (rounding noise must not order angles that symmetry makes equal).
+void SortDescending(std::vector<TAngle>& angles);
 
 }  // namespace koravel

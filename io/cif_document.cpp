@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/encoding.h"
+#include "base/error.h"
 #include "base/file.h"
 #include "base/text.h"
 
@@ -18,17 +19,25 @@ bool EndsValue(char c) {
   return static_cast<unsigned char>(c) <= ' ' && (IsSeparator(c) || IsLineEnd(c));
 }
 
+// The line (from 1) of a text position; a line ends at LF, CR LF or CR.
+long long LineOf(std::string_view text, std::size_t pos) {
+  long long line = 1;
+  for (std::size_t i = 0; i < pos && i < text.size(); ++i)
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++line;
+  return line;
+}
+
 // Hands out the values of CIF text one at a time, in text order. Blanks and
 // tabs separate them; "#" starts a comment that runs to the line end; a
 // quoted string closes at its quote followed by a blank, a tab or the line
 // end (so 'O'Neil' keeps its inner apostrophe) and an unclosed one at the
 // line end; a line that begins with ";" opens a text field that the next such
-// line closes (the rest of the closing line is ignored) or the end of the
-// text.
+// line closes (the rest of the closing line is ignored); one that the text
+// never closes is an error, `name` naming the text.
 class TTokenizer {
  public:
-  TTokenizer(std::string_view text, std::size_t pos, bool atLineStart)
-      : Text_(text), Pos_(pos), AtLineStart_(atLineStart) {}
+  TTokenizer(std::string_view text, std::size_t pos, bool atLineStart, std::string_view name)
+      : Text_(text), Pos_(pos), AtLineStart_(atLineStart), Name_(name) {}
 
   bool Next(TCifValue& value) {
     const std::size_t n = Text_.size();
@@ -82,16 +91,9 @@ class TTokenizer {
     std::size_t from = start;
     for (;;) {
       const void* hit = from < n ? std::memchr(Text_.data() + from, ';', n - from) : nullptr;
-      if (hit == nullptr) {
-        // An unclosed field ends with the text; its final line break ends its
-        // last line and starts no empty one.
-        std::size_t end = n;
-        if (end > start && Text_[end - 1] == '\n') --end;
-        if (end > start && Text_[end - 1] == '\r') --end;
-        value = TCifValue{Text_.substr(start, end - start), TCifValue::TextField};
-        Pos_ = n;
-        return true;
-      }
+      if (hit == nullptr)
+        throw TError(Name_, LineOf(Text_, n - 1),
+                     "text field not closed (opened at line " + std::to_string(LineOf(Text_, start - 1)) + ").");
       const std::size_t semi = static_cast<std::size_t>(static_cast<const char*>(hit) - Text_.data());
       if (!IsLineEnd(Text_[semi - 1])) {
         from = semi + 1;
@@ -110,6 +112,7 @@ class TTokenizer {
   std::string_view Text_;
   std::size_t Pos_;
   bool AtLineStart_;
+  std::string_view Name_;
 };
 
 bool IsTag(const TCifValue& v) {
@@ -128,8 +131,8 @@ bool EndsLoop(const TCifValue& v) {
 // be handled next, `Have_` whether there is one.
 class TBlockBuilder {
  public:
-  TBlockBuilder(std::string_view text, std::vector<TCifBlock>& blocks)
-      : Tokens_(text, 0, true), Blocks_(blocks) {}
+  TBlockBuilder(std::string_view text, std::string_view name, std::vector<TCifBlock>& blocks)
+      : Text_(text), Tokens_(text, 0, true, name), Blocks_(blocks) {}
 
   void Run() {
     Advance();
@@ -174,6 +177,7 @@ class TBlockBuilder {
 
   void ReadLoop() {
     TCifLoop& loop = CurrentBlock().Loops.emplace_back();
+    loop.OpenedAt = static_cast<std::size_t>(Tok_.Raw.data() - Text_.data());
     Advance();
     while (Have_ && IsTag(Tok_)) {
       loop.Tags.push_back(Tok_.Raw);
@@ -182,6 +186,7 @@ class TBlockBuilder {
     }
     while (Have_ && !EndsLoop(Tok_)) {
       ++loop.ValueCount;
+      loop.LastValueAt = static_cast<std::size_t>(Tok_.Raw.data() - Text_.data());
       Advance();
     }
     // The value that ended the loop is handled by the next Step.
@@ -196,6 +201,7 @@ class TBlockBuilder {
     Advance();
   }
 
+  std::string_view Text_;
   TTokenizer Tokens_;
   std::vector<TCifBlock>& Blocks_;
   bool InBlock_ = false;
@@ -274,11 +280,13 @@ bool SameTag(std::string_view a, std::string_view b) {
   return true;
 }
 
-TCifDocument::TCifDocument(std::string text) : Own_(std::make_unique<std::string>(std::move(text))) {
+TCifDocument::TCifDocument(std::string text, std::string name)
+    : Own_(std::make_unique<std::string>(std::move(text))), Name_(std::move(name)) {
   SetText(*Own_);
 }
 
-TCifDocument::TCifDocument(TFileBytes&& file) : File_(std::make_unique<TFileBytes>(std::move(file))) {
+TCifDocument::TCifDocument(TFileBytes&& file, std::string name)
+    : File_(std::make_unique<TFileBytes>(std::move(file))), Name_(std::move(name)) {
   SetText(File_->View());
 }
 
@@ -294,7 +302,7 @@ void TCifDocument::SetText(std::string_view bytes) {
     Own_ = std::make_unique<std::string>(std::move(decoded));
     Text_ = *Own_;
   }
-  TBlockBuilder(Text_, Blocks_).Run();
+  TBlockBuilder(Text_, Name_, Blocks_).Run();
 }
 
 TCifDocument::TCifDocument(TCifDocument&&) noexcept = default;
@@ -344,6 +352,11 @@ TCifTable TCifDocument::FindTable(const TCifBlock& block,
     return false;
   });
   if (loop == nullptr) return table;
+  if (!loop->Tags.empty() && loop->ValueCount % loop->Tags.size() != 0)
+    throw TError(Name_, LineOf(Text_, loop->LastValueAt),
+                 "the values of the loop opened at line " + std::to_string(LineOf(Text_, loop->OpenedAt)) +
+                     " do not fill its last row (" + std::to_string(loop->ValueCount) + " values for " +
+                     std::to_string(loop->Tags.size()) + " tags).");
   for (std::size_t c = 1; c < columns.size(); ++c)
     AnyAlternative(columns[c], [&](std::string_view tag) {
       table.Columns_[c] = ColumnOf(*loop, tag);
@@ -352,13 +365,13 @@ TCifTable TCifDocument::FindTable(const TCifBlock& block,
   table.Width_ = loop->Tags.size();
   table.Rows_ = loop->Rows();
   table.Values_.reserve(table.Width_ * table.Rows_);
-  TTokenizer tokens(Text_, loop->ValuesFrom, false);
+  TTokenizer tokens(Text_, loop->ValuesFrom, false, Name_);
   TCifValue value;
   while (table.Values_.size() < table.Width_ * table.Rows_ && tokens.Next(value))
     table.Values_.push_back(value);
   return table;
 }
 
-TCifDocument ReadCifFile(const std::string& name) { return TCifDocument(TFileBytes(name)); }
+TCifDocument ReadCifFile(const std::string& name) { return TCifDocument(TFileBytes(name), name); }
 
 }  // namespace koravel

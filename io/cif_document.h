@@ -38,6 +38,8 @@ struct TCifLoop {
   std::vector<std::string_view> Tags;
   std::size_t ValueCount = 0;
   std::size_t ValuesFrom = 0;  // text position from which the values are read
+  std::size_t OpenedAt = 0;    // text position of its loop_
+  std::size_t LastValueAt = 0; // text position of its last value
 
   std::size_t Rows() const { return Tags.empty() ? 0 : ValueCount / Tags.size(); }
 };
@@ -61,7 +63,6 @@ class TCifTable {
  public:
   bool Found() const { return Width_ > 0; }
   bool Has(int column) const { return Columns_[static_cast<std::size_t>(column)] >= 0; }
-  // Complete rows only: an incomplete last row is not counted.
   std::size_t Rows() const { return Rows_; }
   // The value in `column` of `row`; an empty bare value where the column is
   // absent.
@@ -75,10 +76,14 @@ class TCifTable {
   std::size_t Rows_ = 0;
 };
 
+// The text is read whole when the document is made: a text field that is
+// never closed throws TError naming the file and the line ("x.cif, line 118:
+// text field not closed (opened at line 112)."), since it swallows whatever
+// follows it. `name` names the text in such messages.
 class TCifDocument {
  public:
-  explicit TCifDocument(std::string text);
-  explicit TCifDocument(TFileBytes&& file);
+  explicit TCifDocument(std::string text, std::string name = "CIF");
+  TCifDocument(TFileBytes&& file, std::string name);
   TCifDocument(TCifDocument&&) noexcept;
   TCifDocument& operator=(TCifDocument&&) noexcept;
   ~TCifDocument();
@@ -100,6 +105,8 @@ class TCifDocument {
   // The first loop that holds the first column (its alternatives tried in
   // order, each in every loop before the next), with the other columns where
   // that loop has them. Not found when no loop holds the first column.
+  // Throws TError naming the line when the loop's values do not fill its
+  // last row: a file cut off or damaged there.
   TCifTable FindTable(const TCifBlock& block, const std::vector<std::string_view>& columns) const;
 
  private:
@@ -108,11 +115,13 @@ class TCifDocument {
   std::unique_ptr<TFileBytes> File_;  // the file's bytes, when read from a file
   std::unique_ptr<std::string> Own_;  // text given, or decoded from UTF-16
   std::string_view Text_;
+  std::string Name_;
   std::vector<TCifBlock> Blocks_;
 };
 
 // Reads a CIF file; throws TError "cannot read NAME: reason" when it cannot
-// be read. Its content is never an error: what cannot be placed is skipped.
+// be read, or for a text field that is never closed. Otherwise what cannot
+// be placed is skipped.
 TCifDocument ReadCifFile(const std::string& name);
 
 // Whether two tags are the same ignoring ASCII case, "." matching "_".

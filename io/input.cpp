@@ -4,6 +4,7 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "io/cif_structure.h"
+#include "io/mat_file.h"
 #include "io/shelx_file.h"
 
 namespace koravel {
@@ -14,124 +15,117 @@ namespace {
 // no symmetry image comes near, and whose fractions times 10000 are ångström.
 constexpr double kXyzCellEdge = 10000;
 
-// The file to read and its kind: the typed name, else the stem's .res, .ins
-// or .xyz.
-std::string ResolveInputFile(const std::string& typed, TInputKind& kind) {
-  const std::string ext = LowerAscii(FileExtension(typed));
-  if (FileExists(typed)) {
-    kind = ext == ".res" || ext == ".ins" ? TInputKind::Shelx
-           : ext == ".xyz"                ? TInputKind::Xyz
-                                          : TInputKind::Cif;
-    return typed;
-  }
+TInputKind KindOfExtension(const std::string& fileName) {
+  const std::string ext = LowerAscii(FileExtension(fileName));
+  if (ext == ".res" || ext == ".ins") return TInputKind::Shelx;
+  if (ext == ".xyz") return TInputKind::Xyz;
+  return TInputKind::Cif;
+}
+
+// The file to read: the typed name, else the stem's .res, .ins or .xyz.
+std::string ResolveInputFile(const std::string& typed) {
+  if (FileExists(typed)) return typed;
   const std::string stem = FileStem(typed);
-  const std::pair<const char*, TInputKind> candidates[] = {
-      {".res", TInputKind::Shelx}, {".ins", TInputKind::Shelx}, {".xyz", TInputKind::Xyz}};
-  for (const auto& [extension, candidateKind] : candidates) {
-    if (FileExists(stem + extension)) {
-      kind = candidateKind;
-      return stem + extension;
-    }
-  }
+  for (const char* extension : {".res", ".ins", ".xyz"})
+    if (FileExists(stem + extension)) return stem + extension;
   Fail("file not found: " + typed + " - and no " + FileNameOnly(stem) +
        ".res, .ins or .xyz in the same directory.");
 }
 
-void LoadCifBlock(const TCifDocument& cif, const TCifBlock& block, TInput& in) {
-  in.BlockName = std::string(block.Name);
-  in.BlockCount = static_cast<int>(cif.Blocks().size());
-  in.StructureBlocks = StructureBlockNames(cif);
-  in.Structure = ReadCifStructure(cif, block);
-  in.PublishedAngles = ReadPublishedAngles(cif, block);
-}
-
-void LoadCif(const TInputRequest& request, TInput& in) {
-  const TCifDocument cif = ReadCifFile(in.FileName);
-  LoadCifBlock(cif, ChooseDataBlock(cif, request.BlockName, request.CentralNames), in);
-}
-
-void LoadShelx(TInput& in) {
-  TShelxFile shelx = ReadShelxFile(in.FileName);
-  in.Title = shelx.Title;
-  in.Structure = std::move(shelx.Structure);
-  in.MatFileName = ChangeExtension(in.FileName, ".mat");
-  if (!FileExists(in.MatFileName)) {
-    in.HasSu = false;
-    return;
+TInput LoadShelx(TSource source) {
+  TShelxFile shelx = ReadShelxFile(source.FileName);
+  TInput in;
+  in.Model.Structure = std::move(shelx.Structure);
+  source.Title = shelx.Title;
+  source.MatFileName = ChangeExtension(source.FileName, ".mat");
+  if (FileExists(source.MatFileName)) {
+    auto matrix = std::make_unique<TMatFile>(ReadMatFile(source.MatFileName));
+    matrix->MatchStructure(in.Model.Structure, source.MatFileName, source.FileName);
+    source.MatParameters = matrix->ParamCount;
+    in.Model.Covariance = std::move(matrix);
+  } else {
+    in.Model.HasSu = false;
   }
-  in.Matrix = std::make_unique<TMatFile>(ReadMatFile(in.MatFileName));
-  in.Matrix->MatchStructure(in.Structure, in.MatFileName, in.FileName);
+  in.Source = std::move(source);
+  return in;
 }
 
-void LoadXyz(TXyzNaming naming, TInput& in) {
-  in.Xyz = ReadXyzFile(in.FileName, naming);
-  in.XyzNaming = naming;
-  in.HasSu = false;
-  TStructure& s = in.Structure;
+TInput LoadXyz(TSource source, TXyzNaming naming) {
+  TXyzFile xyz = ReadXyzFile(source.FileName, naming);
+  source.Comment = xyz.Comment;
+  source.Frames = xyz.StructureCount;
+  source.HasLabels = xyz.HasLabels;
+  source.AtomNames = XyzNamingDescription(xyz.HasLabels, naming);
+  TInput in;
+  in.Model.HasSu = false;
+  TStructure& s = in.Model.Structure;
   s.Cell.A = s.Cell.B = s.Cell.C = kXyzCellEdge;
   s.SymOps = {IdentitySymOp()};
-  for (TXyzAtom& a : in.Xyz.Atoms) {
+  for (TXyzAtom& a : xyz.Atoms) {
     TAtom atom;
     atom.Label = std::move(a.Label);
     atom.Element = std::move(a.Element);
     for (int i = 0; i < 3; ++i) atom.Frac[i] = a.Cart[i] / kXyzCellEdge;
     s.Atoms.push_back(std::move(atom));
   }
-  in.Xyz.Atoms.clear();
+  in.Source = std::move(source);
+  return in;
 }
 
 }  // namespace
 
-TInput LoadInput(const TInputRequest& request) {
-  TInput in;
-  in.FileName = ResolveInputFile(request.FileName, in.Kind);
-  switch (in.Kind) {
-    case TInputKind::Cif: LoadCif(request, in); break;
-    case TInputKind::Shelx: LoadShelx(in); break;
-    case TInputKind::Xyz: LoadXyz(request.XyzNaming, in); break;
+TStructureFile::TStructureFile(const std::string& typedName, TXyzNaming naming) : Naming_(naming) {
+  Source_.FileName = ResolveInputFile(typedName);
+  Source_.Kind = KindOfExtension(Source_.FileName);
+  if (Source_.Kind != TInputKind::Cif) return;
+  Cif_.emplace(ReadCifFile(Source_.FileName));
+  if (Cif_->Blocks().empty()) Fail("no data block found in the CIF.");
+  Source_.BlockCount = static_cast<int>(Cif_->Blocks().size());
+  Source_.StructureBlocks = StructureBlockNames(*Cif_);
+}
+
+size_t TStructureFile::BlockCount() const { return Cif_ ? Cif_->Blocks().size() : 1; }
+
+std::string TStructureFile::BlockName(size_t block) const {
+  return Cif_ ? std::string(Cif_->Blocks()[block].Name) : "";
+}
+
+size_t TStructureFile::ChooseBlock(const std::string& name,
+                                   const std::vector<std::string>& centralNames) const {
+  if (!Cif_) return 0;
+  return static_cast<size_t>(&ChooseDataBlock(*Cif_, name, centralNames) - Cif_->Blocks().data());
+}
+
+TInput TStructureFile::Load(size_t block) const {
+  switch (Source_.Kind) {
+    case TInputKind::Shelx: return LoadShelx(Source_);
+    case TInputKind::Xyz: return LoadXyz(Source_, Naming_);
+    case TInputKind::Cif: break;
   }
+  const TCifBlock& b = Cif_->Blocks()[block];
+  if (!HasStructure(b))
+    Fail("data block \"" + std::string(b.Name) + "\" contains no cell parameters and atom sites.");
+  TInput in;
+  in.Model.Structure = ReadCifStructure(*Cif_, b);
+  in.Model.PublishedAngles = ReadPublishedAngles(*Cif_, b);
+  in.Source = Source_;
+  in.Source.BlockName = std::string(b.Name);
   return in;
 }
 
-std::vector<TBlockInput> LoadEveryBlock(const std::string& fileName, TXyzNaming naming) {
-  std::vector<TBlockInput> blocks;
-  TInputRequest request{fileName, "", {}, naming};
-  TInput probe;
-  probe.FileName = ResolveInputFile(fileName, probe.Kind);
-  if (probe.Kind != TInputKind::Cif) {
-    blocks.push_back({"", LoadInput(request), {}});
-    return blocks;
-  }
-  const TCifDocument cif = ReadCifFile(fileName);
-  if (cif.Blocks().empty()) Fail("no data block found in the CIF.");
-  for (const TCifBlock& block : cif.Blocks()) {
-    TBlockInput b{std::string(block.Name), std::nullopt, {}};
-    if (!HasStructure(block)) {
-      b.Error = {"data block \"" + b.BlockName + "\" contains no cell parameters and atom sites."};
-    } else {
-      try {
-        TInput in;
-        in.FileName = fileName;
-        LoadCifBlock(cif, block, in);
-        b.Input = std::move(in);
-      } catch (const TError& error) {
-        b.Error = error.Lines();
-      }
-    }
-    blocks.push_back(std::move(b));
-  }
-  return blocks;
+TInput LoadInput(const TInputRequest& request) {
+  const TStructureFile file(request.FileName, request.XyzNaming);
+  return file.Load(file.ChooseBlock(request.BlockName, request.CentralNames));
 }
 
-bool IsInputFileOfRun(const std::string& outName, const std::string& typedName) {
-  if (outName.empty()) return false;
-  if (SameFile(outName, typedName)) return true;
+std::vector<std::string> InputFilesOfRun(const std::string& typedName) {
+  std::vector<std::string> files;
+  if (typedName.empty()) return files;
+  files.push_back(typedName);
   const std::string stem = FileStem(typedName);
-  for (const char* ext : {".res", ".ins", ".xyz", ".mat"}) {
-    const std::string candidate = stem + ext;
-    if (FileExists(candidate) && SameFile(outName, candidate)) return true;
-  }
-  return false;
+  for (const char* ext : {".res", ".ins", ".xyz", ".mat"})
+    if (FileExists(stem + ext)) files.push_back(stem + ext);
+  return files;
 }
 
 }  // namespace koravel

@@ -4,36 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "crystal/published_angle.h"
-#include "crystal/structure.h"
-#include "io/mat_file.h"
+#include "crystal/model.h"
+#include "io/cif_document.h"
+#include "io/source.h"
 #include "io/xyz_file.h"
 
 namespace koravel {
 
-enum class TInputKind { Cif, Shelx, Xyz };
-
-// What a run reads: the structure and what the report says about its source.
+// What a run reads: the structure model and a description of its source.
 struct TInput {
-  TInputKind Kind = TInputKind::Cif;
-  std::string FileName;  // the file read (after falling back from a missing CIF)
-  TStructure Structure;
-  std::vector<TPublishedAngle> PublishedAngles;  // CIF only
-  bool HasSu = true;     // false for XYZ, and for SHELX without a matrix file
-
-  // CIF: the block read, how many blocks the file has, which hold a structure.
-  std::string BlockName;
-  int BlockCount = 0;
-  std::string StructureBlocks;
-
-  // SHELX: the title and the paired matrix file (null when there is none).
-  std::string Title;
-  std::string MatFileName;  // where the matrix file was looked for
-  std::unique_ptr<TMatFile> Matrix;
-
-  // XYZ: the file's comment, frames and labels (its atoms are in Structure).
-  TXyzFile Xyz;
-  TXyzNaming XyzNaming = xnOlex;
+  TModel Model;
+  TSource Source;
 };
 
 // What to read: the typed file name, the CIF block (empty: choose), the
@@ -45,25 +26,39 @@ struct TInputRequest {
   TXyzNaming XyzNaming = xnOlex;
 };
 
-// Reads the structure: the typed file, else the stem's .res, .ins or .xyz.
-// A SHELX file is paired with the .mat of its stem when one exists. Throws
-// TError when no file is found or reading fails.
-TInput LoadInput(const TInputRequest& request);
+// A structure file, found and opened: the typed file, else the stem's .res,
+// .ins or .xyz. A CIF is read once for all its data blocks; a SHELX or XYZ
+// file is one block. Throws TError when no file is found or it cannot be read.
+class TStructureFile {
+ public:
+  TStructureFile(const std::string& typedName, TXyzNaming naming);
 
-// One data block of a file in a survey: what it holds, or why it holds no
-// structure that can be read.
-struct TBlockInput {
-  std::string BlockName;  // empty for SHELX and XYZ files
-  std::optional<TInput> Input;
-  std::vector<std::string> Error;  // the lines of the error, when Input is empty
+  // The blocks: a CIF's data blocks in file order, one unnamed block for a
+  // SHELX or XYZ file.
+  size_t BlockCount() const;
+  std::string BlockName(size_t block) const;
+
+  // The block a run reads: the one named (`name` not empty), else the first
+  // with a structure whose atom sites hold one of `centralNames`, else the
+  // first with a structure. Throws TError when there is none.
+  size_t ChooseBlock(const std::string& name, const std::vector<std::string>& centralNames) const;
+
+  // The model of a block and its source. A SHELX file is paired with the .mat
+  // of its stem when one exists. Throws TError when the block holds no
+  // structure that can be read.
+  TInput Load(size_t block) const;
+
+ private:
+  TSource Source_;  // kind and file; the rest is filled in per block
+  TXyzNaming Naming_;
+  std::optional<TCifDocument> Cif_;
 };
 
-// Every data block of a file that exists (a SHELX or XYZ file is one block).
-// Throws TError when the file itself cannot be read.
-std::vector<TBlockInput> LoadEveryBlock(const std::string& fileName, TXyzNaming naming);
+// The block the request names or implies, read.
+TInput LoadInput(const TInputRequest& request);
 
-// True when writing `outName` could destroy a file this run reads: the typed
-// structure file, or the stem's .res, .ins, .xyz or .mat when it exists.
-bool IsInputFileOfRun(const std::string& outName, const std::string& typedName);
+// The files a run on the typed name may read, which no output may replace:
+// the typed file, and the stem's .res, .ins, .xyz and .mat that exist.
+std::vector<std::string> InputFilesOfRun(const std::string& typedName);
 
 }  // namespace koravel

@@ -59,13 +59,16 @@ TMatFile ParseMatFile(std::string_view fileBytes, const std::string& fileName) {
   const std::string_view bytes = TextFromBytes(fileBytes, decoded);
   bool inParams = false, inCorr = false;
   long long k = 0, t = 0;
-  for (const std::string_view line : SplitLines(bytes)) {
+  const std::vector<std::string_view> lines = SplitLines(bytes);
+  for (size_t lineNumber = 1; lineNumber <= lines.size(); ++lineNumber) {
+    const std::string_view line = lines[lineNumber - 1];
     if (inCorr) {
       for (size_t p = 0; p + kFieldWidth <= line.size() && k < t; p += kFieldWidth) {
         std::string_view field = Trim(std::string_view(line).substr(p, kFieldWidth));
         double value = 0;
         if (!ParseNumber(field, value))
-          Fail("malformed correlation value \"" + std::string(field) + "\" in " + fileName + ".");
+          throw TError(fileName, static_cast<long long>(lineNumber),
+                       "malformed correlation value \"" + std::string(field) + "\".");
         m.Corr[k++] = ToSingle(value);
       }
       continue;
@@ -78,7 +81,7 @@ TMatFile ParseMatFile(std::string_view fileBytes, const std::string& fileName) {
         m.ParamCount = count;
       // The field that holds the count is 32 bits wide.
       if (m.ParamCount < 1 || m.ParamCount > INT_MAX || !CountFitsFile(m.ParamCount, bytes.size()))
-        Fail("cannot read the parameter count from " + fileName + ".");
+        throw TError(fileName, static_cast<long long>(lineNumber), "cannot read the parameter count.");
       const size_t n = static_cast<size_t>(m.ParamCount);
       m.Esd.assign(n, 0.0);
       m.ParamValue.assign(n, 0.0);

@@ -31,35 +31,43 @@ struct TAtomLine {
   double Sof = 1.0;  // decoded site occupation factor (not yet an occupancy)
 };
 
+// A logical line of SHELX: physical lines joined at a final "=", with the
+// number of its first physical line, which messages name.
+struct TCard {
+  std::string Text;
+  long long Line = 0;
+};
+
 // What the line-by-line reading collects.
 struct TScan {
   std::string FileName;
   std::string Title;
   TCell Cell;
-  bool CellFound = false;
+  long long CellLine = 0;  // 0: no CELL card
   int Latt = 1;  // centrosymmetric primitive unless LATT says otherwise
   std::vector<std::string> SfacNames;
   std::vector<double> FreeVars;
-  std::vector<std::string> SymmTexts;
+  std::vector<TCard> Symm;
   std::vector<TAtomLine> Atoms;
   long long Residue = 0;  // the current RESI number; 0 outside residues
 };
 
-// Physical lines joined at a final "=" into the logical lines of SHELX.
-std::vector<std::string> JoinContinuations(const std::vector<std::string_view>& physical) {
-  std::vector<std::string> logical;
-  std::string pending;
-  for (std::string_view raw : physical) {
-    const std::string_view line = TrimRight(raw);
+std::vector<TCard> JoinContinuations(const std::vector<std::string_view>& physical) {
+  std::vector<TCard> logical;
+  TCard pending;
+  for (size_t i = 0; i < physical.size(); ++i) {
+    const std::string_view line = TrimRight(physical[i]);
+    if (pending.Line == 0) pending.Line = static_cast<long long>(i) + 1;
     if (!line.empty() && line.back() == '=') {
-      pending.append(line.substr(0, line.size() - 1));
-      pending += ' ';
+      pending.Text.append(line.substr(0, line.size() - 1));
+      pending.Text += ' ';
       continue;
     }
-    logical.push_back(pending + std::string(line));
-    pending.clear();
+    pending.Text.append(line);
+    logical.push_back(std::move(pending));
+    pending = TCard{};
   }
-  if (!pending.empty()) logical.push_back(pending);
+  if (!pending.Text.empty()) logical.push_back(std::move(pending));
   return logical;
 }
 
@@ -78,14 +86,15 @@ std::string_view WithoutComment(std::string_view line) {
 // The operators of the SYMM cards, read once the file is known to hold a
 // structure at all.
 std::vector<TSymOp> ReadSymmCards(const TScan& scan) {
-  if (scan.SymmTexts.size() > kMaxShelxSymmCards)
-    Fail("too many SYMM cards in " + scan.FileName + " (a space group has at most " +
-         std::to_string(kMaxShelxSymmCards) + " operators).");
+  if (scan.Symm.size() > kMaxShelxSymmCards)
+    throw TError(scan.FileName, scan.Symm[kMaxShelxSymmCards].Line,
+                 "too many SYMM cards (a space group has at most " +
+                     std::to_string(kMaxShelxSymmCards) + " operators).");
   std::vector<TSymOp> symm;
-  for (const std::string& text : scan.SymmTexts) {
+  for (const TCard& card : scan.Symm) {
     const std::string where =
         "SYMM card " + std::to_string(symm.size() + 1) + " of " + FileNameOnly(scan.FileName);
-    symm.push_back(Reduced(ParseSymOp(text, where)));
+    symm.push_back(Reduced(ParseSymOp(card.Text, where)));
   }
   return symm;
 }
@@ -134,8 +143,8 @@ void ReadAtomLine(const std::vector<std::string_view>& tokens, TScan& scan) {
 }
 
 // Interprets one logical line; false at END or HKLF, where reading stops.
-bool InterpretLine(std::string_view rawLine, TScan& scan) {
-  const std::string_view line = Trim(rawLine);
+bool InterpretLine(const TCard& card, TScan& scan) {
+  const std::string_view line = Trim(card.Text);
   const std::vector<std::string_view> tokens = SplitFields(line, IsBlankOrTab);
   if (tokens.empty()) return true;
   const std::string name = UpperAscii(tokens[0]);
@@ -144,7 +153,7 @@ bool InterpretLine(std::string_view rawLine, TScan& scan) {
     scan.Title = std::string(Trim(line.substr(4)));
   } else if (name == "CELL") {
     if (tokens.size() < 8) return true;
-    scan.CellFound = true;
+    scan.CellLine = card.Line;
     ReadSixNumbers(tokens, {&cell.A, &cell.B, &cell.C, &cell.Alpha, &cell.Beta, &cell.Gamma});
   } else if (name == "ZERR") {
     if (tokens.size() < 8) return true;
@@ -157,7 +166,7 @@ bool InterpretLine(std::string_view rawLine, TScan& scan) {
       scan.Latt = latt;
   } else if (name == "SYMM") {
     const std::string_view text = Trim(WithoutComment(line).substr(4));
-    if (!text.empty()) scan.SymmTexts.emplace_back(text);
+    if (!text.empty()) scan.Symm.push_back({std::string(text), card.Line});
   } else if (name == "RESI") {
     scan.Residue = ResidueNumber(tokens);
   } else if (name == "SFAC") {
@@ -217,10 +226,10 @@ TShelxFile ReadShelxText(std::string_view bytes, const std::string& fileName) {
   std::string decoded;
   TScan scan;
   scan.FileName = fileName;
-  for (const std::string& line : JoinContinuations(SplitLines(TextFromBytes(bytes, decoded))))
-    if (!InterpretLine(line, scan)) break;
-  if (!scan.CellFound) Fail("no CELL card found in " + fileName + ".");
-  if (!IsUsable(scan.Cell)) Fail("cell parameters in " + fileName + " are unusable.");
+  for (const TCard& card : JoinContinuations(SplitLines(TextFromBytes(bytes, decoded))))
+    if (!InterpretLine(card, scan)) break;
+  if (scan.CellLine == 0) Fail("no CELL card found in " + fileName + ".");
+  if (!IsUsable(scan.Cell)) throw TError(fileName, scan.CellLine, "the cell parameters are unusable.");
   if (scan.Atoms.empty()) Fail("no atoms found in " + fileName + ".");
   TShelxFile file;
   file.Title = scan.Title;

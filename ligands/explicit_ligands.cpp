@@ -1,12 +1,10 @@
 #include "ligands/explicit_ligands.h"
 
 #include "base/error.h"
-#include "base/file.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "crystal/sym_code.h"
 #include "ligands/atom_names.h"
-#include "ligands/centre.h"
 
 namespace koravel {
 
@@ -27,7 +25,7 @@ struct TNameResolution {
 
 // What every step of the resolution reads.
 struct TContext {
-  const TInput& In;
+  const TStructure& S;
   const TCentre& Centre;
   const TLigandArgs& Args;
   const TCandidateArray& Candidates;
@@ -36,32 +34,18 @@ struct TContext {
 
 std::string RadiusText(double radius) { return FormatFixed(radius, 2) + " A"; }
 
-[[noreturn]] void LabelNotFound(const std::string& label, const TInput& in) {
-  if (label.find('%') != std::string::npos)
-    Fail({"atom \"" + label + "\" - this looks like an Olex2 macro argument that was not",
-          "substituted. Check the macro definition (see MANUAL, section 6)."});
-  std::vector<std::string> lines{"atom \"" + label + "\" not found in " +
-                                 FileNameOnly(in.FileName) + "."};
-  for (std::string& line : XyzNamingHint(in)) lines.push_back(std::move(line));
-  lines.push_back("If this is a centroid created in Olex2 (cent, named Cnt1, Cnt2, ...):");
-  lines.push_back("it exists only inside Olex2. Give its atoms in square brackets");
-  lines.push_back("instead, e.g. [C1 C2 C3 C4 C5], or use the korvex macro.");
-  Fail(std::move(lines));
-}
+// A ligand name without its symmetry code: N1#2_655 names N1.
+std::string_view LabelPart(std::string_view name) { return name.substr(0, name.find('#')); }
 
-TNameResolution LookUpName(const std::string& name, const TInput& in, bool& suffixRemoved) {
+TNameResolution LookUpName(const std::string& name, const TStructure& s, bool& suffixRemoved) {
   TNameResolution r;
-  std::string label = name;
-  const size_t hash = name.find('#');
-  if (hash != std::string::npos) {
+  if (const size_t hash = name.find('#'); hash != std::string::npos)
     r.Code = NormalizeSymCode(std::string_view(name).substr(hash + 1));
-    label = name.substr(0, hash);
-  }
-  const TNameLookup found = FindAtomWithoutSuffix(in.Structure, label);
+  const TNameLookup found = FindAtomWithoutSuffix(s, LabelPart(name));
   if (found.SuffixRemoved) suffixRemoved = true;
-  if (found.Atom < 0) LabelNotFound(found.Name, in);
+  if (found.Atom < 0) Fail("atom \"" + found.Name + "\" not found.");
   r.Atom = found.Atom;
-  r.Label = in.Structure.Atoms[static_cast<size_t>(r.Atom)].Label;
+  r.Label = s.Atoms[static_cast<size_t>(r.Atom)].Label;
   return r;
 }
 
@@ -81,7 +65,7 @@ bool SlotTakenInGroup(int slot, size_t self, const TLigandArgs& args,
 }
 
 int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
-  const TStructure& s = c.In.Structure;
+  const TStructure& s = c.S;
   const std::optional<TSiteRef> site = ResolveSymCode(s, r.Atom, r.Code);
   if (!site)
     Fail("symmetry code \"" + r.Code + "\" in \"" + c.Args.Names[i] +
@@ -100,7 +84,7 @@ int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
 // The nearest image of the label that no other name of the same group has
 // taken; among equally near images the first in candidate order.
 int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
-  const std::vector<TAtom>& atoms = c.In.Structure.Atoms;
+  const std::vector<TAtom>& atoms = c.S.Atoms;
   const std::vector<char> labelled = AtomsLabelled(atoms, names[i].Label);
   int best = -1;
   double bestDist = 1e30;
@@ -129,7 +113,7 @@ TLigand MakeCentroid(int group, const std::vector<TNameResolution>& names, const
       centroid.Members.push_back(names[k].Site);
   if (centroid.Members.size() < 2) Fail("centroid " + centroid.Label + " needs at least 2 atoms.");
   centroid.Site = centroid.Members.front();
-  const TStructure& s = c.In.Structure;
+  const TStructure& s = c.S;
   const TMat3 ortho = OrthoMatrix(s.Cell);
   const double d = Distance(MeanCartesian(s, centroid.Members, ortho), SiteCartesian(s, c.Centre.Site, ortho));
   if (!(d >= kMinCentroidDistance))
@@ -139,11 +123,11 @@ TLigand MakeCentroid(int group, const std::vector<TNameResolution>& names, const
 
 }  // namespace
 
-std::vector<char> NamedAtoms(const TInput& in, const TLigandArgs& args) {
-  const std::vector<TAtom>& atoms = in.Structure.Atoms;
+std::vector<char> NamedAtoms(const TStructure& s, const TLigandArgs& args) {
+  const std::vector<TAtom>& atoms = s.Atoms;
   std::vector<char> named(atoms.size(), 0);
   for (const std::string& name : args.Names) {
-    const TNameLookup found = FindAtomWithoutSuffix(in.Structure, name.substr(0, name.find('#')));
+    const TNameLookup found = FindAtomWithoutSuffix(s, LabelPart(name));
     if (found.Atom < 0) continue;  // ResolveNamedLigands says so
     const std::vector<char> labelled = AtomsLabelled(atoms, atoms[static_cast<size_t>(found.Atom)].Label);
     for (size_t a = 0; a < atoms.size(); ++a) named[a] = named[a] || labelled[a];
@@ -151,16 +135,22 @@ std::vector<char> NamedAtoms(const TInput& in, const TLigandArgs& args) {
   return named;
 }
 
-TNamedLigands ResolveNamedLigands(const TInput& in, const TCentre& centre, const TLigandArgs& args,
+std::optional<std::string> FirstUnknownName(const TStructure& s, const TLigandArgs& args) {
+  for (const std::string& name : args.Names)
+    if (const TNameLookup found = FindAtomWithoutSuffix(s, LabelPart(name)); found.Atom < 0)
+      return found.Name;
+  return std::nullopt;
+}
+
+TNamedLigands ResolveNamedLigands(const TStructure& s, const TCentre& centre, const TLigandArgs& args,
                                   const TCandidateArray& candidates, double searchRadius) {
-  const TContext c{in, centre, args, candidates, searchRadius};
+  const TContext c{s, centre, args, candidates, searchRadius};
   TNamedLigands result;
   std::vector<TNameResolution> names;
   names.reserve(args.Names.size());
   for (const std::string& name : args.Names)
-    names.push_back(LookUpName(name, in, result.SuffixRemoved));
+    names.push_back(LookUpName(name, s, result.SuffixRemoved));
 
-  const TStructure& s = in.Structure;
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t i = 0; i < names.size(); ++i) {
       const bool coded = !names[i].Code.empty();

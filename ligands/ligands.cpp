@@ -27,11 +27,11 @@ std::vector<TLigand> AutomaticLigands(const TStructure& s, const TCandidateArray
   return ligands;
 }
 
-// The code of the CIF's angle list for each ligand's place, where the list
-// names the place: the first entry at the central atom that ends there.
-void TakePublishedCodes(const TInput& in, const TCentre& centre, std::vector<TLigand>& ligands) {
-  const TStructure& s = in.Structure;
-  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, in.PublishedAngles, centre.Site);
+// The code of the published angles for each ligand's place, where they name
+// the place: the first entry at the central atom that ends there.
+void TakePublishedCodes(const TModel& model, const TCentre& centre, std::vector<TLigand>& ligands) {
+  const TStructure& s = model.Structure;
+  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, model.PublishedAngles, centre.Site);
   for (TLigand& ligand : ligands)
     for (const TPublishedAtApex& entry : published) {
       const TSiteRef* end = SameSite(s, entry.End1, ligand.Site)   ? &entry.End1
@@ -81,36 +81,35 @@ void SortByDistance(std::vector<TLigand>& ligands) {
 
 }  // namespace
 
-TNeighbourhood SearchNeighbours(const TInput& in, const TCentre& centre,
+TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
                                 const TLigandRequest& request) {
   TNeighbourhood n;
-  n.Radius = SearchRadius(in.Structure, centre, request.Automatic(), request.Tolerance,
-                          request.MaxRadius);
+  n.Radius = SearchRadius(s, centre, request.Automatic(), request.Tolerance, request.MaxRadius);
   // Named ligands can only be images of the named atoms: the others need not
   // be searched, which matters for a large --max.
-  n.Candidates = FindNeighbours(in.Structure, centre.Site, n.Radius,
-                                request.Automatic() ? std::vector<char>{} : NamedAtoms(in, request.Names));
+  n.Candidates = FindNeighbours(s, centre.Site, n.Radius,
+                                request.Automatic() ? std::vector<char>{} : NamedAtoms(s, request.Names));
   return n;
 }
 
-TLigandSet ChooseLigands(const TInput& in, const TCentre& centre, const TLigandRequest& request,
+TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours) {
+  const TStructure& s = model.Structure;
   TLigandSet set;
   set.Automatic = request.Automatic();
   if (set.Automatic) {
-    set.List = AutomaticLigands(in.Structure, neighbours.Candidates, centre, request);
+    set.List = AutomaticLigands(s, neighbours.Candidates, centre, request);
   } else {
-    TNamedLigands named = ResolveNamedLigands(in, centre, request.Names, neighbours.Candidates,
+    TNamedLigands named = ResolveNamedLigands(s, centre, request.Names, neighbours.Candidates,
                                               neighbours.Radius);
     set.List = std::move(named.Ligands);
     set.SuffixRemoved = named.SuffixRemoved;
   }
   if (set.List.empty()) Fail("no ligands found.");
   SortByDistance(set.List);
-  if (set.Automatic) TakePublishedCodes(in, centre, set.List);
-  const std::vector<std::pair<size_t, size_t>> pairs = SamePlacePairs(in.Structure, set.List);
+  if (set.Automatic) TakePublishedCodes(model, centre, set.List);
+  const std::vector<std::pair<size_t, size_t>> pairs = SamePlacePairs(s, set.List);
   if (pairs.empty()) return set;
-  const TStructure& s = in.Structure;
   if (!set.Automatic) {
     const auto& [i, j] = pairs.front();
     Fail("ligands " + LigandDisplayName(s, set.List[i]) + " and " +

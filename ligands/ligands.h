@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "io/input.h"
+#include "crystal/model.h"
 #include "ligands/ligand.h"
 #include "ligands/ligand_args.h"
 #include "ligands/neighbours.h"
@@ -42,16 +42,16 @@ struct TNeighbourhood {
 
 // The neighbour search for the request (radius: see SearchRadius). Throws
 // TError when the radius would take in an unreasonable number of images.
-TNeighbourhood SearchNeighbours(const TInput& in, const TCentre& centre,
+TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
                                 const TLigandRequest& request);
 
 // Picks the ligands among the neighbours: by the bond criterion
 // d <= r1 + r2 + tolerance with the occupancy limit, or by name. An
-// automatic ligand takes the symmetry code that the CIF's angle list uses
-// for its place, where it lists one; of two at one place the later is
+// automatic ligand takes the symmetry code that the published angles use
+// for its place, where they name it; of two at one place the later is
 // dropped (SamePlace). Throws TError when no ligand is found, a name cannot
 // be resolved, or two named ligands occupy one place.
-TLigandSet ChooseLigands(const TInput& in, const TCentre& centre, const TLigandRequest& request,
+TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours);
 
 // The ligand's label, with "#" and its symmetry code for an atom image other

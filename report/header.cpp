@@ -11,11 +11,11 @@ namespace {
 
 std::string Count(size_t n) { return std::to_string(n); }
 
-void WriteInputLines(TTextSink& out, const TInput& in) {
+void WriteInputLines(TTextSink& out, const TSource& in) {
   switch (in.Kind) {
     case TInputKind::Xyz:
       out.WriteLine("XYZ file     : " + in.FileName);
-      if (!in.Xyz.Comment.empty()) out.WriteLine("Comment      : " + in.Xyz.Comment);
+      if (!in.Comment.empty()) out.WriteLine("Comment      : " + in.Comment);
       break;
     case TInputKind::Shelx:
       out.WriteLine("SHELX file   : " + in.FileName);
@@ -33,15 +33,13 @@ void WriteInputLines(TTextSink& out, const TInput& in) {
   }
 }
 
-void WriteStructureLines(TTextSink& out, const TInput& in) {
-  const TStructure& s = in.Structure;
+void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s) {
   if (in.Kind == TInputKind::Xyz) {
     out.WriteLine("Coordinates  : Cartesian, no cell and no symmetry, " + Count(s.Atoms.size()) +
                   " atoms");
-    out.WriteLine("Atom names   : " + XyzNamingDescription(in.Xyz.HasLabels, in.XyzNaming));
-    if (in.Xyz.StructureCount > 1)
-      out.WriteLine("Note         : the file holds " +
-                    Count(static_cast<size_t>(in.Xyz.StructureCount)) +
+    out.WriteLine("Atom names   : " + in.AtomNames);
+    if (in.Frames > 1)
+      out.WriteLine("Note         : the file holds " + Count(static_cast<size_t>(in.Frames)) +
                     " structures; the first one is used.");
     return;
   }
@@ -94,10 +92,10 @@ void WriteXyzWarning(TTextSink& out) {
   out.WriteLine("All values below are therefore given without su.");
 }
 
-void WriteSourceNotes(TTextSink& out, const TInput& in) {
-  if (in.Kind == TInputKind::Shelx && in.Matrix)
+void WriteSourceNotes(TTextSink& out, const TSource& in) {
+  if (in.Kind == TInputKind::Shelx && in.MatParameters > 0)
     out.WriteLine("Matrix file  : " + FileNameOnly(in.MatFileName) + "  (" +
-                  std::to_string(in.Matrix->ParamCount) + " refined parameters)");
+                  std::to_string(in.MatParameters) + " refined parameters)");
   else if (in.Kind == TInputKind::Shelx)
     WriteShelxWarning(out, in.FileName);
   else if (in.Kind == TInputKind::Xyz)
@@ -138,16 +136,16 @@ void WriteSharedLabelNotes(TTextSink& out, const TStructure& s, const TCentre& c
 
 }  // namespace
 
-void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
+void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,
                  const TLigandRequest& request) {
   out.WriteLine(kProgramTitle);
   out.WriteLine("");
-  WriteInputLines(out, in);
-  WriteStructureLines(out, in);
+  WriteInputLines(out, source);
+  WriteStructureLines(out, source, s);
   out.WriteLine("Central atom : " + centre.Label + " (" + centre.Element + ")");
-  WriteSourceNotes(out, in);
+  WriteSourceNotes(out, source);
   WriteLigandsLine(out, request);
-  WriteSharedLabelNotes(out, in.Structure, centre, request);
+  WriteSharedLabelNotes(out, s, centre, request);
 }
 
 }  // namespace koravel

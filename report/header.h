@@ -1,5 +1,6 @@
 #pragma once
-#include "io/input.h"
+#include "crystal/structure.h"
+#include "io/source.h"
 #include "ligands/ligands.h"
 #include "report/text_sink.h"
 
@@ -10,7 +11,7 @@ constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles arou
 
 // The report header, from the title down to the "Ligands      :" line, with
 // the input's warning block or matrix-file line in its place.
-void WriteHeader(TTextSink& out, const TInput& in, const TCentre& centre,
+void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,
                  const TLigandRequest& request);
 
 }  // namespace koravel

@@ -1,6 +1,5 @@
 #include "report/output.h"
 
-#include "io/input.h"
 
 namespace koravel {
 
@@ -31,17 +30,29 @@ void TOutput::WriteLine(std::string_view line) {
   if (OutFile_ && !PutLine(OutFile_.get(), line)) OutFileFailed_ = true;
 }
 
+bool TOutput::IsInput(const std::string& name) const {
+  if (name.empty()) return false;
+  for (const std::string& input : Inputs_)
+    if (SameFile(name, input)) return true;
+  return false;
+}
+
 void TOutput::WriteError(const TError& error) {
+  if (!Started_ && !ErrorPage_.empty() && !IsInput(ErrorPage_)) {
+    HtmlName_ = ErrorPage_;
+    Capturing_ = true;
+  }
   for (const std::string& line : ErrorBlock(error)) {
     ErrorLines_.push_back(line);
     WriteLine(line);
   }
 }
 
-void TOutput::Start(const TOutputOptions& options, const std::string& typedFile) {
+void TOutput::Start(const TOutputOptions& options) {
+  Started_ = true;
   if (options.OutFile.empty() && options.HtmlFile.empty() && !options.Brief) return;
-  const bool outIsInput = IsInputFileOfRun(options.OutFile, typedFile);
-  const bool htmlIsInput = IsInputFileOfRun(options.HtmlFile, typedFile);
+  const bool outIsInput = IsInput(options.OutFile);
+  const bool htmlIsInput = IsInput(options.HtmlFile);
   if (htmlIsInput && !outIsInput) InputOfRun(options.HtmlFile);
   if (!htmlIsInput) HtmlName_ = options.HtmlFile;
   Brief_ = options.Brief;

@@ -23,15 +23,18 @@ struct TOutputOptions {
 // at the end: all of them, the brief line alone, or only the error block.
 class TOutput : public TTextSink {
  public:
-  explicit TOutput(std::FILE* console) : Console_(console) {}
+  // `errorPage` is the page that shows an error that comes before Start (a
+  // wrong command line), unless it is one of `inputs`, the files the run reads.
+  TOutput(std::FILE* console, std::string errorPage, std::vector<std::string> inputs)
+      : Console_(console), ErrorPage_(std::move(errorPage)), Inputs_(std::move(inputs)) {}
 
   void WriteLine(std::string_view line) override;
 
   // Starts the capture the options ask for. An output file that is an input
-  // of the run (`typedFile`, or a file of its stem) is never opened: a page
-  // that would be one is not written at all, while the other outputs still
-  // take the error. Throws TError when a file must not or cannot be written.
-  void Start(const TOutputOptions& options, const std::string& typedFile);
+  // of the run is never opened: a page that would be one is not written at
+  // all, while the other outputs still take the error. Throws TError when a
+  // file must not or cannot be written.
+  void Start(const TOutputOptions& options);
 
   // The error block of a failed run.
   void WriteError(const TError& error);
@@ -44,8 +47,12 @@ class TOutput : public TTextSink {
 
  private:
   void WriteConsole(std::string_view line);
+  bool IsInput(const std::string& name) const;
 
   std::FILE* Console_;
+  std::string ErrorPage_;
+  std::vector<std::string> Inputs_;
+  bool Started_ = false;
   bool Capturing_ = false;
   bool Brief_ = false;
   std::vector<std::string> Lines_;

@@ -10,7 +10,7 @@
 #include "base/numbers.h"
 #include "base/text.h"
 #include "crystal/sym_code.h"
-#include "report/indices.h"
+#include "report/descriptors.h"
 
 namespace koravel {
 
@@ -61,22 +61,11 @@ void WriteLigandTable(TTextSink& out, const TStructure& s, const std::vector<TLi
     if (ligand.IsCentroid) out.WriteLine(CentroidDefinitionLine(s, ligand));
 }
 
-void WriteAngleTable(TTextSink& out, const TStructure& s, const TCentre& centre,
-                     const std::vector<TLigand>& ligands, const TAngles& angles) {
+void WriteAngleTable(TTextSink& out, const TStructure& s, const TAnalysis& a) {
   out.WriteLine("");
   out.WriteLine("Bond angles L-M-L (sorted in descending order):");
-  for (const TAngle& a : angles.List) out.WriteLine(AngleLine(s, centre, ligands, a));
+  for (const TAngle& angle : a.Angles.List) out.WriteLine(AngleLine(s, a.Centre, a.Ligands.List, angle));
 }
-
-// True when coordinates or cell parameters with an su entered the sum and
-// its su still came out zero: symmetry holds the sum at its value.
-bool SumFixedBySymmetry(const TInput& in, const TPropagated& r) {
-  return in.HasSu && r.ParametersEntered && r.Su == 0;
-}
-
-// A sum fixed by symmetry within this of 360 degrees (it prints as 360.00)
-// is planar: coordinates written as 0.3333 for 1/3 leave rounding noise.
-constexpr double kPlanarBySymmetry = 0.005;
 
 // 360 minus the sum, exactly 0 within rounding.
 double DeviationFromPlanar(const TPropagated& r) {
@@ -86,10 +75,11 @@ double DeviationFromPlanar(const TPropagated& r) {
 
 // Three ligands: the deviation from a planar 360 degrees and, when there is
 // an su to judge it by, the classification.
-void WriteThreeLigandLines(TTextSink& out, const TInput& in, const TPropagated& r) {
+void WriteThreeLigandLines(TTextSink& out, const TAnalysis& a) {
+  const TPropagated& r = a.Angles.Sum;
   out.WriteLine("  360 - Sum  = " + FormatValueSu(DeviationFromPlanar(r), r.Su, 2) +
                 " deg     (0 = planar; trigonal pyramid with 3 x 109.47: 31.59)");
-  const std::string planarity = Planarity(in, r);
+  const std::string planarity = PlanarityText(a.Planarity);
   if (planarity.empty()) return;
   out.WriteLine("");
   out.WriteLine("  Classification: " + planarity);
@@ -115,16 +105,17 @@ void WriteMonteCarloLines(TTextSink& out, const TMonteCarlo& mc, const TPropagat
                 FormatFixed(r.Value + r.Shift, d) + ", su = " + FormatFixed(r.Su, d) + " deg");
 }
 
-void WriteSum(TTextSink& out, const TInput& in, const TCentre& centre, size_t ligandCount,
-              const TAngles& angles) {
+void WriteSum(TTextSink& out, const TAnalysis& a) {
+  const TAngles& angles = a.Angles;
   const TPropagated& r = angles.Sum;
+  const size_t ligandCount = a.Ligands.List.size();
   out.WriteLine("");
   out.WriteLine("Sum of the " + std::to_string(angles.List.size()) + " " +
-                AngleWord(angles.List.size()) + " around " + centre.Label + ":");
+                AngleWord(angles.List.size()) + " around " + a.Centre.Label + ":");
   out.WriteLine("  Sum(L-M-L) = " + FormatValueSu(r.Value, r.Su, 2) + " deg");
   if (ligandCount == 4) WriteFourLigandReference(out);
-  if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r, angles.SumDraws > 0);
-  if (ligandCount == 3) WriteThreeLigandLines(out, in, r);
+  if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r, r.Draws > 0);
+  if (ligandCount == 3) WriteThreeLigandLines(out, a);
 }
 
 // The input file's extension without its point, upper case: "RES", "XYZ".
@@ -147,29 +138,29 @@ bool AllFromCif(const std::vector<TAngle>& angles) {
 
 // The angles of the sum that lie nearly on a straight line, and that the su
 // and shift of the sum therefore come from a Monte Carlo.
-void WriteNearlyLinearNote(TTextSink& out, const TStructure& s, const TCentre& centre,
-                           const std::vector<TLigand>& ligands, const TAngles& angles) {
+void WriteNearlyLinearNote(TTextSink& out, const TStructure& s, const TAnalysis& a) {
+  const TAngles& angles = a.Angles;
+  const std::vector<TLigand>& ligands = a.Ligands.List;
   const TPropagated& r = angles.Sum;
   out.WriteLine("");
   out.WriteLine("  Nearly linear: at 180 or 0 deg an angle has no derivative (near there it");
   out.WriteLine("  behaves like the length of a 2-D vector). The angles below lie within");
   out.WriteLine("  3 su of it, so the su of the sum and its expectation shift (" +
                 FormatFixed(r.Shift, SuDecimals(r.Su) + 1) + " deg)");
-  out.WriteLine("  come from a Monte Carlo of " + std::to_string(angles.SumDraws) +
+  out.WriteLine("  come from a Monte Carlo of " + std::to_string(r.Draws) +
                 " draws (fixed seed) instead of propagation:");
-  for (const TNearlyLinear& a : angles.NearlyLinear)
-    out.WriteLine("    " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig1)]) + " - " +
-                  centre.Label + " - " + LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig2)]) +
-                  ": " + FormatFixed(a.Value, 2) + " deg, su across the line " +
-                  FormatFixed(a.Su, SuDecimals(a.Su)) + " deg");
+  for (const TNearlyLinear& angle : angles.NearlyLinear)
+    out.WriteLine("    " + LigandDisplayName(s, ligands[static_cast<size_t>(angle.Lig1)]) + " - " +
+                  a.Centre.Label + " - " + LigandDisplayName(s, ligands[static_cast<size_t>(angle.Lig2)]) +
+                  ": " + FormatFixed(angle.Value, 2) + " deg, su across the line " +
+                  FormatFixed(angle.Su, SuDecimals(angle.Su)) + " deg");
 }
 
 // Near an extremum of the sum the second-order term carries the su; says how
 // much, and the expectation shift.
-void WriteNonLinearityNote(TTextSink& out, const TInput& in, const TPropagated& r) {
-  if (!in.HasSu || !(r.Su > 0)) return;
-  const double ratio = (r.SuSecondOrder * r.SuSecondOrder) / (r.Su * r.Su);
-  if (!(ratio >= 0.1)) return;
+void WriteNonLinearityNote(TTextSink& out, const TPropagated& r) {
+  if (!NearExtremum(r)) return;
+  const double ratio = SecondOrderShare(r);
   const int d = SuDecimals(r.Su) + 1;
   out.WriteLine("");
   out.WriteLine("  Non-linearity: the sum is close to an extremum, where its first");
@@ -199,16 +190,16 @@ void WriteCifAnglesLine(TTextSink& out) {
   out.WriteLine("Note: angles marked (CIF) were taken from the _geom_angle loop.");
 }
 
-void WriteNoSuNotes(TTextSink& out, const TInput& in) {
+void WriteNoSuNotes(TTextSink& out, const TSource& source) {
   out.WriteLine(std::string("Note: all angles were computed from ") +
-                (in.Kind == TInputKind::Xyz ? "the Cartesian coordinates."
+                (source.Kind == TInputKind::Xyz ? "the Cartesian coordinates."
                                             : "cell parameters and coordinates."));
   out.WriteLine("      No standard uncertainties are given - see the warning above.");
 }
 
-void WriteZeroSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
-  if (AnyFromCif(angles.List)) WriteCifAnglesLine(out);
-  if (SumFixedBySymmetry(in, angles.Sum)) {
+void WriteZeroSuNotes(TTextSink& out, const TAnalysis& a) {
+  if (AnyFromCif(a.Angles.List)) WriteCifAnglesLine(out);
+  if (a.SumFixedBySymmetry) {
     out.WriteLine("Note: the sum is fixed by symmetry; its su is zero.");
     return;
   }
@@ -226,7 +217,8 @@ void WriteTiedNote(TTextSink& out, const TPropagated& r) {
   if (!parts.empty()) out.WriteLine("      Tied by symmetry to free parameters: " + parts + ".");
 }
 
-void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
+void WritePropagatedSuNotes(TTextSink& out, const TSource& source, const TModel& model,
+                            const TAngles& angles) {
   const TPropagated& r = angles.Sum;
   if (AnyFromCif(angles.List)) {
     WriteCifAnglesLine(out);
@@ -240,7 +232,7 @@ void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& ang
       out.WriteLine("      is computed from the coordinates.");
     }
   }
-  if (angles.SumDraws > 0)
+  if (r.Draws > 0)
     out.WriteLine("Note: the su of the sum comes from a Monte Carlo over the coordinates");
   else
     out.WriteLine("Note: the su of the sum was propagated directly from the coordinates");
@@ -249,8 +241,8 @@ void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& ang
   out.WriteLine("      independent would give sqrt(sum su^2) = " +
                 FormatFixed(angles.SuIndependent, 3) + " deg instead.");
   WriteTiedNote(out, r);
-  if (in.Matrix) {
-    out.WriteLine("      The full variance-covariance matrix of " + FileNameOnly(in.MatFileName) +
+  if (model.Covariance) {
+    out.WriteLine("      The full variance-covariance matrix of " + FileNameOnly(source.MatFileName) +
                   " was used,");
     out.WriteLine("      so the correlations between the refined coordinates are included.");
     if (r.FixedCount > 0) {
@@ -267,37 +259,23 @@ void WritePropagatedSuNotes(TTextSink& out, const TInput& in, const TAngles& ang
 }
 
 // Where the su come from (or why there are none).
-void WriteSuNotes(TTextSink& out, const TInput& in, const TAngles& angles) {
-  if (!in.HasSu) {
-    WriteNoSuNotes(out, in);
+void WriteSuNotes(TTextSink& out, const TSource& source, const TModel& model, const TAnalysis& a) {
+  if (!model.HasSu) {
+    WriteNoSuNotes(out, source);
     return;
   }
-  if (!(angles.Sum.Su > 0) && !std::isnan(angles.Sum.Su)) {
-    WriteZeroSuNotes(out, in, angles);
+  if (!(a.Angles.Sum.Su > 0) && !std::isnan(a.Angles.Sum.Su)) {
+    WriteZeroSuNotes(out, a);
     return;
   }
-  WritePropagatedSuNotes(out, in, angles);
+  WritePropagatedSuNotes(out, source, model, a.Angles);
 }
 
-}  // namespace
-
-// A sum that symmetry fixes at 360 degrees is planar by symmetry; any other
-// sum without an su cannot be classified, since "planar" cannot be told
-// from "nearly planar". Otherwise the first test that holds; a
-// not-a-number operand fails its test.
-std::string Planarity(const TInput& in, const TPropagated& r) {
-  if (SumFixedBySymmetry(in, r))
-    return std::fabs(360 - r.Value) < kPlanarBySymmetry ? "planar (fixed by symmetry)" : "";
-  if (!(in.HasSu && r.Su > 0)) return "";
-  if (3 * r.Su >= DeviationFromPlanar(r)) return "planar within 3 su";
-  if (r.Value >= 350.0) return "nearly planar (significantly pyramidalised)";
-  if (r.Value >= 340.0) return "flattened pyramidal";
-  return "pyramidal";
-}
-
-void WriteNameNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
-                    const TLigandSet& ligands) {
-  if (centre.SuffixRemoved || ligands.SuffixRemoved)
+// The notes on the ligands' names: Olex2 suffixes removed, automatic
+// ligands dropped for occupying the place of another.
+void WriteNameNotes(TTextSink& out, const TStructure& s, const TAnalysis& a) {
+  const TLigandSet& ligands = a.Ligands;
+  if (a.Centre.SuffixRemoved || ligands.SuffixRemoved)
     out.WriteLine(
         "Note         : Olex2 symmetry suffixes (_$n) removed; the nearest symmetry image "
         "was used in each case.");
@@ -312,50 +290,65 @@ void WriteNameNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
                        : "the file lists one atom twice."));
 }
 
-void WriteNeighbourTable(TTextSink& out, const TInput& in, const std::vector<TLigand>& ligands,
-                         const std::vector<TValueSu>& distances) {
+// The neighbours found, listed before a coordination-number error.
+void WriteNeighbourTable(TTextSink& out, const TStructure& s, const TAnalysis& a) {
+  const std::vector<TLigand>& ligands = a.Ligands.List;
   out.WriteLine("");
   out.WriteLine("Neighbours found (" + std::to_string(ligands.size()) + "):");
   for (size_t i = 0; i < ligands.size(); ++i)
-    out.WriteLine(LigandTableLine(i + 1, ligands[i].Label, SymCode(in.Structure, ligands[i].Site),
-                                  distances[i]));
+    out.WriteLine(LigandTableLine(i + 1, ligands[i].Label, SymCode(s, ligands[i].Site), a.Distances[i]));
   out.WriteLine("");
 }
 
-void WriteCoordinationLine(TTextSink& out, size_t n) {
-  out.WriteLine("Coordination number: " + std::to_string(n) + "  ->  " +
-                std::to_string(n * (n - 1) / 2) + " L-M-L angle(s)");
+}  // namespace
+
+std::string PlanarityText(TPlanarity planarity) {
+  switch (planarity) {
+    case TPlanarity::FixedBySymmetry: return "planar (fixed by symmetry)";
+    case TPlanarity::Within3Su: return "planar within 3 su";
+    case TPlanarity::NearlyPlanar: return "nearly planar (significantly pyramidalised)";
+    case TPlanarity::Flattened: return "flattened pyramidal";
+    case TPlanarity::Pyramidal: return "pyramidal";
+    case TPlanarity::Unknown: break;
+  }
+  return "";
 }
 
-void WriteReport(TTextSink& out, const TInput& in, const TCentre& centre,
-                 const std::vector<TLigand>& ligands, const std::vector<TValueSu>& distances,
-                 const TAngles& angles, const TIndices& indices) {
-  WriteLigandTable(out, in.Structure, ligands, distances);
-  WriteAngleTable(out, in.Structure, centre, ligands, angles);
-  WriteSum(out, in, centre, ligands.size(), angles);
-  WriteIndexSection(out, indices);
-  if (angles.SumDraws > 0)
-    WriteNearlyLinearNote(out, in.Structure, centre, ligands, angles);
+void WriteAnalysis(TTextSink& out, const TSource& source, const TModel& model, const TAnalysis& a) {
+  const TStructure& s = model.Structure;
+  WriteNameNotes(out, s, a);
+  if (!a.Complete()) {
+    WriteNeighbourTable(out, s, a);
+    return;
+  }
+  const size_t n = a.Ligands.List.size();
+  out.WriteLine("Coordination number: " + std::to_string(n) + "  ->  " + std::to_string(n * (n - 1) / 2) +
+                " L-M-L angle(s)");
+  WriteLigandTable(out, s, a.Ligands.List, a.Distances);
+  WriteAngleTable(out, s, a);
+  WriteSum(out, a);
+  WriteDescriptorSection(out, a);
+  if (a.Angles.Sum.Draws > 0)
+    WriteNearlyLinearNote(out, s, a);
   else
-    WriteNonLinearityNote(out, in, angles.Sum);
-  WriteHydrogenNote(out, ligands);
+    WriteNonLinearityNote(out, a.Angles.Sum);
+  WriteHydrogenNote(out, a.Ligands.List);
   out.WriteLine("");
-  WriteSuNotes(out, in, angles);
+  WriteSuNotes(out, source, model, a);
 }
 
 // "%s: CN %d, sum of %d %s = %s deg  [%s]"
-std::string BriefLine(const TInput& in, const TCentre& centre, const std::vector<TLigand>& ligands,
-                      const TAngles& angles) {
+std::string BriefLine(const TSource& source, const TModel& model, const TAnalysis& a) {
   std::string names;
-  for (const TLigand& ligand : ligands) {
+  for (const TLigand& ligand : a.Ligands.List) {
     if (!names.empty()) names += ' ';
-    names += LigandDisplayName(in.Structure, ligand);
+    names += LigandDisplayName(model.Structure, ligand);
   }
-  const size_t count = angles.List.size();
-  std::string line = centre.Label + ": CN " + std::to_string(ligands.size()) + ", sum of " +
+  const size_t count = a.Angles.List.size();
+  std::string line = a.Centre.Label + ": CN " + std::to_string(a.Ligands.List.size()) + ", sum of " +
                      std::to_string(count) + " " + AngleWord(count) + " = " +
-                     FormatValueSu(angles.Sum.Value, angles.Sum.Su, 2) + " deg  [" + names + "]";
-  if (!in.HasSu) line += "  (no su - from " + UpperExtension(in.FileName) + ")";
+                     FormatValueSu(a.Angles.Sum.Value, a.Angles.Sum.Su, 2) + " deg  [" + names + "]";
+  if (!model.HasSu) line += "  (no su - from " + UpperExtension(source.FileName) + ")";
   return line;
 }
 

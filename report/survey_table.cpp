@@ -1,15 +1,35 @@
 #include "report/survey_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+
+#include "base/numbers.h"
+#include "report/report.h"
 
 namespace koravel {
 
 namespace {
 
-// The quantities a survey can report, in column order.
-const char* const kQuantities[] = {"sum",   "h",     "tau4",  "tau4'",  "tau5",    "Sigma",
-                                   "Theta", "zeta",  "Delta", "sigma2", "<lambda>"};
+// The quantities a survey can report, in column order: the angle sum, then
+// every descriptor.
+std::vector<std::string> QuantityNames() {
+  std::vector<std::string> names{"sum"};
+  for (std::string_view name : DescriptorNames()) names.emplace_back(name);
+  return names;
+}
+
+// The gaps that make a descriptor's first-order su unreliable, as one text.
+std::string Flags(const std::vector<TFlaggedGap>& flagged, std::string_view name) {
+  std::string text;
+  for (const TFlaggedGap& gap : flagged)
+    if (std::find(gap.Descriptors.begin(), gap.Descriptors.end(), name) != gap.Descriptors.end()) {
+      if (!text.empty()) text += "; ";
+      text += (gap.Kind == TFlaggedGap::Choice ? "choice: " : "kink: ") + gap.What + " " +
+              FormatValueSu(gap.Value, gap.Su, 2);
+    }
+  return text;
+}
 
 // The shortest decimal text that reads back as the same double, "." as the
 // point; "" for a value that is not finite.
@@ -126,6 +146,33 @@ std::string JsonRecord(const TSurveyRecord& r) {
 
 }  // namespace
 
+TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
+  TSurveyRecord r;
+  r.Centre = a.Centre.Label;
+  r.Element = a.Centre.Element;
+  r.CoordinationNumber = static_cast<int>(a.Ligands.List.size());
+  for (const TLigand& l : a.Ligands.List) r.Ligands.push_back(LigandDisplayName(model.Structure, l));
+  const TPropagated& sum = a.Angles.Sum;
+  r.Fixed = sum.FixedCount;
+  r.Tied = sum.TiedCount;
+  r.Quantities.push_back({"sum", sum.Value, sum.Su, FormatValueSu(sum.Value, sum.Su, 2), ""});
+  r.Classification = PlanarityText(a.Planarity);
+  for (const TDescriptorValue& d : a.Descriptors)
+    r.Quantities.push_back({std::string(d.Row->Name), d.Value.Value, d.Value.Su,
+                            FormatValueSu(d.Value.Value, d.Value.Su, d.Row->Decimals),
+                            Flags(a.Flagged, d.Row->Name)});
+  return r;
+}
+
+TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector<std::string>& lines) {
+  TSurveyRecord r;
+  r.File = std::move(file);
+  r.Block = std::move(block);
+  r.Ok = false;
+  for (const std::string& line : lines) r.Message += (r.Message.empty() ? "" : " ") + line;
+  return r;
+}
+
 std::string SurveyHeader(TSurveyFormat format) {
   std::vector<std::string> columns = {"file",   "block", "centre", "element", "cn",     "ligands",
                                       "classification", "fixed", "tied", "status", "message"};
@@ -133,8 +180,8 @@ std::string SurveyHeader(TSurveyFormat format) {
   if (format == TSurveyFormat::Csv) {
     for (const char* c : {"quantity", "value", "su", "text", "flag"}) columns.push_back(c);
   } else {
-    for (const char* q : kQuantities)
-      for (const char* suffix : {"", "_su", "_text", "_flag"}) columns.push_back(std::string(q) + suffix);
+    for (const std::string& q : QuantityNames())
+      for (const char* suffix : {"", "_su", "_text", "_flag"}) columns.push_back(q + suffix);
   }
   return CsvRow(columns);
 }
@@ -144,7 +191,7 @@ std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r) {
   const std::vector<std::string> base = RecordColumns(r);
   if (format == TSurveyFormat::CsvWide) {
     std::vector<std::string> row = base;
-    for (const char* name : kQuantities) {
+    for (const std::string& name : QuantityNames()) {
       const TSurveyQuantity* q = FindQuantity(r, name);
       row.push_back(q ? Number(q->Value) : "");
       row.push_back(q && q->Su > 0 ? Number(q->Su) : "");

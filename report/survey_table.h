@@ -2,6 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "crystal/model.h"
+#include "geometry/analysis.h"
+
 namespace koravel {
 
 // One quantity of a surveyed centre: the angle sum or a geometry index.
@@ -30,6 +33,13 @@ struct TSurveyRecord {
   bool Ok = true;
   std::string Message;
 };
+
+// The record of an analysed centre.
+TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a);
+
+// The record of a file, block or centre that could not be surveyed: the
+// error's lines joined by blanks.
+TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector<std::string>& lines);
 
 enum class TSurveyFormat { Csv, CsvWide, Json };
 

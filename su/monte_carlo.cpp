@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/numbers.h"
 #include "crystal/cell.h"
 #include "su/random.h"
 
@@ -21,51 +22,102 @@ struct TRunningMoments {
     Mean += d / static_cast<double>(N);
     M2 += d * (x - Mean);
   }
+  TMonteCarlo Result() const {
+    return {N, Mean, N > 1 ? std::sqrt(M2 / static_cast<double>(N - 1)) : 0};
+  }
 };
+
+// The su as a report prints it: "(9)" of 0.0883, "(14)" of 0.0143.
+std::string PrintedSu(double sd) { return FormatValueSu(0, sd, 0); }
 
 }  // namespace
 
-std::vector<TMonteCarlo> MonteCarlo(const TStructure& s, const TParameters& params,
-                                    const std::vector<TPoint>& points,
-                                    const std::vector<TQuantity>& quantities, long long draws) {
-  const TMat3 ortho = OrthoMatrix(s.Cell);
-  const TPointModel model = BuildPointModel(s, params, points, ortho);
-  const size_t m = model.Params.size(), n = points.size();
-  TMatrix c(m, m);
-  for (size_t a = 0; a < m; ++a)
-    for (size_t b = 0; b < m; ++b) c(a, b) = params.Covariance(model.Params[a].Global, model.Params[b].Global);
-  const TMatrix l = Cholesky(c);
-  const std::array<double, 6> cell0 = CellParameters(s.Cell);
-
-  std::vector<TRunningMoments> moments(quantities.size());
-  TNormalDeviates normal(kSeed);
-  std::vector<double> z(m), dq(m);
-  std::vector<TVec3> x(n);
-  for (long long draw = 0; draw < draws; ++draw) {
-    for (double& v : z) v = normal.Next();
-    for (size_t a = 0; a < m; ++a) {
-      double sum = 0;
-      for (size_t b = 0; b <= a; ++b) sum += l(a, b) * z[b];
-      dq[a] = sum;
-    }
-    std::array<double, 6> cell = cell0;
-    std::vector<TVec3> frac = model.Frac;
-    for (size_t a = 0; a < m; ++a) {
-      const TLocalParameter& lp = model.Params[a];
-      if (lp.IsCell) {
-        for (size_t k = 0; k < 6; ++k) cell[k] += params.CellB(k, lp.CellIndex) * dq[a];
-        continue;
-      }
-      for (size_t p = 0; p < n; ++p) frac[p] = Plus(frac[p], Scaled(lp.FracShift[p], dq[a]));
-    }
-    const TMat3 mDraw = OrthoMatrixOf(cell);
-    for (size_t p = 0; p < n; ++p) x[p] = MatVec(mDraw, frac[p]);
-    for (size_t q = 0; q < quantities.size(); ++q) moments[q].Add(quantities[q].Plain(x));
+// The state of one Monte Carlo: the deviates, the buffers of a draw and the
+// moments of every quantity so far.
+struct TPointSampler::TRun {
+  TRun(size_t parameters, size_t points, size_t quantities)
+      : Z(parameters), Dq(parameters), X(points), Moments(quantities) {}
+  std::vector<TMonteCarlo> Results() const {
+    std::vector<TMonteCarlo> result;
+    for (const TRunningMoments& m : Moments) result.push_back(m.Result());
+    return result;
   }
-  std::vector<TMonteCarlo> result;
-  for (const TRunningMoments& mo : moments)
-    result.push_back({mo.N, mo.Mean, mo.N > 1 ? std::sqrt(mo.M2 / static_cast<double>(mo.N - 1)) : 0});
-  return result;
+
+  TNormalDeviates Normal{kSeed};
+  long long Draws = 0;
+  std::vector<double> Z, Dq;
+  std::vector<TVec3> Frac;
+  std::vector<TVec3Of<double>> X;
+  std::vector<TRunningMoments> Moments;
+};
+
+TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, const TPointModel& model,
+                             const TMatrix& covariance)
+    : L_(Cholesky(covariance)), Frac_(model.Frac), CellB_(params.CellB),
+      Cell_(CellParameters(s.Cell)), Ortho_(OrthoMatrix(s.Cell)) {
+  for (size_t a = 0; a < model.Params.size(); ++a) {
+    const TLocalParameter& lp = model.Params[a];
+    if (lp.IsCell) {
+      CellParams_.push_back({a, lp.CellIndex});
+      continue;
+    }
+    for (size_t p = 0; p < Frac_.size(); ++p)
+      if (lp.FracShift[p] != TVec3{0, 0, 0}) Shifts_.push_back({a, p, lp.FracShift[p]});
+  }
+}
+
+void TPointSampler::Draw(TRun& run) const {
+  const size_t m = L_.Rows;
+  for (double& v : run.Z) v = run.Normal.Next();
+  for (size_t a = 0; a < m; ++a) {
+    double sum = 0;
+    for (size_t b = 0; b <= a; ++b) sum += L_(a, b) * run.Z[b];
+    run.Dq[a] = sum;
+  }
+  run.Frac = Frac_;
+  for (const TShift& shift : Shifts_)
+    run.Frac[shift.Point] = Plus(run.Frac[shift.Point], Scaled(shift.Shift, run.Dq[shift.Param]));
+  // The cell moves only where a cell parameter has an su.
+  std::array<double, 6> cell = Cell_;
+  bool cellMoves = false;
+  for (const auto& [a, free] : CellParams_) {
+    if (run.Dq[a] == 0) continue;
+    cellMoves = true;
+    for (size_t k = 0; k < 6; ++k) cell[k] += CellB_(k, free) * run.Dq[a];
+  }
+  const TMat3 ortho = cellMoves ? OrthoMatrixOf(cell) : Ortho_;
+  for (size_t p = 0; p < run.Frac.size(); ++p) run.X[p] = MatVec(ortho, run.Frac[p]);
+}
+
+void TPointSampler::DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quantities,
+                              long long draws) const {
+  for (; run.Draws < draws; ++run.Draws) {
+    Draw(run);
+    for (size_t q = 0; q < quantities.size(); ++q) run.Moments[q].Add(quantities[q](run.X));
+  }
+}
+
+std::vector<TMonteCarlo> TPointSampler::Run(const std::vector<TPlainQuantity>& quantities,
+                                            long long draws) const {
+  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  DrawUntil(run, quantities, draws);
+  return run.Results();
+}
+
+std::vector<TMonteCarlo> TPointSampler::RunUntilStable(
+    const std::vector<TPlainQuantity>& quantities) const {
+  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  std::vector<std::string> previous(quantities.size());
+  for (long long round = kFirstRound;; round *= 2) {
+    DrawUntil(run, quantities, round);
+    bool stable = round > kFirstRound;
+    for (size_t q = 0; q < quantities.size(); ++q) {
+      std::string printed = PrintedSu(run.Moments[q].Result().Sd);
+      stable = stable && printed == previous[q];
+      previous[q] = std::move(printed);
+    }
+    if (stable || round >= kMaxStableDraws) return run.Results();
+  }
 }
 
 }  // namespace koravel

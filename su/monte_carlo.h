@@ -1,7 +1,11 @@
 #pragma once
+#include <array>
+#include <functional>
+#include <utility>
 #include <vector>
 
-#include "su/propagation.h"
+#include "su/point_model.h"
+#include "su/vector_math.h"
 
 namespace koravel {
 
@@ -13,13 +17,52 @@ struct TMonteCarlo {
   double Sd = 0;
 };
 
-// Checks the propagated su by sampling: `draws` draws of the free parameters
-// the points depend on, from N(0, C) by the Cholesky factor of C, every
-// coordinate and cell parameter rebuilt from them, every quantity evaluated
-// anew for each draw. The deviates are the same on every platform (fixed
-// seed), so a run prints the same digits on Linux and Windows.
-std::vector<TMonteCarlo> MonteCarlo(const TStructure& s, const TParameters& params,
-                                    const std::vector<TPoint>& points,
-                                    const std::vector<TQuantity>& quantities, long long draws);
+// Scalar functions of the Cartesian positions of points, evaluated once
+// per draw.
+using TPlainQuantity = std::function<double(const std::vector<TVec3Of<double>>&)>;
+
+// Samples the points a set of free parameters moves: draws of the parameters
+// from N(0, C) by the Cholesky factor of C, every coordinate and cell
+// parameter rebuilt from them. The deviates are the same on every platform
+// (fixed seed), so a run prints the same digits on Linux and Windows.
+class TPointSampler {
+ public:
+  TPointSampler(const TStructure& s, const TParameters& params, const TPointModel& model,
+                const TMatrix& covariance);
+
+  // Exactly `draws` draws (a check the user asks for).
+  std::vector<TMonteCarlo> Run(const std::vector<TPlainQuantity>& quantities, long long draws) const;
+
+  // Draws in rounds that double, from 1000, until every quantity's sd prints
+  // the same su (rule of 19: one or two significant digits) as at half as
+  // many draws; at most kMaxStableDraws. This is the su of a quantity where
+  // propagation fails (an angle across a straight line), so its cost is that
+  // of the digits printed: a few thousand draws where 20000 would give the
+  // same su.
+  std::vector<TMonteCarlo> RunUntilStable(const std::vector<TPlainQuantity>& quantities) const;
+
+  static constexpr long long kFirstRound = 1000;
+  static constexpr long long kMaxStableDraws = 32000;
+
+ private:
+  // One non-zero entry of ∂F/∂q: point `Point` moves by `Shift` per unit of
+  // parameter `Param`.
+  struct TShift {
+    size_t Param = 0, Point = 0;
+    TVec3 Shift{};
+  };
+
+  struct TRun;
+  void Draw(TRun& run) const;
+  void DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quantities, long long draws) const;
+
+  TMatrix L_;                   // Cholesky factor of the parameters' covariance
+  std::vector<TVec3> Frac_;     // fractional mean of each point at the given values
+  std::vector<TShift> Shifts_;  // coordinate parameters
+  std::vector<std::pair<size_t, size_t>> CellParams_;  // (local parameter, free cell index)
+  TMatrix CellB_;
+  std::array<double, 6> Cell_{};
+  TMat3 Ortho_{};
+};
 
 }  // namespace koravel

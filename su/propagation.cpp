@@ -14,6 +14,16 @@ namespace {
 // structure.
 constexpr double kNoiseSu = 1e-7;
 
+// The share of the variance that makes a note on the second-order term.
+constexpr double kSecondOrderShare = 0.1;
+
+// A value of an input without su: no su, no shift, nothing entered.
+TPropagated ValueOnly(TPropagated r) {
+  r.Su = r.SuLinear = r.SuSecondOrder = r.Shift = 0;
+  r.ParametersEntered = false;
+  return r;
+}
+
 }  // namespace
 
 TPropagated WithSuFloor(TPropagated r, double floor) {
@@ -21,8 +31,15 @@ TPropagated WithSuFloor(TPropagated r, double floor) {
   return r;
 }
 
-TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points)
-    : Points_(std::move(points)) {
+double SecondOrderShare(const TPropagated& r) {
+  return (r.SuSecondOrder * r.SuSecondOrder) / (r.Su * r.Su);
+}
+
+bool NearExtremum(const TPropagated& r) { return r.Su > 0 && SecondOrderShare(r) >= kSecondOrderShare; }
+
+TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points,
+                         bool hasSu)
+    : S_(s), Params_(params), Points_(std::move(points)), HasSu_(hasSu) {
   const TCellDerivatives cell = CellDerivatives(s, params);
   Model_ = BuildPointModel(s, params, Points_, cell.M);
   J_ = PointJacobian(Model_, cell);
@@ -106,20 +123,57 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   return WithSuFloor(r, kNoiseSu);
 }
 
-TPropagated TPropagator::operator()(const TQuantity& quantity, bool secondOrder) const {
-  return FromDerivatives(quantity.Dual(Variables(secondOrder)), secondOrder);
+std::vector<TPropagated> TPropagator::Estimate(const std::vector<TSuRequest>& requests) const {
+  std::vector<TPropagated> result;
+  std::vector<size_t> across;
+  std::vector<TPlainQuantity> sampled;
+  for (const TSuRequest& r : requests) {
+    const bool secondOrder = r.SecondOrder && HasSu_;
+    TPropagated value = FromDerivatives(r.Quantity.Dual(Variables(secondOrder)), secondOrder);
+    if (!HasSu_) value = ValueOnly(value);
+    if (HasSu_ && r.AcrossStraightAngle) {
+      across.push_back(result.size());
+      sampled.push_back(r.Quantity.Plain);
+    }
+    result.push_back(value);
+  }
+  if (!sampled.empty()) {
+    const std::vector<TMonteCarlo> mc = Sampler().RunUntilStable(sampled);
+    for (size_t k = 0; k < across.size(); ++k) {
+      TPropagated& value = result[across[k]];
+      value.Su = mc[k].Sd;
+      value.Shift = mc[k].Mean - value.Value;
+      value.SuSecondOrder = 0;
+      value.Draws = mc[k].Draws;
+    }
+  }
+  for (size_t k = 0; k < result.size(); ++k) result[k] = WithSuFloor(result[k], requests[k].SuFloor);
+  return result;
 }
 
-std::vector<TPropagated> TPropagator::Each(const TVectorQuantity& quantity) const {
+std::vector<TPropagated> TPropagator::Each(const TVectorQuantity& quantity, double suFloor) const {
   std::vector<TPropagated> result;
-  for (const TDual& f : quantity(Variables(false))) result.push_back(FromDerivatives(f, false));
+  for (const TDual& f : quantity(Variables(false))) {
+    const TPropagated value = FromDerivatives(f, false);
+    result.push_back(HasSu_ ? WithSuFloor(value, suFloor) : ValueOnly(value));
+  }
   return result;
+}
+
+TPointSampler TPropagator::Sampler() const { return TPointSampler(S_, Params_, Model_, C_); }
+
+std::vector<TMonteCarlo> TPropagator::MonteCarlo(const std::vector<TQuantity>& quantities,
+                                                 long long draws) const {
+  if (!HasSu_ || quantities.empty()) return {};
+  std::vector<TPlainQuantity> plain;
+  for (const TQuantity& q : quantities) plain.push_back(q.Plain);
+  return Sampler().Run(plain, draws);
 }
 
 TPropagated Propagate(const TStructure& s, const TParameters& params,
                       const std::vector<TPoint>& points, const TQuantity& quantity,
                       bool secondOrder) {
-  return TPropagator(s, params, points)(quantity, secondOrder);
+  return TPropagator(s, params, points, true).Estimate({{quantity, secondOrder}}).front();
 }
 
 }  // namespace koravel

@@ -4,6 +4,7 @@
 
 #include "crystal/structure.h"
 #include "su/dual.h"
+#include "su/monte_carlo.h"
 #include "su/parameters.h"
 #include "su/point_model.h"
 #include "su/vector_math.h"
@@ -40,7 +41,15 @@ struct TPropagated {
   // True when a parameter with an su entered: an su of 0 then means "fixed
   // by symmetry", not "no su given".
   bool ParametersEntered = false;
+  long long Draws = 0;       // Monte Carlo draws behind Su and Shift; 0: propagated
 };
+
+// The share of the variance that the second-order term carries.
+double SecondOrderShare(const TPropagated& r);
+
+// Near an extremum the first derivatives vanish and the second-order term
+// carries the su: a tenth of the variance or more is worth a note.
+bool NearExtremum(const TPropagated& r);
 
 // Below these su a propagated angle (degrees) or distance (ångström) is
 // rounding noise of the arithmetic — a value fixed by symmetry, or computed
@@ -55,30 +64,56 @@ TPropagated WithSuFloor(TPropagated r, double floor);
 // first order.
 using TVectorQuantity = std::function<std::vector<TDual>(const std::vector<TVec3Of<TDual>>&)>;
 
+// What is asked of one quantity.
+struct TSuRequest {
+  TQuantity Quantity;
+  bool SecondOrder = false;  // smooth with an extremum in reach: second-order term and shift
+  // It holds an angle within 3 su of 180 or 0 deg, where an angle has no
+  // derivative: its su and shift come from a Monte Carlo.
+  bool AcrossStraightAngle = false;
+  double SuFloor = 0;        // kAngleSuFloor, kDistanceSuFloor or none
+};
+
 // Quantities of a set of points with their su, propagated from the
 // covariance C of the free parameters the points depend on through exact
 // derivatives: the first-order variance gᵀCg and, with `secondOrder`, the
 // second-order variance ½ tr((HC)²) and expectation shift ½ tr(HC) (g, H:
 // gradient and Hessian with respect to the free parameters). The Jacobian of
-// the points and C are built once for all quantities.
+// the points and C are built once for all quantities. An input without su
+// (`hasSu` false) gives values alone.
 class TPropagator {
  public:
-  TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points);
-  TPropagated operator()(const TQuantity& quantity, bool secondOrder) const;
-  std::vector<TPropagated> Each(const TVectorQuantity& quantity) const;
+  TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points, bool hasSu);
+
+  // Each quantity with its su; those across a straight angle take theirs
+  // from one Monte Carlo run together (TPointSampler::RunUntilStable).
+  std::vector<TPropagated> Estimate(const std::vector<TSuRequest>& requests) const;
+
+  // Every value of a vector quantity, to first order.
+  std::vector<TPropagated> Each(const TVectorQuantity& quantity, double suFloor = 0) const;
+
+  // A check of the su by exactly `draws` Monte Carlo draws (nothing without su).
+  std::vector<TMonteCarlo> MonteCarlo(const std::vector<TQuantity>& quantities, long long draws) const;
+
+  bool HasSu() const { return HasSu_; }
+  size_t PointCount() const { return Points_.size(); }
 
  private:
   std::vector<TVec3Of<TDual>> Variables(bool secondOrder) const;
   TPropagated FromDerivatives(const TDual& f, bool secondOrder) const;
+  TPointSampler Sampler() const;
 
+  const TStructure& S_;
+  const TParameters& Params_;
   std::vector<TPoint> Points_;
   TPointModel Model_;
   TMatrix J_, C_;
+  bool HasSu_ = true;
   bool Entered_ = false;
   int CellTied_ = 0;
 };
 
-// One quantity of one set of points.
+// One quantity of one set of points, from an input with su.
 TPropagated Propagate(const TStructure& s, const TParameters& params,
                       const std::vector<TPoint>& points, const TQuantity& quantity,
                       bool secondOrder);

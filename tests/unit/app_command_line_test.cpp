@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 namespace koravel {
 namespace {
 
@@ -30,14 +32,13 @@ TEST(SplitCommandLine, QuotingRules) {
   for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.raw, c.skipProgramName).List, c.expected) << c.raw;
 }
 
-TCommandLine Parse(const Args& args) { return ParseCommandLine(TArguments{args, std::nullopt}); }
+TCommandLine Parse(const Args& args) { return ParseCommandLine(TArguments{args, false}); }
 
 TEST(ParseCommandLine, ReadsEveryOptionWithAndWithoutDashes) {
   const TCommandLine cl = Parse({"x.cif", "tol=0.3", "--occ=0.25", "max=12", "block=b1", "out=r.txt",
                                  "html=p.html", "xyznames=ELEMENT", "--brief", "--calc", "Fe1",
                                  "-tol=1", ""});
   const TRunOptions& o = cl.Options;
-  EXPECT_FALSE(cl.Error);
   EXPECT_FALSE(cl.Help);
   EXPECT_DOUBLE_EQ(o.Tolerance, 0.3);
   EXPECT_DOUBLE_EQ(o.MinOccupancy, 0.25);
@@ -64,12 +65,13 @@ TEST(ParseCommandLine, DefaultsAndLastValueWins) {
   EXPECT_EQ(cl.Positional, (Args{"brief", "calc"}));
 }
 
-// Help counts only before an error; after an error only --html= is read, so
-// that the page can report it, and no other output is captured.
+// Help counts only before an error, and after it only the outputs are read;
+// the page a wrong command line names is found all the same, so that it can
+// report the error.
 TEST(ParseCommandLine, HelpAndErrors) {
-  struct Case { Args args; bool help; const char* error; const char* html; };
+  struct Case { Args args; bool help; const char* error; const char* page; };
   const Case cases[] = {
-      {{"x.cif", "--help", "--bogus"}, true, "", ""},
+      {{"x.cif", "--help", "--bogus", "html=p.html", "y.cif"}, true, "", "p.html"},
       {{"-h"}, true, "", ""},
       {{"/?", "--tol"}, true, "", ""},
       {{"--tol", "0.3"}, false, "unknown option: --tol", ""},
@@ -85,15 +87,17 @@ TEST(ParseCommandLine, HelpAndErrors) {
        "invalid value for --tol: x", "p.html"},
   };
   for (const Case& c : cases) {
-    const TCommandLine cl = Parse(c.args);
-    EXPECT_EQ(cl.Help, c.help) << c.args[0];
-    EXPECT_EQ(cl.Error ? cl.Error->what() : "", std::string(c.error)) << c.args[0];
-    EXPECT_EQ(cl.Options.Output.HtmlFile, c.html) << c.args[0];
-    if (cl.Error) {
-      EXPECT_EQ(cl.Options.Output.OutFile, "") << c.args[0];
-      EXPECT_FALSE(cl.Options.Output.Brief) << c.args[0];
+    EXPECT_EQ(testing::ErrorOf([&] { Parse(c.args); }), *c.error ? c.error : "(no error)") << c.args[0];
+    EXPECT_EQ(PageOfArguments(TArguments{c.args, false}), c.page) << c.args[0];
+    if (c.help) {
+      const TCommandLine cl = Parse(c.args);
+      EXPECT_TRUE(cl.Help) << c.args[0];
+      EXPECT_EQ(cl.Options.Output.HtmlFile, c.page) << c.args[0];
     }
   }
+  // The file still counts after --help: the help must not overwrite it.
+  EXPECT_EQ(Parse({"--help", "x.cif", "--bogus"}).Positional, (Args{"x.cif"}));
+  EXPECT_EQ(FileOfArguments(TArguments{{"--tol=1", "html=p", "x.cif", "Fe1"}, false}), "x.cif");
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST(CifStructure, AtomSiteFailures) {
       {"loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y A 1 2\n",
        "fractional coordinates are missing in the _atom_site loop."},
       {"loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y _atom_site_fract_z\n"
-       "A ? 0 0 B 1 x 0 C 1 2\n",
+       "A ? 0 0 B 1 x 0 C 1 2 ?\n",
        "no atoms with coordinates found."},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(std::string(kCell) + c.text); }), c.message);

@@ -65,8 +65,8 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
       dir.Write(f, ext == ".res" || ext == ".ins" ? kRes : ext == ".xyz" ? kXyz : kCif);
     }
     const TInput in = Load(dir.Path(c.typed));
-    EXPECT_EQ(in.Kind, c.kind) << c.typed;
-    EXPECT_EQ(in.FileName, dir.Path(c.resolved)) << c.typed;
+    EXPECT_EQ(in.Source.Kind, c.kind) << c.typed;
+    EXPECT_EQ(in.Source.FileName, dir.Path(c.resolved)) << c.typed;
   }
 }
 
@@ -84,21 +84,30 @@ TEST(LoadInput, NeverSearchesForACif) {
 
 TEST(LoadInput, CifBlockAndPublishedAngles) {
   const TInput in = LoadInput({TestData("cod_Burford_2000_p152_crude.cif"), "", {"Sb1"}, xnOlex});
-  EXPECT_EQ(in.BlockName, "chuck26_3");
-  EXPECT_EQ(in.BlockCount, 5);
-  EXPECT_EQ(in.StructureBlocks, "cm165_2a, chuck39_2b, chuck26_3, chuck31_4");
-  EXPECT_TRUE(in.HasSu);
-  EXPECT_FALSE(in.PublishedAngles.empty());
-  EXPECT_GE(FindAtom(in.Structure, "Sb1"), 0);
+  EXPECT_EQ(in.Source.BlockName, "chuck26_3");
+  EXPECT_EQ(in.Source.BlockCount, 5);
+  EXPECT_EQ(in.Source.StructureBlocks, "cm165_2a, chuck39_2b, chuck26_3, chuck31_4");
+  EXPECT_TRUE(in.Model.HasSu);
+  EXPECT_FALSE(in.Model.PublishedAngles.empty());
+  EXPECT_GE(FindAtom(in.Model.Structure, "Sb1"), 0);
+  // Every block of the file, as a survey reads them.
+  const TStructureFile file(TestData("cod_Burford_2000_p152_crude.cif"), xnOlex);
+  ASSERT_EQ(file.BlockCount(), 5u);
+  EXPECT_EQ(file.BlockName(0), "global");
+  EXPECT_EQ(ErrorOf([&] { file.Load(0); }),
+            "data block \"global\" contains no cell parameters and atom sites.");
+  EXPECT_EQ(file.Load(3).Source.BlockName, "chuck26_3");
 }
 
 TEST(LoadInput, ShelxWithoutMatrixFile) {
   TScratchDir dir;
-  const TInput in = Load(dir.Write("x.res", kRes));
+  const TInput input = Load(dir.Write("x.res", kRes));
+  const TModel& in = input.Model;
   EXPECT_FALSE(in.HasSu);
-  EXPECT_EQ(in.Matrix, nullptr);
-  EXPECT_EQ(in.MatFileName, dir.Path("x.mat"));
-  EXPECT_EQ(in.Title, "test in P-1");
+  EXPECT_EQ(in.Covariance, nullptr);
+  EXPECT_EQ(input.Source.MatFileName, dir.Path("x.mat"));
+  EXPECT_EQ(input.Source.MatParameters, 0);
+  EXPECT_EQ(input.Source.Title, "test in P-1");
   EXPECT_EQ(in.Structure.Cell.SuA, 0.001);
   EXPECT_EQ(in.Structure.SymOps.size(), 2u);
   EXPECT_TRUE(in.PublishedAngles.empty());
@@ -114,11 +123,12 @@ TEST(LoadInput, ShelxPairedWithAMatchingMatrixFile) {
   TScratchDir dir;
   dir.Write("x.mat", MatFor("0.10005"));
   const TInput in = Load(dir.Write("x.res", kRes));
-  EXPECT_TRUE(in.HasSu);
-  ASSERT_NE(in.Matrix, nullptr);
-  EXPECT_EQ(in.Matrix->ParamIndex(1, 0), 1);
-  EXPECT_EQ(in.Matrix->ParamIndex(0, 0), -1);
-  EXPECT_NEAR(in.Matrix->Covariance(1, 2), 0.2f * 0.0002 * 0.0002, 1e-15);
+  EXPECT_TRUE(in.Model.HasSu);
+  EXPECT_EQ(in.Source.MatParameters, 4);
+  ASSERT_NE(in.Model.Covariance, nullptr);
+  EXPECT_EQ(in.Model.Covariance->ParamIndex(1, 0), 1);
+  EXPECT_EQ(in.Model.Covariance->ParamIndex(0, 0), -1);
+  EXPECT_NEAR(in.Model.Covariance->Covariance(1, 2), 0.2f * 0.0002 * 0.0002, 1e-15);
 }
 
 TEST(LoadInput, ShelxFailures) {
@@ -157,11 +167,10 @@ TEST(LoadInput, ShelxFailures) {
 TEST(LoadInput, XyzInALargeCell) {
   TScratchDir dir;
   const TInput in = Load(dir.Write("m.xyz", kXyz), xnElement);
-  EXPECT_FALSE(in.HasSu);
-  EXPECT_EQ(in.Xyz.Comment, "ethane C-C");
-  EXPECT_EQ(in.XyzNaming, xnElement);
-  EXPECT_TRUE(in.Xyz.Atoms.empty());  // moved into the structure
-  const TStructure& s = in.Structure;
+  EXPECT_FALSE(in.Model.HasSu);
+  EXPECT_EQ(in.Source.Comment, "ethane C-C");
+  EXPECT_EQ(in.Source.AtomNames, XyzNamingDescription(false, xnElement));
+  const TStructure& s = in.Model.Structure;
   EXPECT_EQ(s.Cell.A, 10000);
   EXPECT_EQ(s.Cell.Gamma, 90);
   ASSERT_EQ(s.SymOps.size(), 1u);
@@ -176,18 +185,13 @@ TEST(LoadInput, XyzInALargeCell) {
             dir.Path("bad.xyz") + ": 2 atoms announced, only 1 found.");
 }
 
-TEST(IsInputFileOfRun, TheTypedFileAndTheFilesOfItsStem) {
+TEST(InputFilesOfRun, TheTypedFileAndTheFilesOfItsStem) {
   TScratchDir dir;
   dir.Write("x.res", kRes);
   dir.Write("x.mat", "");
-  const std::string typed = dir.Path("x.cif");
-  EXPECT_TRUE(IsInputFileOfRun(typed, typed));  // the typed name itself
-  EXPECT_TRUE(IsInputFileOfRun(dir.Path("x.res"), typed));
-  EXPECT_TRUE(IsInputFileOfRun(dir.Path("x.mat"), typed));
-  EXPECT_TRUE(IsInputFileOfRun(dir.Path("./x.mat"), typed));  // the same file
-  EXPECT_FALSE(IsInputFileOfRun(dir.Path("x.ins"), typed));   // does not exist
-  EXPECT_FALSE(IsInputFileOfRun(dir.Path("x.txt"), typed));
-  EXPECT_FALSE(IsInputFileOfRun("", typed));
+  const std::string typed = dir.Path("x.cif");  // the typed name itself, whether or not it exists
+  EXPECT_EQ(InputFilesOfRun(typed), (std::vector<std::string>{typed, dir.Path("x.res"), dir.Path("x.mat")}));
+  EXPECT_TRUE(InputFilesOfRun("").empty());
 }
 
 }  // namespace

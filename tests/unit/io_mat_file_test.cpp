@@ -78,19 +78,19 @@ TEST(MatFile, Failures) {
   struct Case { std::string text; std::string message; };
   const Case cases[] = {
       {MatText("3", kParams, " 1.00000 1.00x    0.20000\n"),
-       "malformed correlation value \"1.00x\" in t.mat."},
+       "t.mat, line 13: malformed correlation value \"1.00x\"."},
       {MatText("3", kParams, " 1.00000 0.50000 0.20000\n 1.00000-0.30000\n"),
        "t.mat: expected 6 correlation elements, found 5."},
-      {MatText("0", kParams, kCorr), "cannot read the parameter count from t.mat."},
-      {MatText("-2", kParams, kCorr), "cannot read the parameter count from t.mat."},
-      {MatText("abc", kParams, kCorr), "cannot read the parameter count from t.mat."},
-      {MatText("1e300", kParams, kCorr), "cannot read the parameter count from t.mat."},
+      {MatText("0", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
+      {MatText("-2", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
+      {MatText("abc", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
+      {MatText("1e300", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
       // The file is far too small to hold the matrix of 10^9 parameters: no
       // attempt is made to allocate it.
-      {MatText("1000000000", kParams, kCorr), "cannot read the parameter count from t.mat."},
+      {MatText("1000000000", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
       // Nor can a short file hold the matrix of 500 parameters.
-      {std::string("   500 Parameters refined\n") + kParams, "cannot read the parameter count from t.mat."},
-      {MatText("9223372036854775807", kParams, kCorr), "cannot read the parameter count from t.mat."},
+      {std::string("   500 Parameters refined\n") + kParams, "t.mat, line 1: cannot read the parameter count."},
+      {MatText("9223372036854775807", kParams, kCorr), "t.mat, line 3: cannot read the parameter count."},
       {"just a header\n", "t.mat contains no parameter list."},
       {std::string("   3 Parameters refined\n") + kParams, "t.mat contains no correlation matrix."},
       {"Correlation matrix\n" + MatText("3", kParams, kCorr), "t.mat contains no parameter list."},

@@ -4,6 +4,7 @@
 // random bytes probe that.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -114,16 +115,20 @@ TEST(InputRobustness, CifReaderSurvivesArbitraryBytes) {
       for (int i = 0; i < n; ++i)
         text += rng() % 4 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
     }
-    const TCifDocument cif(text);
-    Survives([&] { ChooseDataBlock(cif, "", {"Fe1"}); });
-    for (const TCifBlock& block : cif.Blocks()) {
-      Survives([&] { ReadCifStructure(cif, block); });
-      for (const TPublishedAngle& a : ReadPublishedAngles(cif, block))
-        EXPECT_FALSE(a.Sym1.empty() || a.Sym2.empty() || a.Sym3.empty());
-      for (const TCifLoop& loop : block.Loops) {
-        const TCifTable t = cif.FindTable(block, {loop.Tags.empty() ? "_" : loop.Tags.back()});
-        for (std::size_t row = 0; row <= t.Rows(); ++row) t.At(row, 0).Text();
-      }
+    std::optional<TCifDocument> cif;
+    if (!Survives([&] { cif.emplace(text); })) continue;  // a text field never closed
+    Survives([&] { ChooseDataBlock(*cif, "", {"Fe1"}); });
+    for (const TCifBlock& block : cif->Blocks()) {
+      Survives([&] { ReadCifStructure(*cif, block); });
+      Survives([&] {
+        for (const TPublishedAngle& a : ReadPublishedAngles(*cif, block))
+          EXPECT_FALSE(a.Sym1.empty() || a.Sym2.empty() || a.Sym3.empty());
+      });
+      for (const TCifLoop& loop : block.Loops)
+        Survives([&] {
+          const TCifTable t = cif->FindTable(block, {loop.Tags.empty() ? "_" : loop.Tags.back()});
+          for (std::size_t row = 0; row <= t.Rows(); ++row) t.At(row, 0).Text();
+        });
     }
   }
 }

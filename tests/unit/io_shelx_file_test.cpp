@@ -161,8 +161,8 @@ TEST(ShelxReader, Failures) {
       {atom, "no CELL card found in t.res."},
       {"", "no CELL card found in t.res."},
       {"CELL 0.71 5 6\n" + atom, "no CELL card found in t.res."},
-      {"CELL 0.71 0 6 7 90 90 90\n" + atom, "cell parameters in t.res are unusable."},
-      {"CELL 0.71 5 6 7 90 180 90\n" + atom, "cell parameters in t.res are unusable."},
+      {"CELL 0.71 0 6 7 90 90 90\n" + atom, "t.res, line 1: the cell parameters are unusable."},
+      {"CELL 0.71 5 6 7 90 180 90\n" + atom, "t.res, line 1: the cell parameters are unusable."},
       {"CELL 0.71 5 6 7 nan 90 90\n" + atom, "(no error)"},  // not a number: the angle stays 90
       {std::string(kCell) + "SFAC C\nQ1 1 0 0 0\n", "no atoms found in t.res."},
       {std::string(kCell) + "C1 1 0 0 0\nSFAC C\n", "no atoms found in t.res."},
@@ -172,7 +172,7 @@ TEST(ShelxReader, Failures) {
       {std::string(kCell) + "SYMM -X,-Y,Z\nSYMM X,Y,Z+1/0\n" + atom,
        "symmetry operator \"X,Y,Z+1/0\" (SYMM card 2 of t.res) cannot be read: the fraction 1/0 "
        "is no number."},
-      {tooMany + atom, "too many SYMM cards in t.res (a space group has at most 192 operators)."},
+      {tooMany + atom, "t.res, line 195: too many SYMM cards (a space group has at most 192 operators)."},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(c.text); }), c.message) << c.text;
   EXPECT_EQ(ErrorOf([] { ReadShelxFile(TestData("no-such-file.res")); }),

@@ -13,14 +13,13 @@ using testing::MakeAtom;
 using testing::MakeCell;
 using testing::MakeStructure;
 
-TInput InputOf(TStructure s) {
-  TInput in;
-  in.FileName = "t.cif";
+TModel InputOf(TStructure s) {
+  TModel in;
   in.Structure = std::move(s);
   return in;
 }
 
-TCentre CentreOf(const TInput& in) { return FindCentre(in, in.Structure.Atoms[0].Label); }
+TCentre CentreOf(const TModel& in) { return CentreOf(in.Structure, FindAtomWithoutSuffix(in.Structure, in.Structure.Atoms[0].Label)); }
 
 std::string Labels(const TLigandSet& set) {
   std::string labels;
@@ -31,7 +30,7 @@ std::string Labels(const TLigandSet& set) {
 TEST(ChooseLigands, BondLimitAndOccupancyDecide) {
   // r(Fe) + r(N) + 0.40 = 1.42 + 0.71 + 0.40 = 2.53 Å; r(O) gives 2.48 Å. The
   // limit ± 1e-6 Å and an occupancy equal to the minimum decide.
-  const TInput in = InputOf(MakeStructure(
+  const TModel in = InputOf(MakeStructure(
       MakeCell(20, 20, 20), {"x,y,z"},
       {MakeAtom("Fe1", "Fe", {0, 0, 0}), MakeAtom("N1", "N", {(2.53 - 1e-6) / 20, 0, 0}, 0.5),
        MakeAtom("N2", "N", {0, (2.53 + 1e-6) / 20, 0}),
@@ -39,12 +38,12 @@ TEST(ChooseLigands, BondLimitAndOccupancyDecide) {
        MakeAtom("O2", "O", {0, 0, -(2.48 - 1e-6) / 20})}));
   const TCentre centre = CentreOf(in);
   const TLigandRequest request;
-  const TLigandSet set = ChooseLigands(in, centre, request, SearchNeighbours(in, centre, request));
+  const TLigandSet set = ChooseLigands(in, centre, request, SearchNeighbours(in.Structure, centre, request));
   EXPECT_TRUE(set.Automatic);
   EXPECT_EQ(Labels(set), "O2N1");  // by distance
   TLigandRequest strict;
   strict.Tolerance = 0;
-  EXPECT_EQ(ErrorOf([&] { ChooseLigands(in, centre, strict, SearchNeighbours(in, centre, strict)); }),
+  EXPECT_EQ(ErrorOf([&] { ChooseLigands(in, centre, strict, SearchNeighbours(in.Structure, centre, strict)); }),
             "no ligands found.");
 }
 
@@ -52,7 +51,7 @@ TEST(ChooseLigands, StableByDistanceWithEqualDistancesWithinRounding) {
   TStructure s = MakeStructure(MakeCell(20, 20, 20), {"x,y,z"}, {MakeAtom("Fe1", "Fe", {})});
   double x = 0;
   for (const char* label : {"a", "b", "c", "d", "e"}) s.Atoms.push_back(MakeAtom(label, "N", {x += 0.1, 0, 0}));
-  const TInput in = InputOf(std::move(s));
+  const TModel in = InputOf(std::move(s));
   TNeighbourhood n;
   const double d[] = {2.1, 2.0, 2.0 + 4e-7, 1.9, 2.0 - 4e-7};
   for (int i = 0; i < 5; ++i) n.Candidates.push_back({i + 1, 0, {0, 0, 0}, d[i]});

@@ -20,8 +20,8 @@ std::string ContentOf(std::FILE* console) {
 
 TEST(Output, WithoutOptionsLinesGoStraightToTheConsole) {
   std::FILE* console = std::tmpfile();
-  TOutput out(console);
-  out.Start(TOutputOptions{}, "x.cif");
+  TOutput out(console, "", {"x.cif"});
+  out.Start(TOutputOptions{});
   out.WriteLine("a");
   out.WriteLine("");
   EXPECT_EQ(ContentOf(console), "a\n\n");

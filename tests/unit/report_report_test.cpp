@@ -24,16 +24,19 @@ TStructure ReportStructure() {
 }
 
 struct TReportCase {
-  TInput In;
-  TCentre Centre{{0, 0, {}}, "Fe1", "Fe", false};
-  std::vector<TLigand> Ligands;
-  std::vector<TValueSu> Distances;
-  TAngles Angles;
+  TSource Source;
+  TModel In;
+  TAnalysis A;
+  TCentre& Centre = A.Centre;
+  std::vector<TLigand>& Ligands = A.Ligands.List;
+  std::vector<TValueSu>& Distances = A.Distances;
+  TAngles& Angles = A.Angles;
   std::string Brief;
 
   TReportCase() {
-    In.FileName = "/data/cpd.cif";
+    Source.FileName = "/data/cpd.cif";
     In.Structure = ReportStructure();
+    Centre = TCentre{{0, 0, {}}, "Fe1", "Fe", false};
   }
 
   TSiteRef Site(int atom, const char* code = "1_555") const {
@@ -80,10 +83,13 @@ struct TReportCase {
     Angles.SuIndependent = 0.3;
   }
 
+  // The classification as the analysis makes it, then the report.
   std::vector<std::string> Run() {
     testing::TLineCollector sink;
-    WriteReport(sink, In, Centre, Ligands, Distances, Angles, TIndices{});
-    Brief = BriefLine(In, Centre, Ligands, Angles);
+    A.SumFixedBySymmetry = In.HasSu && Angles.Sum.ParametersEntered && Angles.Sum.Su == 0;
+    A.Planarity = Ligands.size() == 3 ? PlanarityOf(Angles.Sum, A.SumFixedBySymmetry) : TPlanarity::Unknown;
+    WriteAnalysis(sink, Source, In, A);
+    Brief = BriefLine(Source, In, A);
     return sink.Lines;
   }
 };
@@ -197,8 +203,8 @@ TEST(WriteReport, InputsWithoutSu) {
     TReportCase c;
     c.PlanarThree();
     c.In.HasSu = false;
-    c.In.Kind = k.kind;
-    c.In.FileName = k.file;
+    c.Source.Kind = k.kind;
+    c.Source.FileName = k.file;
     for (TValueSu& d : c.Distances) d.Su = 0;
     for (TAngle& a : c.Angles.List) a.Su = 0;
     c.SetSum(c.Angles.Sum.Value, 0, 0, 0);

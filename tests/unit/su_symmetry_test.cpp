@@ -10,7 +10,6 @@
 #include "io/input.h"
 #include "ligands/centre.h"
 #include "ligands/ligands.h"
-#include "su/monte_carlo.h"
 #include "su/parameters.h"
 #include "test_support.h"
 
@@ -21,18 +20,18 @@ std::string Data(const std::string& name) { return std::string(KORAVEL_TEST_DATA
 
 // A coordination sphere read as a run reads it: file, central atom, ligands.
 struct TSphere {
-  TInput In;
+  TModel In;
   TParameters Params;
   std::vector<TPoint> Points;
 
   TSphere(const std::string& file, const std::vector<std::string>& atoms) {
-    In = LoadInput({Data(file), "", {atoms.front()}, xnOlex});
-    Params = FreeParameters(In.Structure, In.Matrix.get());
-    const TCentre centre = FindCentre(In, atoms.front());
+    In = LoadInput({Data(file), "", {atoms.front()}, xnOlex}).Model;
+    Params = FreeParameters(In.Structure, In.Covariance.get());
+    const TCentre centre = CentreOf(In.Structure, FindAtomWithoutSuffix(In.Structure, atoms.front()));
     TLigandRequest request;
     request.Names = ParseLigandArgs({atoms.begin() + 1, atoms.end()}, nullptr);
     const TLigandSet ligands =
-        ChooseLigands(In, centre, request, SearchNeighbours(In, centre, request));
+        ChooseLigands(In, centre, request, SearchNeighbours(In.Structure, centre, request));
     Points = SpherePoints(centre, ligands.List);
   }
   TPropagated Sum() const {
@@ -124,7 +123,8 @@ TEST(SymmetrySu, MonteCarloAgreesWithThePropagation) {
     TSphere sphere(c.file, c.atoms.size() > 1 ? c.atoms : std::vector<std::string>{c.atoms[0]});
     const TPropagated r = sphere.Sum();
     const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
-    const TMonteCarlo mc = MonteCarlo(sphere.In.Structure, sphere.Params, sphere.Points, {sum}, 20000).front();
+    const TMonteCarlo mc =
+        TPropagator(sphere.In.Structure, sphere.Params, sphere.Points, true).MonteCarlo({sum}, 20000).front();
     EXPECT_NEAR(mc.Sd / r.Su, 1, 0.05) << c.file;
     EXPECT_LT(std::fabs(mc.Mean - (r.Value + r.Shift)), 3 * mc.Sd / std::sqrt(20000.0)) << c.file;
   }

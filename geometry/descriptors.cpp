@@ -1,11 +1,9 @@
-#include "geometry/indices.h"
+#include "geometry/descriptors.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-
-#include "base/numbers.h"
-#include "su/monte_carlo.h"
+#include <string>
 
 namespace koravel {
 
@@ -350,146 +348,166 @@ struct TFromSixty {
   }
 };
 
-TPoints<double> Positions(const TInput& in, const std::vector<TPoint>& points) {
-  const TMat3 ortho = OrthoMatrix(in.Structure.Cell);
-  TPoints<double> x;
-  for (const TPoint& point : points) x.push_back(MeanCartesian(in.Structure, point, ortho));
-  return x;
+std::string AngleName(const std::vector<std::string>& labels, int i, int j) {
+  return labels[static_cast<size_t>(i) + 1] + "-" + labels[0] + "-" + labels[static_cast<size_t>(j) + 1];
 }
 
-std::string AngleName(const TCentre& centre, const std::vector<TLigand>& ligands, int i, int j) {
-  return ligands[static_cast<size_t>(i)].Label + "-" + centre.Label + "-" +
-         ligands[static_cast<size_t>(j)].Label;
+std::vector<TDescriptor> ThreeLigands() {
+  return {{"h", "A", 3, false, TAngleSet::None, false, {}, "centre above the plane of L1, L2, L3",
+           MakeQuantity(THeight())}};
+}
+
+std::vector<TDescriptor> FourLigands() {
+  return {{"tau4", "", 4, false, TAngleSet::TwoLargest, false, {TGap::SecondAndThirdAngle},
+           "1 tetrahedral, 0 square planar (Yang et al. 2007)", MakeQuantity(TTau4())},
+          {"tau4'", "", 4, false, TAngleSet::TwoLargest, false,
+           {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
+           "1 tetrahedral, 0 square planar (Okuniewski et al. 2015)", MakeQuantity(TTau4Prime())},
+          {"sigma2", "deg2", 2, true, TAngleSet::All, false, {},
+           "bond-angle variance from 109.4712 deg", MakeQuantity(TSigma2Tet())},
+          {"<lambda>", "", 4, true, TAngleSet::None, false, {},
+           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaTet())}};
+}
+
+std::vector<TDescriptor> FiveLigands() {
+  return {{"tau5", "", 4, false, TAngleSet::TwoLargest, false,
+           {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
+           "1 trigonal bipyramidal, 0 square pyramidal (Addison et al. 1984)", MakeQuantity(TTau5())}};
+}
+
+std::vector<TDescriptor> SixLigands() {
+  return {{"Sigma", "deg", 2, false, TAngleSet::Cis, false, {TGap::TransAndCis, TGap::CisFromRight},
+           "sum of |90 - phi| over the 12 cis angles", MakeQuantity(TSigmaOct())},
+          {"Theta", "deg", 2, false, TAngleSet::None, true, {TGap::TransAndCis, TGap::TwistFromSixty},
+           "sum of |60 - theta| over the 24 trigonal twist angles", MakeQuantity(TThetaOct())},
+          {"zeta", "A", 4, false, TAngleSet::None, false, {TGap::BondsFromMean},
+           "sum of |d - mean d| over the 6 bonds", MakeQuantity(TZeta())},
+          {"Delta", "", 7, true, TAngleSet::None, false, {},
+           "mean of ((d - mean d)/mean d)^2 over the 6 bonds", MakeQuantity(TDelta())},
+          {"sigma2", "deg2", 2, true, TAngleSet::Cis, false, {TGap::TransAndCis},
+           "bond-angle variance, 12 cis angles from 90 deg", MakeQuantity(TSigma2Oct())},
+          {"<lambda>", "", 4, true, TAngleSet::None, true, {TGap::TransAndCis},
+           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaOct())}};
+}
+
+// The values of a gap for the sphere at hand, with their names: one per
+// value, or one for a list of like gaps.
+struct TGapValues {
+  TFlaggedGap::TKind Kind = TFlaggedGap::Choice;
+  std::vector<std::string> Names;
+  TVectorQuantity Values;
+  double SuFloor = kAngleSuFloor;
+};
+
+TGapValues GapValues(TGap gap, const TPoints<double>& x, const std::vector<std::string>& labels) {
+  const std::vector<size_t> order = Descending(LigandAngles(x));
+  const std::vector<std::pair<int, int>> pairs = LigandPairs(x.size() - 1);
+  switch (gap) {
+    case TGap::SecondAndThirdAngle:
+      return {TFlaggedGap::Choice, {"the 2nd and 3rd largest angles"}, TRankGap{1, 2}};
+    case TGap::TwoLargestAngles:
+      return {TFlaggedGap::Kink, {"beta - alpha (the two largest angles)"}, TRankGap{0, 1}};
+    case TGap::TransAndCis:
+      return {TFlaggedGap::Choice, {"the smallest trans and the largest cis angle"}, TRankGap{2, 3}};
+    case TGap::CisFromRight: {
+      const std::vector<size_t> cis(order.begin() + 3, order.end());
+      TGapValues v{TFlaggedGap::Kink, {}, TFromNinety{cis}};
+      for (size_t k : cis) v.Names.push_back("90 deg minus " + AngleName(labels, pairs[k].first, pairs[k].second));
+      return v;
+    }
+    case TGap::BondsFromMean: {
+      TGapValues v{TFlaggedGap::Kink, {}, TFromMeanDistance(), kDistanceSuFloor};
+      for (size_t i = 1; i < labels.size(); ++i)
+        v.Names.push_back(labels[0] + "-" + labels[i] + " minus the mean distance");
+      return v;
+    }
+    case TGap::TwistFromSixty: {
+      TTransPairs trans;
+      TransPairs(LigandAngles(x), trans);
+      return {TFlaggedGap::Kink, {"60 deg minus a trigonal twist angle"}, TFromSixty{trans}};
+    }
+  }
+  return {};
 }
 
 }  // namespace
 
 double TetrahedralAngle() { return kThetaT; }
 
-TIndices ComputeIndices(const TInput& in, const TParameters& params, const TCentre& centre,
-                        const std::vector<TLigand>& ligands,
-                        const std::vector<TNearlyLinear>& nearlyLinear, long long mcDraws) {
-  TIndices result;
-  const std::vector<TPoint> points = SpherePoints(centre, ligands);
-  const size_t n = ligands.size();
-  // Which L-M-L angles an index contains, by rank (0 = largest).
-  enum TAngleRanks { kNoAngles, kTwoLargest, kAllAngles, kCisAngles };
-  struct TDefinition {
-    const char* Name;
-    const char* Unit;
-    int Decimals;
-    bool SecondOrder;  // smooth, with a minimum at the ideal polyhedron
-    TQuantity Quantity;
-    TAngleRanks Ranks = kNoAngles;
-  };
-  // A list of gaps: their names (one per value, or one for the first gap of
-  // the list within 3 su), their kind and the indices they affect.
-  struct TGaps {
-    TIndexGap::TKind Kind;
-    std::vector<std::string> Names;
-    std::vector<std::string> Indices;
-    TVectorQuantity Values;
-    double SuFloor = kAngleSuFloor;  // angles; bond lengths: kDistanceSuFloor
-  };
-  std::vector<TDefinition> definitions;
-  std::vector<TGaps> gaps;
-  const std::string beta = "beta - alpha (the two largest angles)";
-  const std::string choice = "the 2nd and 3rd largest angles";
-  const TPoints<double> x = Positions(in, points);
-  const std::vector<size_t> order = Descending(LigandAngles(x));  // angle ranks
-  const std::vector<std::pair<int, int>> pairs = LigandPairs(n);
-  if (n == 3) {
-    definitions = {{"h", "A", 3, false, MakeQuantity(THeight())}};
-  } else if (n == 4) {
-    definitions = {{"tau4", "", 4, false, MakeQuantity(TTau4()), kTwoLargest},
-                   {"tau4'", "", 4, false, MakeQuantity(TTau4Prime()), kTwoLargest},
-                   {"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Tet()), kAllAngles},
-                   {"<lambda>", "", 4, true, MakeQuantity(TLambdaTet())}};
-    gaps = {{TIndexGap::Choice, {choice}, {"tau4", "tau4'"}, TRankGap{1, 2}},
-            {TIndexGap::Kink, {beta}, {"tau4'"}, TRankGap{0, 1}}};
-  } else if (n == 5) {
-    definitions = {{"tau5", "", 4, false, MakeQuantity(TTau5()), kTwoLargest}};
-    gaps = {{TIndexGap::Choice, {choice}, {"tau5"}, TRankGap{1, 2}},
-            {TIndexGap::Kink, {beta}, {"tau5"}, TRankGap{0, 1}}};
-  } else if (n == 6) {
-    TTransPairs trans;
-    const bool paired = TransPairs(LigandAngles(x), trans);
-    definitions = {{"Sigma", "deg", 2, false, MakeQuantity(TSigmaOct()), kCisAngles}};
-    if (paired) definitions.push_back({"Theta", "deg", 2, false, MakeQuantity(TThetaOct())});
-    definitions.push_back({"zeta", "A", 4, false, MakeQuantity(TZeta())});
-    definitions.push_back({"Delta", "", 7, true, MakeQuantity(TDelta())});
-    definitions.push_back({"sigma2", "deg2", 2, true, MakeQuantity(TSigma2Oct()), kCisAngles});
-    if (paired) definitions.push_back({"<lambda>", "", 4, true, MakeQuantity(TLambdaOct())});
-    if (!paired)
-      result.Problem = "the three largest angles do not pair every ligand with a trans partner, "
-                       "so Theta and <lambda> are not defined.";
-    gaps.push_back({TIndexGap::Choice, {"the smallest trans and the largest cis angle"},
-                    {"Sigma", "Theta", "sigma2", "<lambda>"}, TRankGap{2, 3}});
-    TGaps cis{TIndexGap::Kink, {}, {"Sigma"}, nullptr};
-    const std::vector<size_t> cisPairs(order.begin() + 3, order.end());
-    for (size_t k : cisPairs)
-      cis.Names.push_back("90 deg minus " + AngleName(centre, ligands, pairs[k].first, pairs[k].second));
-    cis.Values = TFromNinety{cisPairs};
-    gaps.push_back(cis);
-    TGaps bonds{TIndexGap::Kink, {}, {"zeta"}, TFromMeanDistance(), kDistanceSuFloor};
-    for (const TLigand& l : ligands) bonds.Names.push_back(centre.Label + "-" + l.Label + " minus the mean distance");
-    gaps.push_back(bonds);
-    if (paired)
-      gaps.push_back({TIndexGap::Kink, {"60 deg minus a trigonal twist angle"}, {"Theta"}, TFromSixty{trans}});
+const std::vector<TDescriptor>& DescriptorTable(size_t ligandCount) {
+  static const std::vector<TDescriptor> kNone;
+  static const std::vector<TDescriptor> kThree = ThreeLigands(), kFour = FourLigands(),
+                                        kFive = FiveLigands(), kSix = SixLigands();
+  switch (ligandCount) {
+    case 3: return kThree;
+    case 4: return kFour;
+    case 5: return kFive;
+    case 6: return kSix;
+    default: return kNone;
   }
+}
 
-  // The ranks of the nearly linear angles among all angles.
-  std::vector<size_t> linearRanks;
-  for (const TNearlyLinear& a : nearlyLinear)
-    for (size_t r = 0; r < order.size(); ++r)
-      if (pairs[order[r]] == std::pair<int, int>{a.Lig1, a.Lig2}) linearRanks.push_back(r);
-  auto containsLinear = [&](TAngleRanks ranks) {
-    for (size_t r : linearRanks)
-      if (ranks == kAllAngles || (ranks == kTwoLargest && r < 2) || (ranks == kCisAngles && r >= 3))
+std::vector<std::string_view> DescriptorNames() {
+  std::vector<std::string_view> names;
+  for (size_t n = 3; n <= 6; ++n)
+    for (const TDescriptor& d : DescriptorTable(n))
+      if (std::find(names.begin(), names.end(), d.Name) == names.end()) names.push_back(d.Name);
+  return names;
+}
+
+double SuFloorOf(std::string_view unit) {
+  if (unit == "deg") return kAngleSuFloor;
+  if (unit == "A") return kDistanceSuFloor;
+  return 0;
+}
+
+bool HoldsAny(const TDescriptor& d, const std::vector<TVec3>& points,
+              const std::vector<TNearlyLinear>& angles) {
+  const std::vector<size_t> order = Descending(LigandAngles(points));
+  const std::vector<std::pair<int, int>> pairs = LigandPairs(points.size() - 1);
+  for (const TNearlyLinear& a : angles)
+    for (size_t rank = 0; rank < order.size(); ++rank) {
+      if (pairs[order[rank]] != std::pair<int, int>{a.Lig1, a.Lig2}) continue;
+      if (d.Angles == TAngleSet::All || (d.Angles == TAngleSet::TwoLargest && rank < 2) ||
+          (d.Angles == TAngleSet::Cis && rank >= 3))
         return true;
-    return false;
-  };
-
-  const TPropagator propagate(in.Structure, params, points);
-  std::vector<TQuantity> quantities;
-  for (const TDefinition& d : definitions) {
-    TIndex index{d.Name, d.Unit, d.Decimals, propagate(d.Quantity, d.SecondOrder && in.HasSu),
-                 std::nullopt};
-    if (!in.HasSu) {
-      index.Value.Su = index.Value.SuLinear = index.Value.SuSecondOrder = index.Value.Shift = 0;
-      index.Value.ParametersEntered = false;
-    } else if (containsLinear(d.Ranks)) {
-      const TMonteCarlo mc = MonteCarlo(in.Structure, params, points, {d.Quantity}, kNearlyLinearDraws).front();
-      index.Draws = mc.Draws;
-      index.Value.Su = mc.Sd;
-      index.Value.Shift = mc.Mean - index.Value.Value;
-      index.Value.SuSecondOrder = 0;
     }
-    const std::string unit = d.Unit;
-    if (unit == "deg") index.Value = WithSuFloor(index.Value, kAngleSuFloor);
-    if (unit == "A") index.Value = WithSuFloor(index.Value, kDistanceSuFloor);
-    result.List.push_back(index);
-    quantities.push_back(d.Quantity);
-  }
-  if (mcDraws > 0 && in.HasSu && !quantities.empty()) {
-    const std::vector<TMonteCarlo> mc = MonteCarlo(in.Structure, params, points, quantities, mcDraws);
-    for (size_t k = 0; k < mc.size(); ++k) result.List[k].MonteCarlo = mc[k];
-  }
-  if (!in.HasSu) return result;
-  for (const TGaps& list : gaps) {
-    std::vector<TPropagated> values = propagate.Each(list.Values);
-    for (TPropagated& v : values) v = WithSuFloor(v, list.SuFloor);
+  return false;
+}
+
+bool HasTransPairs(const std::vector<TVec3>& points) {
+  TTransPairs trans;
+  return points.size() == 7 && TransPairs(LigandAngles(points), trans);
+}
+
+std::vector<TFlaggedGap> FlaggedGaps(const TPropagator& propagate, const std::vector<TVec3>& points,
+                                     const std::vector<std::string>& labels) {
+  std::vector<TFlaggedGap> flagged;
+  const std::vector<TDescriptor>& table = DescriptorTable(points.size() - 1);
+  const bool paired = HasTransPairs(points);
+  for (int g = 0; g <= static_cast<int>(TGap::TwistFromSixty); ++g) {
+    const TGap gap = static_cast<TGap>(g);
+    std::vector<std::string> named;
+    bool present = false;
+    for (const TDescriptor& d : table)
+      if (std::find(d.Gaps.begin(), d.Gaps.end(), gap) != d.Gaps.end()) {
+        named.emplace_back(d.Name);
+        present = present || !d.NeedsTransPairs || paired;
+      }
+    if (!present) continue;
+    const TGapValues list = GapValues(gap, points, labels);
+    const std::vector<TPropagated> values = propagate.Each(list.Values, list.SuFloor);
+    const bool onePerValue = list.Names.size() == values.size();
     for (size_t k = 0; k < values.size(); ++k) {
       if (!(std::fabs(values[k].Value) < 3 * values[k].Su)) continue;
-      const bool named = list.Names.size() == values.size();
-      const std::string& what = list.Names[named ? k : 0];
-      const bool seen = std::any_of(result.Flagged.begin(), result.Flagged.end(),
-                                    [&](const TIndexGap& f) { return f.What == what; });
-      if (!seen) result.Flagged.push_back({list.Kind, what, list.Indices, values[k].Value, values[k].Su});
-      if (!named) break;  // one note for a list of like gaps
+      const std::string& what = list.Names[onePerValue ? k : 0];
+      const bool seen = std::any_of(flagged.begin(), flagged.end(),
+                                    [&](const TFlaggedGap& f) { return f.What == what; });
+      if (!seen) flagged.push_back({list.Kind, what, named, values[k].Value, values[k].Su});
+      if (!onePerValue) break;  // one note for a list of like gaps
     }
   }
-  return result;
+  return flagged;
 }
 
 }  // namespace koravel

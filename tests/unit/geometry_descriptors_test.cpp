@@ -9,8 +9,7 @@
 #include <map>
 #include <string>
 
-#include "geometry/indices.h"
-#include "ligands/ligand.h"
+#include "geometry/analysis.h"
 
 namespace koravel {
 namespace {
@@ -18,36 +17,36 @@ namespace {
 constexpr double kEdge = 100;  // Å: a P1 cell so large that no image comes near
 
 struct TPolyhedron {
-  TInput In;
+  TModel Model;
   TCentre Centre;
-  std::vector<TLigand> Ligands;
+  TLigandSet Ligands;
 
   // Points in Å, the centre first; point `moved` carries the su 0.01 Å along `axis`.
   TPolyhedron(const std::vector<TVec3>& points, size_t moved, int axis) {
-    In.Structure.Cell.A = In.Structure.Cell.B = In.Structure.Cell.C = kEdge;
-    In.Structure.SymOps = {IdentitySymOp()};
+    TStructure& s = Model.Structure;
+    s.Cell.A = s.Cell.B = s.Cell.C = kEdge;
+    s.SymOps = {IdentitySymOp()};
     for (size_t i = 0; i < points.size(); ++i) {
       TAtom atom;
       atom.Label = i == 0 ? std::string("M") : std::string("L").append(std::to_string(i));
       for (int k = 0; k < 3; ++k) atom.Frac[k] = 0.5 + points[i][k] / kEdge;
       if (i == moved) atom.FracSu[axis] = 0.01 / kEdge;
-      In.Structure.Atoms.push_back(atom);
+      s.Atoms.push_back(atom);
     }
-    Centre.Site = AtomSite(In.Structure, 0);
+    Centre.Site = AtomSite(s, 0);
     Centre.Label = std::string("M");
     for (size_t i = 1; i < points.size(); ++i) {
       TLigand l;
-      l.Site = AtomSite(In.Structure, static_cast<int>(i));
-      l.Label = In.Structure.Atoms[i].Label;
+      l.Site = AtomSite(s, static_cast<int>(i));
+      l.Label = s.Atoms[i].Label;
       l.Members = {l.Site};
-      Ligands.push_back(l);
+      Ligands.List.push_back(l);
     }
   }
+  TAnalysis Analysis() const { return AnalyseSphere(Model, Centre, Ligands, {}); }
   std::map<std::string, TPropagated> Indices() const {
     std::map<std::string, TPropagated> byName;
-    for (const TIndex& index :
-         ComputeIndices(In, FreeParameters(In.Structure, nullptr), Centre, Ligands, {}, 0).List)
-      byName[index.Name] = index.Value;
+    for (const TDescriptorValue& d : Analysis().Descriptors) byName[std::string(d.Row->Name)] = d.Value;
     return byName;
   }
 };
@@ -131,18 +130,18 @@ TEST(GeometryIndices, ExactTetrahedralAngleAndIdealValues) {
 }
 
 // A seesaw whose trans ligands L1, L2 lie exactly on a line through M: the
-// indices that contain that angle take their su from a Monte Carlo, the
-// others stay propagated.
+// sum and the indices that contain that angle take their su from one Monte
+// Carlo, the others stay propagated.
 TEST(GeometryIndices, NearlyLinearAngleSendsItsIndicesToTheMonteCarlo) {
   const TPolyhedron p({{0, 0, 0}, {2, 0, 0}, {-2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, 1, 1);
-  const TParameters params = FreeParameters(p.In.Structure, nullptr);
-  const std::vector<TNearlyLinear> linear = {{0, 1, 180, 0.2}};
-  std::map<std::string, long long> draws;
-  for (const TIndex& index : ComputeIndices(p.In, params, p.Centre, p.Ligands, linear, 0).List)
-    draws[index.Name] = index.Draws;
-  EXPECT_EQ(draws, (std::map<std::string, long long>{
-                       {"tau4", kNearlyLinearDraws}, {"tau4'", kNearlyLinearDraws},
-                       {"sigma2", kNearlyLinearDraws}, {"<lambda>", 0}}));
+  const TAnalysis a = p.Analysis();
+  ASSERT_EQ(a.Angles.NearlyLinear.size(), 1u);
+  const long long draws = a.Angles.Sum.Draws;
+  EXPECT_GE(draws, 2000);
+  std::map<std::string, long long> drawsOf;
+  for (const TDescriptorValue& d : a.Descriptors) drawsOf[std::string(d.Row->Name)] = d.Value.Draws;
+  EXPECT_EQ(drawsOf, (std::map<std::string, long long>{
+                         {"tau4", draws}, {"tau4'", draws}, {"sigma2", draws}, {"<lambda>", 0}}));
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+#include "geometry/analysis.h"
+
+#include <cmath>
+
+#include "base/error.h"
+#include "su/parameters.h"
+
+namespace koravel {
+
+namespace {
+
+// A sum fixed by symmetry within this of 360 degrees (it prints as 360.00)
+// is planar: coordinates written as 0.3333 for 1/3 leave rounding noise.
+constexpr double kPlanarBySymmetry = 0.005;
+
+// Every L-M-L angle: the published one where the CIF lists it (unless
+// `calcOnly`), else the computed one, largest first.
+std::vector<TAngle> AngleList(const TModel& model, const TCentre& centre,
+                              const std::vector<TLigand>& ligands,
+                              const std::vector<TPropagated>& computed, bool calcOnly) {
+  const TStructure& s = model.Structure;
+  const std::vector<TPublishedAtApex> published =
+      calcOnly ? std::vector<TPublishedAtApex>{} : PublishedAtApex(s, model.PublishedAngles, centre.Site);
+  std::vector<TAngle> list;
+  const int n = static_cast<int>(ligands.size());
+  for (int i = 0, k = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j, ++k) {
+      TAngle a{i, j, computed[static_cast<size_t>(k)].Value, computed[static_cast<size_t>(k)].Su, false};
+      if (const std::optional<TValueSu> cif = PublishedAngle(s, published, ligands[i], ligands[j]))
+        a = {i, j, cif->Value, cif->Su, true};
+      // Without su in the input a published su would be the only one shown;
+      // the report then gives none at all.
+      if (!model.HasSu) a.Su = 0;
+      list.push_back(a);
+    }
+  SortDescending(list);
+  return list;
+}
+
+}  // namespace
+
+// A sum that symmetry fixes at 360 degrees is planar by symmetry; any other
+// sum without an su cannot be classified, since "planar" cannot be told from
+// "nearly planar". Otherwise the first test that holds; a not-a-number
+// operand fails its test.
+TPlanarity PlanarityOf(const TPropagated& sum, bool fixedBySymmetry) {
+  if (fixedBySymmetry)
+    return std::fabs(360 - sum.Value) < kPlanarBySymmetry ? TPlanarity::FixedBySymmetry
+                                                          : TPlanarity::Unknown;
+  if (!(sum.Su > 0)) return TPlanarity::Unknown;
+  const double deviation = std::fabs(360 - sum.Value) < 5e-7 ? 0 : 360 - sum.Value;
+  if (3 * sum.Su >= deviation) return TPlanarity::Within3Su;
+  if (sum.Value >= 350.0) return TPlanarity::NearlyPlanar;
+  if (sum.Value >= 340.0) return TPlanarity::Flattened;
+  return TPlanarity::Pyramidal;
+}
+
+bool TAnalysis::Complete() const {
+  return Ligands.List.size() >= kMinLigands && Ligands.List.size() <= kMaxLigands;
+}
+
+TAnalysis AnalyseCentre(const TModel& model, const TCentre& centre, const TLigandRequest& request,
+                        const TNeighbourhood& neighbours, const TAnalysisOptions& options) {
+  return AnalyseSphere(model, centre, ChooseLigands(model, centre, request, neighbours), options);
+}
+
+TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet ligands,
+                        const TAnalysisOptions& options) {
+  TAnalysis a;
+  a.Centre = centre;
+  a.Ligands = std::move(ligands);
+  const TStructure& s = model.Structure;
+  const std::vector<TLigand>& list = a.Ligands.List;
+  const TParameters params = FreeParameters(s, model.Covariance.get(), SphereAtoms(s, centre, list));
+  const std::vector<TPoint> points = SpherePoints(centre, list);
+  const TPropagator propagate(s, params, points, model.HasSu);
+  for (const TPropagated& d : propagate.Each(TDistancesOfPoints(), kDistanceSuFloor))
+    a.Distances.push_back({d.Value, d.Su});
+  if (!a.Complete()) return a;
+
+  TAngles& angles = a.Angles;
+  angles.List = AngleList(model, centre, list, propagate.Each(TAnglesOfPoints(), kAngleSuFloor),
+                          options.CalcOnly);
+  double sumSquares = 0;
+  for (const TAngle& angle : angles.List) sumSquares += angle.Su * angle.Su;
+  angles.SuIndependent = std::sqrt(sumSquares);
+  if (model.HasSu) angles.NearlyLinear = NearlyLinearAngles(propagate);
+
+  // The sum and the descriptors in one estimate: those across a straight
+  // angle share one Monte Carlo.
+  const std::vector<TVec3> x = SpherePositions(s, points);
+  const bool paired = HasTransPairs(x);
+  const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
+  std::vector<TSuRequest> requests{{sum, true, !angles.NearlyLinear.empty(), kAngleSuFloor}};
+  std::vector<TQuantity> checked{sum};
+  for (const TDescriptor& d : DescriptorTable(list.size())) {
+    if (d.NeedsTransPairs && !paired) continue;
+    a.Descriptors.push_back({&d, {}, std::nullopt});
+    requests.push_back({d.Quantity, d.SecondOrder, HoldsAny(d, x, angles.NearlyLinear), SuFloorOf(d.Unit)});
+    checked.push_back(d.Quantity);
+  }
+  const std::vector<TPropagated> values = propagate.Estimate(requests);
+  angles.Sum = values[0];
+  for (size_t k = 0; k < a.Descriptors.size(); ++k) a.Descriptors[k].Value = values[k + 1];
+  if (options.McDraws > 0) {
+    const std::vector<TMonteCarlo> mc = propagate.MonteCarlo(checked, options.McDraws);
+    for (size_t k = 0; k < mc.size(); ++k)
+      (k == 0 ? angles.SumMonteCarlo : a.Descriptors[k - 1].MonteCarlo) = mc[k];
+  }
+  if (list.size() == 6 && !paired)
+    a.Problem = "the three largest angles do not pair every ligand with a trans partner, "
+                "so Theta and <lambda> are not defined.";
+  if (model.HasSu) {
+    std::vector<std::string> labels{centre.Label};
+    for (const TLigand& l : list) labels.push_back(l.Label);
+    a.Flagged = FlaggedGaps(propagate, x, labels);
+  }
+  a.SumFixedBySymmetry = model.HasSu && angles.Sum.ParametersEntered && angles.Sum.Su == 0;
+  if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);
+  return a;
+}
+
+void FailCoordination(const TAnalysis& analysis) {
+  const size_t n = analysis.Ligands.List.size();
+  if (analysis.Ligands.Automatic)
+    Fail({"coordination number " + std::to_string(n) + " - an angle sum needs 2 to " +
+              std::to_string(kMaxLigands) + " ligands.",
+          "Adjust the tolerance (--tol=) or specify the ligands explicitly."});
+  Fail("2 to " + std::to_string(kMaxLigands) + " ligands must be specified.");
+}
+
+}  // namespace koravel

@@ -1,0 +1,32 @@
+#pragma once
+#include <string>
+
+namespace koravel {
+
+enum class TInputKind { Cif, Shelx, Xyz };
+
+// Where a structure model came from, as the report's header and the
+// messages about it name it. The model itself (crystal/model.h) knows no file.
+struct TSource {
+  TInputKind Kind = TInputKind::Cif;
+  std::string FileName;  // the file read (after falling back from a missing CIF)
+
+  // CIF: the block read, how many blocks the file has, which hold a structure.
+  std::string BlockName;
+  int BlockCount = 0;
+  std::string StructureBlocks;
+
+  // SHELX: the title, where the matrix file was looked for, and the number of
+  // refined parameters of the matrix file paired with it (0: none).
+  std::string Title;
+  std::string MatFileName;
+  long long MatParameters = 0;
+
+  // XYZ: the comment line, the number of frames, and how the atoms are named.
+  std::string Comment;
+  int Frames = 1;
+  bool HasLabels = false;
+  std::string AtomNames;
+};
+
+}  // namespace koravel
