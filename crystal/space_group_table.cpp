@@ -1,3 +1,8 @@
+// This Source Code Form is subject to the terms of the Mozilla Public
+// License, v. 2.0. If a copy of the MPL was not distributed with this file,
+// You can obtain one at https://mozilla.org/MPL/2.0/. (LICENSES/MPL-2.0.txt;
+// the table below is derived from gemmi's space-group table, MPL-2.0; see
+// NOTICE.)
 #include "crystal/space_group_table.h"
 
 #include <array>
