@@ -84,7 +84,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   double sumSquares = 0;
   for (const TAngle& angle : angles.List) sumSquares += angle.Su * angle.Su;
   angles.SuIndependent = std::sqrt(sumSquares);
-  if (model.HasSu) angles.NearlyLinear = NearlyLinearAngles(propagate);
+  angles.NearlyLinear = NearlyLinearAngles(propagate);
 
   // The sum and the descriptors in one estimate: those across a straight
   // angle share one Monte Carlo.
@@ -110,12 +110,10 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   if (list.size() == 6 && !paired)
     a.Problem = "the three largest angles do not pair every ligand with a trans partner, "
                 "so Theta and <lambda> are not defined.";
-  if (model.HasSu) {
-    std::vector<std::string> labels{centre.Label};
-    for (const TLigand& l : list) labels.push_back(l.Label);
-    a.Flagged = FlaggedGaps(propagate, x, labels);
-  }
-  a.SumFixedBySymmetry = model.HasSu && angles.Sum.ParametersEntered && angles.Sum.Su == 0;
+  std::vector<std::string> labels{centre.Label};
+  for (const TLigand& l : list) labels.push_back(l.Label);
+  a.Flagged = FlaggedGaps(propagate, x, labels);
+  a.SumFixedBySymmetry = angles.Sum.ParametersEntered && angles.Sum.Su == 0;
   if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);
   return a;
 }

@@ -73,7 +73,7 @@ std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate) {
       const double value = angles[at].Value;
       const double deviation = std::min(value, 180 - value);
       const double su = std::max(across[2 * at].Su, across[2 * at + 1].Su);
-      if (deviation < 3 * su) found.push_back({i, j, value, su});
+      if (su > 0 && deviation < 3 * su) found.push_back({i, j, value, su});
     }
   return found;
 }

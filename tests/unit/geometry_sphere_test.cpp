@@ -259,8 +259,9 @@ TEST(FailCoordination, TwoToTwelveLigands) {
     a.Ligands.List.resize(c.count);
     a.Ligands.Automatic = c.automatic;
     EXPECT_EQ(a.Complete(), !*c.message) << c.count;
-    if (!a.Complete())
+    if (!a.Complete()) {
       EXPECT_EQ(testing::ErrorOf([&] { FailCoordination(a); }), c.message) << c.count;
+    }
   }
 }
 
