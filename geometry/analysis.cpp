@@ -79,12 +79,12 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   if (!a.Complete()) return a;
 
   TAngles& angles = a.Angles;
-  angles.List = AngleList(model, centre, list, propagate.Each(TAnglesOfPoints(), kAngleSuFloor),
-                          options.CalcOnly);
+  const std::vector<TPropagated> computed = propagate.Each(TAnglesOfPoints(), kAngleSuFloor);
+  angles.List = AngleList(model, centre, list, computed, options.CalcOnly);
   double sumSquares = 0;
   for (const TAngle& angle : angles.List) sumSquares += angle.Su * angle.Su;
   angles.SuIndependent = std::sqrt(sumSquares);
-  angles.NearlyLinear = NearlyLinearAngles(propagate);
+  angles.NearlyLinear = NearlyLinearAngles(propagate, computed);
 
   // The sum and the descriptors in one estimate: those across a straight
   // angle share one Monte Carlo.

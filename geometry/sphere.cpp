@@ -62,9 +62,10 @@ struct TLineDisplacements {
 
 }  // namespace
 
-std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate) {
+std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate,
+                                              const std::vector<TPropagated>& angles) {
   std::vector<TNearlyLinear> found;
-  const std::vector<TPropagated> angles = propagate.Each(TAnglesOfPoints());
+  if (!propagate.HasSu()) return found;
   const std::vector<TPropagated> across = propagate.Each(TLineDisplacements());
   const int ligandCount = static_cast<int>(propagate.PointCount()) - 1;
   for (int i = 0, k = 0; i < ligandCount; ++i)

@@ -80,8 +80,10 @@ std::vector<char> SphereAtoms(const TStructure& s, const TCentre& centre,
                               const std::vector<TLigand>& ligands);
 
 // The angles of the sphere's ligands within 3 su of 180° or 0°, judged by the
-// larger su of the two components of their displacement off the line.
-std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate);
+// larger su of the two components of their displacement off the line;
+// `angles` are the L-M-L angles in the pair order (TAnglesOfPoints).
+std::vector<TNearlyLinear> NearlyLinearAngles(const TPropagator& propagate,
+                                              const std::vector<TPropagated>& angles);
 
 // The published angle a-M-b (in either order) among those at the central
 // atom (PublishedAtApex), found by the places of a and b; nothing when the
