@@ -101,20 +101,6 @@ int AxisOfSymbol(char c) {
   }
 }
 
-TSymOp Compose(const TSymOp& a, const TSymOp& b) {  // a after b
-  TSymOp r;
-  for (int i = 0; i < 3; ++i) {
-    r.Trans[i] = a.Trans[i];
-    for (int j = 0; j < 3; ++j) {
-      r.Trans[i] += a.Rot[i][j] * b.Trans[j];
-      int sum = 0;
-      for (int k = 0; k < 3; ++k) sum += a.Rot[i][k] * b.Rot[k][j];
-      r.Rot[i][j] = sum;
-    }
-  }
-  return Reduced(r);
-}
-
 struct TSymbol {
   std::vector<TIntVec3> Centring;
   std::vector<TSymOp> Generators;  // the inversion, when centrosymmetric, last
@@ -200,30 +186,6 @@ std::string ReadMatrixSymbol(std::string_view token, int index, int& precedingOr
   precedingOrder = order;
   precedingAxis = axis;
   return "";
-}
-
-// The inverse of an operator whose rotation has determinant +1 or -1 (so
-// that the inverse rotation is integral too).
-TSymOp Inverse(const TSymOp& op) {
-  const TIntMat3& m = op.Rot;
-  auto minor = [&m](int r0, int r1, int c0, int c1) {
-    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
-  };
-  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
-                  m[0][2] * minor(1, 2, 0, 1);
-  TSymOp inv;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      // Cofactor of m[j][i] over the determinant.
-      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
-      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
-      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
-    }
-  for (int i = 0; i < 3; ++i) {
-    inv.Trans[i] = 0;
-    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
-  }
-  return inv;
 }
 
 // "(x-z,y,z)": a change of basis V with whole-number coefficients (the
@@ -320,7 +282,7 @@ std::string CompleteGroup(const TSymbol& symbol, std::vector<TSymOp>& ops) {
   ops = {IdentitySymOp()};
   for (size_t next = 0; next < ops.size(); ++next) {
     for (const TSymOp& g : symbol.Generators) {
-      const TSymOp product = Compose(ops[next], g);
+      const TSymOp product = Reduced(Product(ops[next], g));
       bool known = false;
       for (const TSymOp& op : ops) {
         if (op.Rot != product.Rot) continue;
@@ -367,7 +329,7 @@ std::vector<TSymOp> HallSymbolOperators(std::string_view hall) {
   // (centring translations included, which the change of basis moves too),
   // as an origin shift v is applied with V = (I|v).
   if (symbol.Basis)
-    for (TSymOp& op : ops) op = Compose(*symbol.Basis, Compose(op, Inverse(*symbol.Basis)));
+    for (TSymOp& op : ops) op = Reduced(Product(*symbol.Basis, Reduced(Product(op, Inverse(*symbol.Basis)))));
   for (size_t i = 0; i < ops.size(); ++i) ops[i].Number = static_cast<int>(i) + 1;
   return ops;
 }

@@ -163,6 +163,38 @@ TSymOp ParseSymOp(std::string_view text, std::string_view where) {
   return op;
 }
 
+TSymOp Product(const TSymOp& a, const TSymOp& b) {
+  TSymOp r;
+  for (int i = 0; i < 3; ++i) {
+    r.Trans[i] = a.Trans[i];
+    for (int j = 0; j < 3; ++j) {
+      r.Trans[i] += a.Rot[i][j] * b.Trans[j];
+      for (int k = 0; k < 3; ++k) r.Rot[i][j] += a.Rot[i][k] * b.Rot[k][j];
+    }
+  }
+  return r;
+}
+
+TSymOp Inverse(const TSymOp& op) {
+  const TIntMat3& m = op.Rot;
+  auto minor = [&m](int r0, int r1, int c0, int c1) {
+    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+  };
+  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
+                  m[0][2] * minor(1, 2, 0, 1);
+  TSymOp inv;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      // The cofactor of m[j][i] over the determinant, which is its own inverse.
+      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
+      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
+      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
+    }
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
+  return inv;
+}
+
 TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell) {
   TVec3 r{};
   for (int i = 0; i < 3; ++i)

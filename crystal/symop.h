@@ -40,6 +40,17 @@ bool IsIdentity(const TSymOp& op);
 // "row 2 of the operator loop", "SYMM card 3 of x.res").
 TSymOp ParseSymOp(std::string_view text, std::string_view where);
 
+// The product a·b, the mapping b followed by a: (Ra·Rb, Ra·tb + ta), its
+// translation not reduced.
+TSymOp Product(const TSymOp& a, const TSymOp& b);
+
+// The inverse (R^-1, -R^-1·t) of an operator whose rotation has determinant
+// +1 or -1, for which R^-1 is integral too (the adjugate times the
+// determinant). Exact in int for translations within a few cells (Reduced
+// ones); a translation near the 10^6 twenty-fourths that ParseSymOp allows
+// may not be.
+TSymOp Inverse(const TSymOp& op);
+
 // The fractional image Rot·f + Trans/24 + cell, each component summed as
 // Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0) + (Trans(i)/24 + cell(i)).
 TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell = {});

@@ -69,6 +69,18 @@ TEST(ParseSymOp, AnythingElseIsAnError) {
         << c.text;
 }
 
+TEST(SymOps, ProductAppliesTheRightFactorFirst) {
+  const struct { const char* a; const char* b; const char* ab; } cases[] = {
+      {"-y,x,z", "x+1/2,-y,z", "y,x+1/2,z"},
+      {"x+1/2,-y,z", "-y,x,z", "-y+1/2,-x,z"},
+      {"-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"},
+      {"z,x,y", "x+1/4,y,z+1", "z+1,x+1/4,y"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Product(ParseSymOp(c.a, "test"), ParseSymOp(c.b, "test")), ParseSymOp(c.ab, "test"))
+        << c.a << " after " << c.b;
+}
+
 TEST(ApplySymOp, RotationThenTranslationThenCell) {
   const TSymOp op = ParseSymOp("-x+1/2,-y,z+1/2", "test");
   const TVec3 r = ApplySymOp(op, {0.1, 0.2, 0.3}, {1, 0, -2});
