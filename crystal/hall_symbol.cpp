@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "crystal/group_ops.h"
 
 namespace koravel {
 
@@ -18,24 +19,6 @@ constexpr int kShiftUnit = kTransDen / 12;
 
 // A finite group of integer 3x3 matrices has at most 48 elements (m-3m).
 constexpr std::size_t kMaxPointGroupOrder = 48;
-
-// Centring translations of the lattice symbols (ITB Table A1.4.2.2), the
-// zero vector excluded.
-bool CentringOf(char lattice, std::vector<TIntVec3>& centring) {
-  constexpr int h = kHalf, t1 = kTransDen / 3, t2 = 2 * kTransDen / 3;
-  switch (UpperAscii(lattice)) {
-    case 'P': centring = {}; return true;
-    case 'A': centring = {{0, h, h}}; return true;
-    case 'B': centring = {{h, 0, h}}; return true;
-    case 'C': centring = {{h, h, 0}}; return true;
-    case 'I': centring = {{h, h, h}}; return true;
-    case 'R': centring = {{t2, t1, t1}, {t1, t2, t2}}; return true;
-    case 'S': centring = {{t1, t1, t2}, {t2, t2, t1}}; return true;
-    case 'T': centring = {{t1, t2, t1}, {t2, t1, t2}}; return true;
-    case 'F': centring = {{0, h, h}, {h, 0, h}, {h, h, 0}}; return true;
-    default: return false;
-  }
-}
 
 // Rotation matrices along a, b, c (ITB Table A1.4.2.4), index [axis][order]
 // for the orders 2, 3, 4, 6.
@@ -242,8 +225,10 @@ std::string ReadSymbol(std::string_view text, TSymbol& symbol) {
   std::string_view lattice = tokens[0];
   const bool centric = lattice.front() == '-';
   if (centric) lattice.remove_prefix(1);
-  if (lattice.size() != 1 || !CentringOf(lattice[0], symbol.Centring))
-    return Quoted(lattice) + " is no lattice symbol";
+  std::optional<std::vector<TIntVec3>> centring;
+  if (lattice.size() == 1) centring = CentringVectors(lattice[0]);
+  if (!centring) return Quoted(lattice) + " is no lattice symbol";
+  symbol.Centring = std::move(*centring);
   if (tokens.size() < 2) return "it has no matrix symbol";
   if (tokens.size() > 5) return "it has more than four matrix symbols";
 
@@ -319,12 +304,7 @@ std::vector<TSymOp> HallSymbolOperators(std::string_view hall) {
     }
     op = Reduced(op);
   }
-  std::vector<TSymOp> ops = primitive;
-  for (const TIntVec3& c : symbol.Centring)
-    for (TSymOp op : primitive) {
-      for (int i = 0; i < 3; ++i) op.Trans[i] += c[i];
-      ops.push_back(Reduced(op));
-    }
+  std::vector<TSymOp> ops = AllOps({std::move(primitive), symbol.Centring});
   // In the basis wanted: V·op·V^-1 for each operator of the full set
   // (centring translations included, which the change of basis moves too),
   // as an origin shift v is applied with V = (I|v).

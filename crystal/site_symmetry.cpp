@@ -5,16 +5,6 @@
 
 namespace koravel {
 
-std::vector<TSymOp> DistinctSymOps(const std::vector<TSymOp>& ops) {
-  std::vector<TSymOp> distinct;
-  for (const TSymOp& op : ops) {
-    const bool seen = std::any_of(distinct.begin(), distinct.end(),
-                                  [&](const TSymOp& kept) { return SameModLattice(kept, op); });
-    if (!seen) distinct.push_back(op);
-  }
-  return distinct;
-}
-
 namespace {
 
 // Whether the operator maps the position onto itself, modulo lattice

@@ -6,14 +6,10 @@
 
 namespace koravel {
 
-// The operators of `ops` without repeats modulo lattice translations, first
-// occurrence kept.
-std::vector<TSymOp> DistinctSymOps(const std::vector<TSymOp>& ops);
-
 // The order of the site symmetry of a position: how many of `ops` map it onto
 // itself, modulo lattice translations, within 0.001 in every fractional
-// coordinate. Pass distinct operators. At least 1 (the identity), also for a
-// position that is not finite.
+// coordinate. Pass distinct operators (DistinctSymOps). At least 1 (the
+// identity), also for a position that is not finite.
 int SiteSymmetryOrder(const TVec3& frac, const std::vector<TSymOp>& ops);
 
 // The linear conditions on a displacement d of a position that keep it on its

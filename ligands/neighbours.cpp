@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "base/numbers.h"
+#include "crystal/group_ops.h"
 
 namespace koravel {
 
@@ -263,11 +264,7 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
   // An operator that repeats an earlier one modulo the lattice gives the same
   // images again: it is left out (a CIF may list an operator twice, or both
   // x,y,z and x+1,y,z).
-  std::vector<int> searched;
-  for (int op = 0; op < static_cast<int>(s.SymOps.size()); ++op)
-    if (std::none_of(searched.begin(), searched.end(),
-                     [&](int kept) { return SameModLattice(s.SymOps[kept], s.SymOps[op]); }))
-      searched.push_back(op);
+  const std::vector<int> searched = DistinctOpIndices(s.SymOps);
 
   TCandidateArray candidates;
   const TSearchSphere sphere(ortho, radius);

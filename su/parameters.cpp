@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crystal/group_ops.h"
 #include "crystal/site_symmetry.h"
 
 namespace koravel {
