@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ bool IsIdentity(const TSymOp& op);
 // Anything else throws TError naming the text and `where` it stands (e.g.
 // "row 2 of the operator loop", "SYMM card 3 of x.res").
 TSymOp ParseSymOp(std::string_view text, std::string_view where);
+
+// The operator of a text that ParseSymOp reads; nothing for any other text.
+std::optional<TSymOp> SymOpOfText(std::string_view text);
 
 // The product a·b, the mapping b followed by a: (Ra·Rb, Ra·tb + ta), its
 // translation not reduced.

@@ -48,6 +48,7 @@ bool SameSet(std::vector<TSymOp> a, std::vector<TSymOp> b) {
 TEST(HallSymbol, EverySettingIsAGroupOfItsOrder) {
   int standardSettings = 0;
   for (const TSpaceGroupSetting& s : SpaceGroupSettings()) {
+    EXPECT_TRUE(HallSymbolReads(s.Hall)) << s.Hall;
     const std::vector<TSymOp> ops = HallSymbolOperators(s.Hall);
     const size_t order = kGroupOrder[s.Number] / (s.Ext == "R" ? 3 : 1);
     ASSERT_EQ(ops.size(), order) << s.Hm << " " << s.Hall;
@@ -138,10 +139,12 @@ TEST(HallSymbol, UnreadableSymbolsSayWhy) {
       {"P 2 (x/2,y,z)", "the change of basis (x/2,y,z) is no operator x,y,z with whole-number factors"},
       {"P 2 (0 0 1", "the origin shift does not end with \")\""},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(ErrorOf([&] { HallSymbolOperators(c.hall); }),
               "Hall symbol \"" + std::string(c.hall) + "\" cannot be read: " + c.reason + ".")
         << c.hall;
+    EXPECT_FALSE(HallSymbolReads(c.hall)) << c.hall;
+  }
 }
 
 }  // namespace
