@@ -225,12 +225,20 @@ TSymOp Inverse(const TSymOp& op) {
   return inv;
 }
 
-TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell) {
+TVec3 RotatedPart(const TSymOp& op, const TVec3& f) {
   TVec3 r{};
-  for (int i = 0; i < 3; ++i)
-    r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]) +
-           (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
+  for (int i = 0; i < 3; ++i) r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]);
   return r;
+}
+
+TVec3 AddTranslation(const TSymOp& op, const TVec3& rotated, const TIntVec3& cell) {
+  TVec3 r{};
+  for (int i = 0; i < 3; ++i) r[i] = rotated[i] + (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
+  return r;
+}
+
+TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell) {
+  return AddTranslation(op, RotatedPart(op, f), cell);
 }
 
 bool SameModLattice(const TSymOp& a, const TSymOp& b) {

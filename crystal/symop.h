@@ -55,8 +55,15 @@ TSymOp Product(const TSymOp& a, const TSymOp& b);
 // may not be.
 TSymOp Inverse(const TSymOp& op);
 
-// The fractional image Rot·f + Trans/24 + cell, each component summed as
-// Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0) + (Trans(i)/24 + cell(i)).
+// The rotation part Rot·f of the image of a fractional position, each
+// component summed as Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0).
+TVec3 RotatedPart(const TSymOp& op, const TVec3& f);
+
+// The image from its rotation part: rotated + (Trans/24 + cell) per component.
+TVec3 AddTranslation(const TSymOp& op, const TVec3& rotated, const TIntVec3& cell);
+
+// The fractional image Rot·f + Trans/24 + cell, summed as RotatedPart and
+// AddTranslation sum it.
 TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell = {});
 
 // The same operator modulo lattice translations.
