@@ -33,7 +33,8 @@ std::vector<TSymOp> AllOps(const TGroupOps& group) {
   // each SYMM card by its number); of the copies, the new mappings.
   std::vector<TSymOp> ops = group.Sym;
   for (const int i : DistinctOpIndices(candidates))
-    if (static_cast<size_t>(i) >= group.Sym.size()) ops.push_back(candidates[static_cast<size_t>(i)]);
+    if (static_cast<size_t>(i) >= group.Sym.size())
+      ops.push_back(candidates[static_cast<size_t>(i)]);
   for (size_t i = 0; i < ops.size(); ++i) ops[i].Number = static_cast<int>(i) + 1;
   return ops;
 }

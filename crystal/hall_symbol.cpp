@@ -255,7 +255,8 @@ class THallReader {
         continue;
       }
       const std::optional<TIntVec3> t = TranslationOfLetter(c);
-      if (!t) return Fail(Quoted(token) + ": " + Quoted(std::string(1, c)) + " is no translation symbol");
+      if (!t)
+        return Fail(Quoted(token) + ": " + Quoted(std::string(1, c)) + " is no translation symbol");
       for (int i = 0; i < 3; ++i) op.Trans[i] += (*t)[i];
     }
     op = Reduced(op);
@@ -313,7 +314,8 @@ class THallReader {
           break;
         }
         if (known) continue;
-        if (ops.size() == kMaxPointGroupOrder) return Fail("its matrix symbols do not make a finite group");
+        if (ops.size() == kMaxPointGroupOrder)
+          return Fail("its matrix symbols do not make a finite group");
         ops.push_back(product);
       }
     }

@@ -60,7 +60,8 @@ std::vector<TPivot> ReducedEchelon(std::vector<TIntRow> rows, const std::vector<
 
 }  // namespace
 
-TSiteConstraints SiteConstraints(const std::vector<TSymOp>& siteOps, const std::vector<int>& preferred) {
+TSiteConstraints SiteConstraints(const std::vector<TSymOp>& siteOps,
+                                 const std::vector<int>& preferred) {
   std::vector<TIntRow> rows;
   for (const TSymOp& op : siteOps)
     for (int i = 0; i < 3; ++i) {
@@ -73,13 +74,15 @@ TSiteConstraints SiteConstraints(const std::vector<TSymOp>& siteOps, const std::
   // last to become dependent.
   std::vector<int> order;
   for (int axis = 0; axis < 3; ++axis)
-    if (std::find(preferred.begin(), preferred.end(), axis) == preferred.end()) order.push_back(axis);
+    if (std::find(preferred.begin(), preferred.end(), axis) == preferred.end())
+      order.push_back(axis);
   order.insert(order.end(), preferred.rbegin(), preferred.rend());
   const std::vector<TPivot> pivots = ReducedEchelon(std::move(rows), order);
 
   TSiteConstraints c;
   for (int axis : preferred)
-    if (std::none_of(pivots.begin(), pivots.end(), [axis](const TPivot& p) { return p.Column == axis; }))
+    if (std::none_of(pivots.begin(), pivots.end(),
+                     [axis](const TPivot& p) { return p.Column == axis; }))
       c.Free.push_back(axis);
   for (int f : c.Free) {
     std::array<TRational, 3> move{};

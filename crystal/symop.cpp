@@ -123,7 +123,8 @@ class TSymOpReader {
       const size_t numberStart = r.Pos;
       const std::string_view numerator = r.NumberRun();
       double value = 0;
-      if (!ParseNumber(numerator, value)) return Fail("\"" + std::string(numerator) + "\" is no number");
+      if (!ParseNumber(numerator, value))
+        return Fail("\"" + std::string(numerator) + "\" is no number");
       r.SkipBlanks();
       bool fraction = false;
       if (r.Pos < r.Part.size() && r.Part[r.Pos] == '/') {
@@ -227,13 +228,15 @@ TSymOp Inverse(const TSymOp& op) {
 
 TVec3 RotatedPart(const TSymOp& op, const TVec3& f) {
   TVec3 r{};
-  for (int i = 0; i < 3; ++i) r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]);
+  for (int i = 0; i < 3; ++i)
+    r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]);
   return r;
 }
 
 TVec3 AddTranslation(const TSymOp& op, const TVec3& rotated, const TIntVec3& cell) {
   TVec3 r{};
-  for (int i = 0; i < 3; ++i) r[i] = rotated[i] + (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
+  for (int i = 0; i < 3; ++i)
+    r[i] = rotated[i] + (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
   return r;
 }
 

@@ -293,7 +293,8 @@ class TNeighbourSearch {
 
   void AddImagesOf(int atom) {
     const TVec3& f = s_.Atoms[static_cast<size_t>(atom)].Frac;
-    for (size_t k = 0; k < searched_.size(); ++k) untranslated_[k] = ApplySymOp(s_.SymOps[searched_[k]], f);
+    for (size_t k = 0; k < searched_.size(); ++k)
+      untranslated_[k] = ApplySymOp(s_.SymOps[static_cast<size_t>(searched_[k])], f);
     partnersReady_ = false;  // set up when the atom has an image in range
     for (size_t k = 0; k < searched_.size(); ++k) AddImagesUnder(atom, k);
   }
@@ -366,7 +367,9 @@ TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, dou
   return std::move(search).Candidates();
 }
 
-TSiteRef CandidateSite(const TCandidate& c) { return TSiteRef{c.Atom, c.Op, {c.T[0], c.T[1], c.T[2]}}; }
+TSiteRef CandidateSite(const TCandidate& c) {
+  return TSiteRef{c.Atom, c.Op, {c.T[0], c.T[1], c.T[2]}};
+}
 
 TLigand CandidateLigand(const TStructure& s, const TCandidate& c) {
   TLigand ligand;
