@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "crystal/group_ops.h"
 
 namespace koravel {
 
@@ -18,24 +19,6 @@ constexpr int kShiftUnit = kTransDen / 12;
 
 // A finite group of integer 3x3 matrices has at most 48 elements (m-3m).
 constexpr std::size_t kMaxPointGroupOrder = 48;
-
-// Centring translations of the lattice symbols (ITB Table A1.4.2.2), the
-// zero vector excluded.
-bool CentringOf(char lattice, std::vector<TIntVec3>& centring) {
-  constexpr int h = kHalf, t1 = kTransDen / 3, t2 = 2 * kTransDen / 3;
-  switch (UpperAscii(lattice)) {
-    case 'P': centring = {}; return true;
-    case 'A': centring = {{0, h, h}}; return true;
-    case 'B': centring = {{h, 0, h}}; return true;
-    case 'C': centring = {{h, h, 0}}; return true;
-    case 'I': centring = {{h, h, h}}; return true;
-    case 'R': centring = {{t2, t1, t1}, {t1, t2, t2}}; return true;
-    case 'S': centring = {{t1, t1, t2}, {t2, t2, t1}}; return true;
-    case 'T': centring = {{t1, t2, t1}, {t2, t1, t2}}; return true;
-    case 'F': centring = {{0, h, h}, {h, 0, h}, {h, h, 0}}; return true;
-    default: return false;
-  }
-}
 
 // Rotation matrices along a, b, c (ITB Table A1.4.2.4), index [axis][order]
 // for the orders 2, 3, 4, 6.
@@ -72,17 +55,18 @@ TIntMat3 DiagonalRotation(int precedingAxis, bool doublePrime) {
 // The three-fold rotation along a+b+c.
 constexpr TIntMat3 kBodyDiagonal = {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}};
 
-TIntVec3 TranslationOfLetter(char c) {
+// The translation symbols of the Hall notation.
+std::optional<TIntVec3> TranslationOfLetter(char c) {
   switch (c) {
-    case 'a': return {kHalf, 0, 0};
-    case 'b': return {0, kHalf, 0};
-    case 'c': return {0, 0, kHalf};
-    case 'n': return {kHalf, kHalf, kHalf};
-    case 'u': return {kQuarter, 0, 0};
-    case 'v': return {0, kQuarter, 0};
-    case 'w': return {0, 0, kQuarter};
-    case 'd': return {kQuarter, kQuarter, kQuarter};
-    default: return {-1, -1, -1};
+    case 'a': return TIntVec3{kHalf, 0, 0};
+    case 'b': return TIntVec3{0, kHalf, 0};
+    case 'c': return TIntVec3{0, 0, kHalf};
+    case 'n': return TIntVec3{kHalf, kHalf, kHalf};
+    case 'u': return TIntVec3{kQuarter, 0, 0};
+    case 'v': return TIntVec3{0, kQuarter, 0};
+    case 'w': return TIntVec3{0, 0, kQuarter};
+    case 'd': return TIntVec3{kQuarter, kQuarter, kQuarter};
+    default: return std::nullopt;
   }
 }
 
@@ -101,27 +85,6 @@ int AxisOfSymbol(char c) {
   }
 }
 
-TSymOp Compose(const TSymOp& a, const TSymOp& b) {  // a after b
-  TSymOp r;
-  for (int i = 0; i < 3; ++i) {
-    r.Trans[i] = a.Trans[i];
-    for (int j = 0; j < 3; ++j) {
-      r.Trans[i] += a.Rot[i][j] * b.Trans[j];
-      int sum = 0;
-      for (int k = 0; k < 3; ++k) sum += a.Rot[i][k] * b.Rot[k][j];
-      r.Rot[i][j] = sum;
-    }
-  }
-  return Reduced(r);
-}
-
-struct TSymbol {
-  std::vector<TIntVec3> Centring;
-  std::vector<TSymOp> Generators;  // the inversion, when centrosymmetric, last
-  TIntVec3 Shift{};                // origin shift in twenty-fourths
-  std::optional<TSymOp> Basis;     // change of basis V
-};
-
 std::string Quoted(std::string_view s) {
   std::string q;
   q.reserve(s.size() + 2);
@@ -131,176 +94,19 @@ std::string Quoted(std::string_view s) {
   return q;
 }
 
-// One matrix symbol, the `index`-th; `precedingOrder` and `precedingAxis`
-// are those of the symbol before it. "" or the reason it cannot be read.
-std::string ReadMatrixSymbol(std::string_view token, int index, int& precedingOrder,
-                             int& precedingAxis, TSymOp& op) {
-  size_t pos = 0;
-  const bool improper = token[pos] == '-';
-  if (improper) ++pos;
-  if (pos >= token.size()) return Quoted(token) + " has no rotation order";
-  const char orderChar = token[pos++];
-  if (orderChar != '1' && orderChar != '2' && orderChar != '3' && orderChar != '4' &&
-      orderChar != '6')
-    return Quoted(token) + " has no rotation order 1, 2, 3, 4 or 6";
-  const int order = orderChar - '0';
+// A matrix symbol as read: its operator, and the rotation order and axis
+// that the default axis of the next symbol depends on.
+struct TMatrixSymbol {
+  TSymOp Op;
+  int Order = 0;
+  int Axis = kNoAxis;
+};
 
-  int axis = pos < token.size() ? AxisOfSymbol(token[pos]) : kNoAxis;
-  if (axis != kNoAxis) {
-    ++pos;
-  } else if (index == 0) {  // default axes, ITB A1.4.2.4
-    axis = 2;
-  } else if (index == 1 && order == 2 && (precedingOrder == 2 || precedingOrder == 4)) {
-    axis = 0;
-  } else if (index == 1 && order == 2 && (precedingOrder == 3 || precedingOrder == 6)) {
-    axis = kPrime;
-  } else if (index == 2 && order == 3) {
-    axis = kStar;
-  } else if (order != 1) {
-    return Quoted(token) + " needs an axis symbol x, y, z, ', \" or *";
-  }
-
-  if (order == 1) {
-    op.Rot = IdentitySymOp().Rot;
-  } else if (axis == kPrime || axis == kDoublePrime) {
-    if (order != 2) return Quoted(token) + ": a face-diagonal axis carries a 2-fold rotation only";
-    if (precedingAxis == kNoAxis)
-      return Quoted(token) + ": a face-diagonal axis needs a preceding axis";
-    // After the body diagonal (rhombohedral axes, "P 3* 2") the 2-fold axes
-    // lie along a-b, as after c.
-    op.Rot = DiagonalRotation(precedingAxis == kStar ? 2 : precedingAxis, axis == kDoublePrime);
-  } else if (axis == kStar) {
-    if (order != 3) return Quoted(token) + ": the body diagonal * carries a 3-fold rotation only";
-    op.Rot = kBodyDiagonal;
-  } else {
-    op.Rot = AxisRotation(axis, order);
-  }
-  if (improper)
-    for (TIntVec3& row : op.Rot)
-      for (int& v : row) v = -v;
-
-  op.Trans = {};
-  for (; pos < token.size(); ++pos) {
-    const char c = token[pos];
-    if (c >= '1' && c <= '5') {  // screw: (c/order) along the axis
-      const int screw = c - '0';
-      if (screw >= order)
-        return Quoted(token) + ": the screw part " + c + " must be smaller than the order " +
-               orderChar;
-      if (axis < 0 || axis > 2) return Quoted(token) + ": a screw part needs the axis x, y or z";
-      op.Trans[axis] += screw * kTransDen / order;
-      continue;
-    }
-    const TIntVec3 t = TranslationOfLetter(c);
-    if (t[0] < 0)
-      return Quoted(token) + ": " + Quoted(std::string(1, c)) + " is no translation symbol";
-    for (int i = 0; i < 3; ++i) op.Trans[i] += t[i];
-  }
-  op = Reduced(op);
-  precedingOrder = order;
-  precedingAxis = axis;
-  return "";
-}
-
-// The inverse of an operator whose rotation has determinant +1 or -1 (so
-// that the inverse rotation is integral too).
-TSymOp Inverse(const TSymOp& op) {
-  const TIntMat3& m = op.Rot;
-  auto minor = [&m](int r0, int r1, int c0, int c1) {
-    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
-  };
-  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
-                  m[0][2] * minor(1, 2, 0, 1);
-  TSymOp inv;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      // Cofactor of m[j][i] over the determinant.
-      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
-      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
-      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
-    }
-  for (int i = 0; i < 3; ++i) {
-    inv.Trans[i] = 0;
-    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
-  }
-  return inv;
-}
-
-// "(x-z,y,z)": a change of basis V with whole-number coefficients (the
-// extension of the Hall notation of ITB A1.4.2.5 and cctbx, which SHELXL
-// and Olex2 files use).
-std::string ReadChangeOfBasis(std::string_view text, std::optional<TSymOp>& basis) {
-  try {
-    basis = ParseSymOp(text.substr(1, text.size() - 2), "change of basis");
-  } catch (const TError&) {
-    return "the change of basis " + std::string(text) +
-           " is no operator x,y,z with whole-number factors";
-  }
-  return "";
-}
-
-// "(0 0 -1)": three whole numbers of twelfths; or a change of basis.
-std::string ReadOriginShift(std::string_view text, TSymbol& symbol) {
-  if (text.size() < 2 || text.back() != ')')
-    return "the origin shift does not end with \")\"";
-  if (text.find(',') != std::string_view::npos) return ReadChangeOfBasis(text, symbol.Basis);
-  TIntVec3& shift = symbol.Shift;
-  std::vector<std::string_view> parts =
-      SplitFields(text.substr(1, text.size() - 2), IsBlankOrTab);
-  if (parts.size() != 3)
-    return "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
-  for (int i = 0; i < 3; ++i) {
-    std::string_view p = parts[i];
-    const bool negative = p.front() == '-';
-    if (negative || p.front() == '+') p.remove_prefix(1);
-    if (p.empty() || p.size() > 3)
-      return "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
-    int value = 0;
-    for (const char c : p) {
-      if (!IsDigit(c))
-        return "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
-      value = value * 10 + (c - '0');
-    }
-    shift[i] = (negative ? -value : value) * kShiftUnit;
-  }
-  return "";
-}
-
-std::string ReadSymbol(std::string_view text, TSymbol& symbol) {
-  std::string_view body = text;
-  if (const size_t open = text.find('('); open != std::string_view::npos) {
-    body = Trim(text.substr(0, open));
-    if (std::string reason = ReadOriginShift(Trim(text.substr(open)), symbol);
-        !reason.empty())
-      return reason;
-  }
-  const std::vector<std::string_view> tokens = SplitFields(body, IsBlankOrTab);
-  if (tokens.empty()) return "it is empty";
-
-  std::string_view lattice = tokens[0];
-  const bool centric = lattice.front() == '-';
-  if (centric) lattice.remove_prefix(1);
-  if (lattice.size() != 1 || !CentringOf(lattice[0], symbol.Centring))
-    return Quoted(lattice) + " is no lattice symbol";
-  if (tokens.size() < 2) return "it has no matrix symbol";
-  if (tokens.size() > 5) return "it has more than four matrix symbols";
-
-  int precedingOrder = 0, precedingAxis = kNoAxis;
-  for (size_t i = 1; i < tokens.size(); ++i) {
-    TSymOp op;
-    if (std::string reason = ReadMatrixSymbol(tokens[i], static_cast<int>(i - 1), precedingOrder,
-                                              precedingAxis, op);
-        !reason.empty())
-      return reason;
-    symbol.Generators.push_back(op);
-  }
-  if (centric) {
-    TSymOp inversion;
-    inversion.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
-    symbol.Generators.push_back(inversion);
-  }
-  return "";
-}
+struct TSymbol {
+  std::vector<TIntVec3> Centring;
+  std::vector<TSymOp> Generators;  // the inversion, when centrosymmetric, last
+  std::optional<TSymOp> Basis;     // change of basis V; an origin shift v as (I|v)
+};
 
 // Whether a and b differ by a centring translation (or none).
 bool SameModCentring(const TSymOp& a, const TSymOp& b, const std::vector<TIntVec3>& centring) {
@@ -314,62 +120,227 @@ bool SameModCentring(const TSymOp& a, const TSymOp& b, const std::vector<TIntVec
   return false;
 }
 
-// The (0,0,0)+ set: the closure of the generators modulo the lattice with its
-// centring, breadth first from the identity. "" or the reason it fails.
-std::string CompleteGroup(const TSymbol& symbol, std::vector<TSymOp>& ops) {
-  ops = {IdentitySymOp()};
-  for (size_t next = 0; next < ops.size(); ++next) {
-    for (const TSymOp& g : symbol.Generators) {
-      const TSymOp product = Compose(ops[next], g);
-      bool known = false;
-      for (const TSymOp& op : ops) {
-        if (op.Rot != product.Rot) continue;
-        if (!SameModCentring(op, product, symbol.Centring))
-          return "its matrix symbols need a translation that its lattice does not have";
-        known = true;
-        break;
-      }
-      if (known) continue;
-      if (ops.size() == kMaxPointGroupOrder)
-        return "its matrix symbols do not make a finite group";
-      ops.push_back(product);
-    }
-  }
-  return "";
+// V·op·V^-1 with the translation reduced: the operator in the basis that V
+// leads to (ITB A1.4.2.5); the number stays. A lattice translation in V
+// changes the result by one only, so V's is reduced first, which keeps the
+// products small.
+TSymOp InBasis(const TSymOp& op, const TSymOp& basis) {
+  const TSymOp v = Reduced(basis);
+  TSymOp r = Reduced(Product(v, Product(op, Inverse(v))));
+  r.Number = op.Number;
+  return r;
 }
+
+// Reads one Hall symbol (trimmed). At the first thing it cannot read, or
+// when its generators make no group, Fail throws TError naming the symbol
+// and the reason; a reader that does not throw only tells whether the symbol
+// reads, and there Fail gives nothing.
+class THallReader {
+ public:
+  THallReader(std::string_view text, bool throws) : Text_(text), Throws_(throws) {}
+
+  std::optional<std::vector<TSymOp>> Operators() const {
+    const std::optional<TSymbol> symbol = ReadSymbol();
+    if (!symbol) return std::nullopt;
+    std::optional<std::vector<TSymOp>> primitive = CompleteGroup(*symbol);
+    if (!primitive) return std::nullopt;
+    std::vector<TSymOp> ops = AllOps({std::move(*primitive), symbol->Centring});
+    // The whole set, centring translations included (which a change of basis
+    // moves too), goes into the basis wanted.
+    if (symbol->Basis)
+      for (TSymOp& op : ops) op = InBasis(op, *symbol->Basis);
+    return ops;
+  }
+
+ private:
+  std::optional<TSymbol> ReadSymbol() const {
+    TSymbol symbol;
+    std::string_view body = Text_;
+    if (const size_t open = Text_.find('('); open != std::string_view::npos) {
+      body = Trim(Text_.substr(0, open));
+      symbol.Basis = ReadBasis(Trim(Text_.substr(open)));
+      if (!symbol.Basis) return std::nullopt;
+    }
+    const std::vector<std::string_view> tokens = SplitFields(body, IsBlankOrTab);
+    if (tokens.empty()) return Fail("it is empty");
+
+    std::string_view lattice = tokens[0];
+    const bool centric = lattice.front() == '-';
+    if (centric) lattice.remove_prefix(1);
+    std::optional<std::vector<TIntVec3>> centring;
+    if (lattice.size() == 1) centring = CentringVectors(lattice[0]);
+    if (!centring) return Fail(Quoted(lattice) + " is no lattice symbol");
+    symbol.Centring = std::move(*centring);
+    if (tokens.size() < 2) return Fail("it has no matrix symbol");
+    if (tokens.size() > 5) return Fail("it has more than four matrix symbols");
+
+    TMatrixSymbol preceding;
+    for (size_t i = 1; i < tokens.size(); ++i) {
+      const std::optional<TMatrixSymbol> m =
+          ReadMatrixSymbol(tokens[i], static_cast<int>(i - 1), preceding);
+      if (!m) return std::nullopt;
+      symbol.Generators.push_back(m->Op);
+      preceding = *m;
+    }
+    if (centric) {
+      TSymOp inversion;
+      inversion.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
+      symbol.Generators.push_back(inversion);
+    }
+    return symbol;
+  }
+
+  // The `index`-th matrix symbol, after `preceding`.
+  std::optional<TMatrixSymbol> ReadMatrixSymbol(std::string_view token, int index,
+                                                const TMatrixSymbol& preceding) const {
+    size_t pos = 0;
+    const bool improper = token[pos] == '-';
+    if (improper) ++pos;
+    if (pos >= token.size()) return Fail(Quoted(token) + " has no rotation order");
+    const char orderChar = token[pos++];
+    if (orderChar != '1' && orderChar != '2' && orderChar != '3' && orderChar != '4' &&
+        orderChar != '6')
+      return Fail(Quoted(token) + " has no rotation order 1, 2, 3, 4 or 6");
+    TMatrixSymbol m;
+    m.Order = orderChar - '0';
+
+    m.Axis = pos < token.size() ? AxisOfSymbol(token[pos]) : kNoAxis;
+    if (m.Axis != kNoAxis) {
+      ++pos;
+    } else if (index == 0) {  // default axes, ITB A1.4.2.4
+      m.Axis = 2;
+    } else if (index == 1 && m.Order == 2 && (preceding.Order == 2 || preceding.Order == 4)) {
+      m.Axis = 0;
+    } else if (index == 1 && m.Order == 2 && (preceding.Order == 3 || preceding.Order == 6)) {
+      m.Axis = kPrime;
+    } else if (index == 2 && m.Order == 3) {
+      m.Axis = kStar;
+    } else if (m.Order != 1) {
+      return Fail(Quoted(token) + " needs an axis symbol x, y, z, ', \" or *");
+    }
+
+    TSymOp& op = m.Op;
+    if (m.Order == 1) {
+      op.Rot = IdentitySymOp().Rot;
+    } else if (m.Axis == kPrime || m.Axis == kDoublePrime) {
+      if (m.Order != 2)
+        return Fail(Quoted(token) + ": a face-diagonal axis carries a 2-fold rotation only");
+      if (preceding.Axis == kNoAxis)
+        return Fail(Quoted(token) + ": a face-diagonal axis needs a preceding axis");
+      // After the body diagonal (rhombohedral axes, "P 3* 2") the 2-fold axes
+      // lie along a-b, as after c.
+      op.Rot = DiagonalRotation(preceding.Axis == kStar ? 2 : preceding.Axis,
+                                m.Axis == kDoublePrime);
+    } else if (m.Axis == kStar) {
+      if (m.Order != 3)
+        return Fail(Quoted(token) + ": the body diagonal * carries a 3-fold rotation only");
+      op.Rot = kBodyDiagonal;
+    } else {
+      op.Rot = AxisRotation(m.Axis, m.Order);
+    }
+    if (improper)
+      for (TIntVec3& row : op.Rot)
+        for (int& v : row) v = -v;
+
+    for (; pos < token.size(); ++pos) {
+      const char c = token[pos];
+      if (c >= '1' && c <= '5') {  // screw: (c/order) along the axis
+        const int screw = c - '0';
+        if (screw >= m.Order)
+          return Fail(Quoted(token) + ": the screw part " + c + " must be smaller than the order " +
+                      orderChar);
+        if (m.Axis < 0 || m.Axis > 2)
+          return Fail(Quoted(token) + ": a screw part needs the axis x, y or z");
+        op.Trans[m.Axis] += screw * kTransDen / m.Order;
+        continue;
+      }
+      const std::optional<TIntVec3> t = TranslationOfLetter(c);
+      if (!t)
+        return Fail(Quoted(token) + ": " + Quoted(std::string(1, c)) + " is no translation symbol");
+      for (int i = 0; i < 3; ++i) op.Trans[i] += (*t)[i];
+    }
+    op = Reduced(op);
+    return m;
+  }
+
+  // "(0 0 -1)": an origin shift in three whole numbers of twelfths, the
+  // change of basis (I|v); "(x-z,y,z)": a change of basis V with
+  // whole-number factors (the extension of the Hall notation of ITB
+  // A1.4.2.5 and cctbx, which SHELXL and Olex2 files use).
+  std::optional<TSymOp> ReadBasis(std::string_view text) const {
+    if (text.size() < 2 || text.back() != ')')
+      return Fail("the origin shift does not end with \")\"");
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    if (text.find(',') != std::string_view::npos) {
+      std::optional<TSymOp> basis = SymOpOfText(inner);
+      if (!basis)
+        return Fail("the change of basis " + std::string(text) +
+                    " is no operator x,y,z with whole-number factors");
+      return basis;
+    }
+    const std::string notTwelfths =
+        "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
+    const std::vector<std::string_view> parts = SplitFields(inner, IsBlankOrTab);
+    if (parts.size() != 3) return Fail(notTwelfths);
+    TSymOp shift = IdentitySymOp();
+    for (int i = 0; i < 3; ++i) {
+      std::string_view p = parts[i];
+      const bool negative = p.front() == '-';
+      if (negative || p.front() == '+') p.remove_prefix(1);
+      if (p.empty() || p.size() > 3) return Fail(notTwelfths);
+      int value = 0;
+      for (const char c : p) {
+        if (!IsDigit(c)) return Fail(notTwelfths);
+        value = value * 10 + (c - '0');
+      }
+      shift.Trans[i] = (negative ? -value : value) * kShiftUnit;
+    }
+    return shift;
+  }
+
+  // The (0,0,0)+ set: the closure of the generators modulo the lattice with
+  // its centring, breadth first from the identity.
+  std::optional<std::vector<TSymOp>> CompleteGroup(const TSymbol& symbol) const {
+    std::vector<TSymOp> ops = {IdentitySymOp()};
+    for (size_t next = 0; next < ops.size(); ++next) {
+      for (const TSymOp& g : symbol.Generators) {
+        const TSymOp product = Reduced(Product(ops[next], g));
+        bool known = false;
+        for (const TSymOp& op : ops) {
+          if (op.Rot != product.Rot) continue;
+          if (!SameModCentring(op, product, symbol.Centring))
+            return Fail("its matrix symbols need a translation that its lattice does not have");
+          known = true;
+          break;
+        }
+        if (known) continue;
+        if (ops.size() == kMaxPointGroupOrder)
+          return Fail("its matrix symbols do not make a finite group");
+        ops.push_back(product);
+      }
+    }
+    return ops;
+  }
+
+  std::nullopt_t Fail(const std::string& reason) const {
+    if (Throws_)
+      koravel::Fail("Hall symbol \"" + std::string(Text_) + "\" cannot be read: " + reason + ".");
+    return std::nullopt;
+  }
+
+  std::string_view Text_;
+  bool Throws_;
+};
 
 }  // namespace
 
 std::vector<TSymOp> HallSymbolOperators(std::string_view hall) {
-  const std::string_view text = Trim(hall);
-  TSymbol symbol;
-  std::vector<TSymOp> primitive;
-  std::string reason = ReadSymbol(text, symbol);
-  if (reason.empty()) reason = CompleteGroup(symbol, primitive);
-  if (!reason.empty())
-    Fail("Hall symbol \"" + std::string(text) + "\" cannot be read: " + reason + ".");
+  // A reader that throws has operators whenever it returns.
+  return *THallReader(Trim(hall), true).Operators();
+}
 
-  // The shifted origin: (R, t) becomes (R, t + (I - R) v), ITB A1.4.2.5.
-  for (TSymOp& op : primitive) {
-    for (int i = 0; i < 3; ++i) {
-      op.Trans[i] += symbol.Shift[i];
-      for (int j = 0; j < 3; ++j) op.Trans[i] -= op.Rot[i][j] * symbol.Shift[j];
-    }
-    op = Reduced(op);
-  }
-  std::vector<TSymOp> ops = primitive;
-  for (const TIntVec3& c : symbol.Centring)
-    for (TSymOp op : primitive) {
-      for (int i = 0; i < 3; ++i) op.Trans[i] += c[i];
-      ops.push_back(Reduced(op));
-    }
-  // In the basis wanted: V·op·V^-1 for each operator of the full set
-  // (centring translations included, which the change of basis moves too),
-  // as an origin shift v is applied with V = (I|v).
-  if (symbol.Basis)
-    for (TSymOp& op : ops) op = Compose(*symbol.Basis, Compose(op, Inverse(*symbol.Basis)));
-  for (size_t i = 0; i < ops.size(); ++i) ops[i].Number = static_cast<int>(i) + 1;
-  return ops;
+bool HallSymbolReads(std::string_view hall) {
+  return THallReader(Trim(hall), false).Operators().has_value();
 }
 
 }  // namespace koravel

@@ -26,4 +26,7 @@ namespace koravel {
 //   Hall symbol "<symbol>" cannot be read: <reason>.
 std::vector<TSymOp> HallSymbolOperators(std::string_view hall);
 
+// Whether HallSymbolOperators reads the symbol.
+bool HallSymbolReads(std::string_view hall);
+
 }  // namespace koravel

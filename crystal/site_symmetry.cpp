@@ -1,19 +1,8 @@
 #include "crystal/site_symmetry.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace koravel {
-
-std::vector<TSymOp> DistinctSymOps(const std::vector<TSymOp>& ops) {
-  std::vector<TSymOp> distinct;
-  for (const TSymOp& op : ops) {
-    const bool seen = std::any_of(distinct.begin(), distinct.end(),
-                                  [&](const TSymOp& kept) { return SameModLattice(kept, op); });
-    if (!seen) distinct.push_back(op);
-  }
-  return distinct;
-}
 
 namespace {
 
@@ -30,22 +19,16 @@ bool MapsOntoItself(const TSymOp& op, const TVec3& frac) {
 
 }  // namespace
 
-int SiteSymmetryOrder(const TVec3& frac, const std::vector<TSymOp>& ops) {
-  const int order = static_cast<int>(
-      std::count_if(ops.begin(), ops.end(), [&](const TSymOp& op) { return MapsOntoItself(op, frac); }));
-  return order > 0 ? order : 1;
+std::vector<TSymOp> SiteSymmetryOps(const TVec3& frac, const std::vector<TSymOp>& ops) {
+  std::vector<TSymOp> site;
+  for (const TSymOp& op : ops)
+    if (MapsOntoItself(op, frac)) site.push_back(op);
+  return site;
 }
 
-TMatrix DisplacementConstraints(const TVec3& frac, const std::vector<TSymOp>& ops) {
-  std::vector<TIntMat3> rotations;
-  for (const TSymOp& op : ops)
-    if (op.Rot != IdentitySymOp().Rot && MapsOntoItself(op, frac))
-      rotations.push_back(op.Rot);
-  TMatrix m(3 * rotations.size(), 3);
-  for (size_t k = 0; k < rotations.size(); ++k)
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j) m(3 * k + i, j) = rotations[k][i][j] - (i == j ? 1 : 0);
-  return m;
+int SiteSymmetryOrder(const TVec3& frac, const std::vector<TSymOp>& ops) {
+  const int order = static_cast<int>(SiteSymmetryOps(frac, ops).size());
+  return order > 0 ? order : 1;
 }
 
 double SiteOccupancy(double sof, int order) {

@@ -1,6 +1,7 @@
 #include "crystal/symop.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "base/error.h"
 #include "base/numbers.h"
@@ -47,78 +48,8 @@ struct TPartReader {
 // bound also keeps every sum of terms and the determinant exact in integers.
 constexpr int kMaxFactor = 24;
 
-bool AddToRotation(TSymOp& op, int row, char axis, int amount) {
-  int& entry = op.Rot[row][AxisOfLetter(axis)];
-  entry += amount;
-  return entry >= -kMaxFactor && entry <= kMaxFactor;
-}
-
 std::string TooLarge(char axis) {
   return std::string("its terms in ") + axis + " add up to a factor beyond " + std::to_string(kMaxFactor);
-}
-
-// One part such as -x+1/2 into row `row`; "" or the reason it cannot be read.
-std::string ReadPart(std::string_view part, int row, TSymOp& op) {
-  TPartReader r{part};
-  if (r.AtEnd()) return "one of its three parts is empty";
-  double constant = 0;
-  while (!r.AtEnd()) {
-    int sign = 1;
-    bool signed_ = false;
-    while (!r.AtEnd() && (r.Part[r.Pos] == '+' || r.Part[r.Pos] == '-')) {
-      if (signed_) return "two signs stand together";
-      sign = r.Part[r.Pos] == '-' ? -1 : 1;
-      signed_ = true;
-      ++r.Pos;
-    }
-    if (r.AtEnd()) return "a sign stands at the end of a part";
-    const char c = r.Part[r.Pos];
-    if (AxisOfLetter(c) >= 0) {
-      if (!AddToRotation(op, row, c, sign)) return TooLarge(c);
-      ++r.Pos;
-      continue;
-    }
-    if (!IsNumberChar(c)) return std::string("\"") + c + "\" is not x, y, z or a number";
-    const size_t numberStart = r.Pos;
-    const std::string_view numerator = r.NumberRun();
-    double value = 0;
-    if (!ParseNumber(numerator, value)) return "\"" + std::string(numerator) + "\" is no number";
-    r.SkipBlanks();
-    bool fraction = false;
-    if (r.Pos < r.Part.size() && r.Part[r.Pos] == '/') {
-      ++r.Pos;
-      r.SkipBlanks();
-      const std::string_view denominatorText = r.NumberRun();
-      double denominator = 0;
-      if (!ParseNumber(denominatorText, denominator) || denominator == 0)
-        return "the fraction " + std::string(numerator) + "/" + std::string(denominatorText) +
-               " is no number";
-      value /= denominator;
-      fraction = true;
-      r.SkipBlanks();
-    }
-    const std::string_view number = Trim(r.Part.substr(numberStart, r.Pos - numberStart));
-    if (r.Pos < r.Part.size() && r.Part[r.Pos] == '*') {
-      ++r.Pos;
-      r.SkipBlanks();
-    }
-    if (r.Pos < r.Part.size() && AxisOfLetter(r.Part[r.Pos]) >= 0) {
-      const char axis = r.Part[r.Pos];
-      long long factor = 0;
-      if (fraction || !ParseInteger(numerator, factor) || factor > kMaxFactor)
-        return "the factor " + std::string(number) + " of " + axis + " is no small integer";
-      if (!AddToRotation(op, row, axis, sign * static_cast<int>(factor))) return TooLarge(axis);
-      ++r.Pos;
-      continue;
-    }
-    constant += sign * value;
-  }
-  const double inTwentyFourths = constant * kTransDen;
-  const double nearest = std::round(inTwentyFourths);
-  if (!(std::fabs(inTwentyFourths - nearest) <= kTransTolerance) || std::fabs(nearest) > 1e6)
-    return "the translation " + FormatFixed(constant, 6) + " is no multiple of 1/24";
-  op.Trans[row] = static_cast<int>(nearest);
-  return "";
 }
 
 long long Determinant(const TIntMat3& m) {
@@ -128,21 +59,122 @@ long long Determinant(const TIntMat3& m) {
          at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0));
 }
 
-std::string Problem(std::string_view text, TSymOp& op) {
-  std::string_view rest = text;
-  for (int row = 0; row < 3; ++row) {
-    const size_t comma = rest.find(',');
-    if ((comma == std::string_view::npos) != (row == 2))
-      return "it needs exactly three parts separated by commas";
-    const std::string_view part = row == 2 ? rest : rest.substr(0, comma);
-    if (row < 2) rest.remove_prefix(comma + 1);
-    if (std::string reason = ReadPart(part, row, op); !reason.empty()) return reason;
+// One output coordinate of an operator: the factors of x, y, z and the
+// translation in twenty-fourths.
+struct TRow {
+  TIntVec3 Rot{};
+  int Trans = 0;
+};
+
+// Reads the text of one operator. At the first thing it cannot read, Fail
+// throws TError naming the text and the place it stands; a reader given no
+// place only tells whether the text reads, and there Fail gives nothing.
+class TSymOpReader {
+ public:
+  TSymOpReader(std::string_view text, std::optional<std::string_view> where)
+      : Text_(text), Where_(where) {}
+
+  std::optional<TSymOp> Read() const {
+    TSymOp op;
+    std::string_view rest = Text_;
+    for (int row = 0; row < 3; ++row) {
+      const size_t comma = rest.find(',');
+      if ((comma == std::string_view::npos) != (row == 2))
+        return Fail("it needs exactly three parts separated by commas");
+      const std::string_view part = row == 2 ? rest : rest.substr(0, comma);
+      if (row < 2) rest.remove_prefix(comma + 1);
+      const std::optional<TRow> read = ReadPart(part);
+      if (!read) return std::nullopt;
+      op.Rot[row] = read->Rot;
+      op.Trans[row] = read->Trans;
+    }
+    const long long det = Determinant(op.Rot);
+    if (det != 1 && det != -1)
+      return Fail("its rotation part has determinant " + std::to_string(det) + ", not +1 or -1");
+    return op;
   }
-  const long long det = Determinant(op.Rot);
-  if (det != 1 && det != -1)
-    return "its rotation part has determinant " + std::to_string(det) + ", not +1 or -1";
-  return "";
-}
+
+ private:
+  // One part such as -x+1/2.
+  std::optional<TRow> ReadPart(std::string_view part) const {
+    TPartReader r{part};
+    if (r.AtEnd()) return Fail("one of its three parts is empty");
+    TRow row;
+    double constant = 0;
+    while (!r.AtEnd()) {
+      int sign = 1;
+      bool signed_ = false;
+      while (!r.AtEnd() && (r.Part[r.Pos] == '+' || r.Part[r.Pos] == '-')) {
+        if (signed_) return Fail("two signs stand together");
+        sign = r.Part[r.Pos] == '-' ? -1 : 1;
+        signed_ = true;
+        ++r.Pos;
+      }
+      if (r.AtEnd()) return Fail("a sign stands at the end of a part");
+      const char c = r.Part[r.Pos];
+      if (AxisOfLetter(c) >= 0) {
+        int& entry = row.Rot[AxisOfLetter(c)];
+        entry += sign;
+        if (std::abs(entry) > kMaxFactor) return Fail(TooLarge(c));
+        ++r.Pos;
+        continue;
+      }
+      if (!IsNumberChar(c)) return Fail(std::string("\"") + c + "\" is not x, y, z or a number");
+      const size_t numberStart = r.Pos;
+      const std::string_view numerator = r.NumberRun();
+      double value = 0;
+      if (!ParseNumber(numerator, value))
+        return Fail("\"" + std::string(numerator) + "\" is no number");
+      r.SkipBlanks();
+      bool fraction = false;
+      if (r.Pos < r.Part.size() && r.Part[r.Pos] == '/') {
+        ++r.Pos;
+        r.SkipBlanks();
+        const std::string_view denominatorText = r.NumberRun();
+        double denominator = 0;
+        if (!ParseNumber(denominatorText, denominator) || denominator == 0)
+          return Fail("the fraction " + std::string(numerator) + "/" + std::string(denominatorText) +
+                      " is no number");
+        value /= denominator;
+        fraction = true;
+        r.SkipBlanks();
+      }
+      const std::string_view number = Trim(r.Part.substr(numberStart, r.Pos - numberStart));
+      if (r.Pos < r.Part.size() && r.Part[r.Pos] == '*') {
+        ++r.Pos;
+        r.SkipBlanks();
+      }
+      if (r.Pos < r.Part.size() && AxisOfLetter(r.Part[r.Pos]) >= 0) {
+        const char axis = r.Part[r.Pos];
+        long long factor = 0;
+        if (fraction || !ParseInteger(numerator, factor) || factor > kMaxFactor)
+          return Fail("the factor " + std::string(number) + " of " + axis + " is no small integer");
+        int& entry = row.Rot[AxisOfLetter(axis)];
+        entry += sign * static_cast<int>(factor);
+        if (std::abs(entry) > kMaxFactor) return Fail(TooLarge(axis));
+        ++r.Pos;
+        continue;
+      }
+      constant += sign * value;
+    }
+    const double inTwentyFourths = constant * kTransDen;
+    const double nearest = std::round(inTwentyFourths);
+    if (!(std::fabs(inTwentyFourths - nearest) <= kTransTolerance) || std::fabs(nearest) > 1e6)
+      return Fail("the translation " + FormatFixed(constant, 6) + " is no multiple of 1/24");
+    row.Trans = static_cast<int>(nearest);
+    return row;
+  }
+
+  std::nullopt_t Fail(const std::string& reason) const {
+    if (Where_)
+      koravel::Fail("symmetry operator \"" + std::string(Trim(Text_)) + "\" (" + std::string(*Where_) +
+                    ") cannot be read: " + reason + ".");
+    return std::nullopt;
+  }
+
+  std::string_view Text_;
+  std::optional<std::string_view> Where_;
+};
 
 }  // namespace
 
@@ -155,20 +187,61 @@ TSymOp IdentitySymOp() {
 bool IsIdentity(const TSymOp& op) { return op == IdentitySymOp(); }
 
 TSymOp ParseSymOp(std::string_view text, std::string_view where) {
-  TSymOp op;
-  const std::string problem = Problem(text, op);
-  if (!problem.empty())
-    Fail("symmetry operator \"" + std::string(Trim(text)) + "\" (" + std::string(where) +
-         ") cannot be read: " + problem + ".");
-  return op;
+  return *TSymOpReader(text, where).Read();
+}
+
+std::optional<TSymOp> SymOpOfText(std::string_view text) {
+  return TSymOpReader(text, std::nullopt).Read();
+}
+
+TSymOp Product(const TSymOp& a, const TSymOp& b) {
+  TSymOp r;
+  for (int i = 0; i < 3; ++i) {
+    r.Trans[i] = a.Trans[i];
+    for (int j = 0; j < 3; ++j) {
+      r.Trans[i] += a.Rot[i][j] * b.Trans[j];
+      for (int k = 0; k < 3; ++k) r.Rot[i][j] += a.Rot[i][k] * b.Rot[k][j];
+    }
+  }
+  return r;
+}
+
+TSymOp Inverse(const TSymOp& op) {
+  const TIntMat3& m = op.Rot;
+  auto minor = [&m](int r0, int r1, int c0, int c1) {
+    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+  };
+  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
+                  m[0][2] * minor(1, 2, 0, 1);
+  TSymOp inv;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      // The cofactor of m[j][i] over the determinant, which is its own inverse.
+      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
+      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
+      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
+    }
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
+  return inv;
+}
+
+TVec3 RotatedPart(const TSymOp& op, const TVec3& f) {
+  TVec3 r{};
+  for (int i = 0; i < 3; ++i)
+    r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]);
+  return r;
+}
+
+TVec3 AddTranslation(const TSymOp& op, const TVec3& rotated, const TIntVec3& cell) {
+  TVec3 r{};
+  for (int i = 0; i < 3; ++i)
+    r[i] = rotated[i] + (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
+  return r;
 }
 
 TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell) {
-  TVec3 r{};
-  for (int i = 0; i < 3; ++i)
-    r[i] = op.Rot[i][2] * f[2] + (op.Rot[i][1] * f[1] + op.Rot[i][0] * f[0]) +
-           (op.Trans[i] / static_cast<double>(kTransDen) + cell[i]);
-  return r;
+  return AddTranslation(op, RotatedPart(op, f), cell);
 }
 
 bool SameModLattice(const TSymOp& a, const TSymOp& b) {

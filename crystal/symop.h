@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,8 +41,29 @@ bool IsIdentity(const TSymOp& op);
 // "row 2 of the operator loop", "SYMM card 3 of x.res").
 TSymOp ParseSymOp(std::string_view text, std::string_view where);
 
-// The fractional image Rot·f + Trans/24 + cell, each component summed as
-// Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0) + (Trans(i)/24 + cell(i)).
+// The operator of a text that ParseSymOp reads; nothing for any other text.
+std::optional<TSymOp> SymOpOfText(std::string_view text);
+
+// The product a·b, the mapping b followed by a: (Ra·Rb, Ra·tb + ta), its
+// translation not reduced.
+TSymOp Product(const TSymOp& a, const TSymOp& b);
+
+// The inverse (R^-1, -R^-1·t) of an operator whose rotation has determinant
+// +1 or -1, for which R^-1 is integral too (the adjugate times the
+// determinant). Exact in int for translations within a few cells (Reduced
+// ones); a translation near the 10^6 twenty-fourths that ParseSymOp allows
+// may not be.
+TSymOp Inverse(const TSymOp& op);
+
+// The rotation part Rot·f of the image of a fractional position, each
+// component summed as Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0).
+TVec3 RotatedPart(const TSymOp& op, const TVec3& f);
+
+// The image from its rotation part: rotated + (Trans/24 + cell) per component.
+TVec3 AddTranslation(const TSymOp& op, const TVec3& rotated, const TIntVec3& cell);
+
+// The fractional image Rot·f + Trans/24 + cell, summed as RotatedPart and
+// AddTranslation sum it.
 TVec3 ApplySymOp(const TSymOp& op, const TVec3& f, const TIntVec3& cell = {});
 
 // The same operator modulo lattice translations.

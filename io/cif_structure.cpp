@@ -93,30 +93,25 @@ void ReadSymmetry(const TCifDocument& cif, const TCifBlock& block, TStructure& s
   }
   const std::string hall = FirstValue(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
   const std::string hm = FirstValue(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
-  std::optional<TError> hallProblem;
-  if (!hall.empty()) {
-    try {
-      s.SymOps = HallSymbolOperators(hall);
-      s.SymmetryOrigin = TSymmetryOrigin::HallSymbol;
-      s.SymmetrySymbol = hall;
-      return;
-    } catch (const TError& error) {
-      hallProblem = error;
-    }
+  const std::optional<std::string> hallOfHm = hm.empty() ? std::nullopt : HallOfHermannMauguin(hm);
+  // A Hall symbol that cannot be read yields to a Hermann-Mauguin symbol
+  // that can; with none, its own error is the one to tell.
+  if (!hall.empty() && (!hallOfHm || HallSymbolReads(hall))) {
+    s.SymOps = HallSymbolOperators(hall);
+    s.SymmetryOrigin = TSymmetryOrigin::HallSymbol;
+    s.SymmetrySymbol = hall;
+    return;
   }
-  if (!hm.empty()) {
-    if (const std::optional<std::string> hallOfHm = HallOfHermannMauguin(hm)) {
-      s.SymOps = HallSymbolOperators(*hallOfHm);
-      s.SymmetryOrigin = TSymmetryOrigin::HermannMauguinSymbol;
-      s.SymmetrySymbol = hm;
-      return;
-    }
-    if (!hallProblem)
-      Fail({"the block has no symmetry operators, and its Hermann-Mauguin symbol \"" + hm + "\"",
-            "is none of the settings of International Tables A. Give the operators",
-            "(_space_group_symop_operation_xyz) or a Hall symbol (_space_group_name_Hall)."});
+  if (hallOfHm) {
+    s.SymOps = HallSymbolOperators(*hallOfHm);
+    s.SymmetryOrigin = TSymmetryOrigin::HermannMauguinSymbol;
+    s.SymmetrySymbol = hm;
+    return;
   }
-  if (hallProblem) throw *hallProblem;
+  if (!hm.empty())
+    Fail({"the block has no symmetry operators, and its Hermann-Mauguin symbol \"" + hm + "\"",
+          "is none of the settings of International Tables A. Give the operators",
+          "(_space_group_symop_operation_xyz) or a Hall symbol (_space_group_name_Hall)."});
   s.SymOps = {IdentitySymOp()};
   s.SymmetryOrigin = TSymmetryOrigin::Absent;
 }

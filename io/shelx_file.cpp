@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "crystal/group_ops.h"
 #include "crystal/site_symmetry.h"
 
 namespace koravel {
@@ -184,18 +185,11 @@ bool InterpretLine(const TCard& card, TScan& scan) {
   return true;
 }
 
-// Centring vectors of a SHELX lattice type (its absolute value is used), in
-// twenty-fourths.
-std::vector<TIntVec3> LattCentrings(int latt) {
-  switch (latt < 0 ? -static_cast<long long>(latt) : latt) {
-    case 2: return {{12, 12, 12}};                               // I
-    case 3: return {{16, 8, 8}, {8, 16, 16}};                    // R (obverse)
-    case 4: return {{0, 12, 12}, {12, 0, 12}, {12, 12, 0}};      // F
-    case 5: return {{0, 12, 12}};                                // A
-    case 6: return {{12, 0, 12}};                                // B
-    case 7: return {{12, 12, 0}};                                // C
-    default: return {};
-  }
+// The lattice symbol of a SHELX lattice type, its sign aside: 1..7 are P,
+// I, R (obverse), F, A, B, C; any other number is read as P.
+char LatticeOfLatt(int latt) {
+  const long long n = latt < 0 ? -static_cast<long long>(latt) : latt;
+  return n >= 1 && n <= 7 ? "PIRFABC"[n - 1] : 'P';
 }
 
 // SHELXL writes the site occupation factor of an atom on a special position
@@ -251,31 +245,21 @@ double DecodeShelxValue(double x, const std::vector<double>& freeVars) {
 }
 
 std::vector<TSymOp> ShelxSymOps(int latt, const std::vector<TSymOp>& symm) {
-  std::vector<TSymOp> base{IdentitySymOp()};
-  base.insert(base.end(), symm.begin(), symm.end());
-  if (latt > 0) {
-    const size_t count = base.size();
+  TGroupOps group;
+  group.Sym = {IdentitySymOp()};
+  group.Sym.insert(group.Sym.end(), symm.begin(), symm.end());
+  if (latt > 0) {  // centrosymmetric: each operator also after the inversion through the origin
+    const size_t count = group.Sym.size();
     for (size_t k = 0; k < count; ++k) {
-      TSymOp inverted = base[k];
+      TSymOp inverted = group.Sym[k];
       for (auto& row : inverted.Rot)
         for (int& r : row) r = -r;
       for (int& t : inverted.Trans) t = -t;
-      base.push_back(Reduced(inverted));
+      group.Sym.push_back(Reduced(inverted));
     }
   }
-  std::vector<TSymOp> ops = base;
-  for (const TIntVec3& v : LattCentrings(latt)) {
-    for (const TSymOp& b : base) {
-      TSymOp candidate = b;
-      for (int i = 0; i < 3; ++i) candidate.Trans[i] += v[i];
-      candidate = Reduced(candidate);
-      bool present = false;
-      for (const TSymOp& existing : ops) present = present || SameModLattice(existing, candidate);
-      if (!present) ops.push_back(candidate);
-    }
-  }
-  for (size_t k = 0; k < ops.size(); ++k) ops[k].Number = static_cast<int>(k + 1);
-  return ops;
+  group.Cen = *CentringVectors(LatticeOfLatt(latt));
+  return AllOps(group);
 }
 
 bool IsQPeak(std::string_view token) {

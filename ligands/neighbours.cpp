@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "base/numbers.h"
+#include "crystal/group_ops.h"
 
 namespace koravel {
 
@@ -20,8 +21,6 @@ constexpr double kMinNeighbourDistance = 0.4;
 // already without translations; twice the same-site tolerance leaves ample
 // room for the rounding of the translated positions.
 constexpr double kPartnerTolerance = 2 * kSiteTolerance;
-
-TSiteRef ImageSite(int atom, int op, const int t[3]) { return TSiteRef{atom, op, {t[0], t[1], t[2]}}; }
 
 // Which operators can give one atom the same site twice: an image under such
 // an operator can coincide with an image under another one, because the atom
@@ -247,97 +246,130 @@ bool NarrowRange(double offset, double xlo, double xhi, long long& lo, long long
   return lo <= hi;
 }
 
-}  // namespace
-
-// Each image's position is computed as ApplySymOp computes it, rotation part
-// first, so that distances and same-site tests see exactly the same numbers.
-// Only images of atoms on special positions can repeat a stored site, so only
-// those go through the site index.
-TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius,
-                               const std::vector<char>& wanted) {
-  const TMat3 ortho = OrthoMatrix(s.Cell);
-  const TVec3 centralFrac = SitePosition(s, central);
-  const TVec3 centralCart = MatVec(ortho, centralFrac);
-  double reach[3];
-  for (int k = 0; k < 3; ++k) reach[k] = radius / PlaneSpacing(s.Cell, k);
-  // An operator that repeats an earlier one modulo the lattice gives the same
-  // images again: it is left out (a CIF may list an operator twice, or both
-  // x,y,z and x+1,y,z).
-  std::vector<int> searched;
-  for (int op = 0; op < static_cast<int>(s.SymOps.size()); ++op)
-    if (std::none_of(searched.begin(), searched.end(),
-                     [&](int kept) { return SameModLattice(s.SymOps[kept], s.SymOps[op]); }))
-      searched.push_back(op);
-
-  TCandidateArray candidates;
-  const TSearchSphere sphere(ortho, radius);
-  TSiteIndex index(s);
-  TPartnerTable partners;
-  std::vector<TVec3> untranslated(searched.size());
-  for (size_t atom = 0; atom < s.Atoms.size(); ++atom) {
-    if (!wanted.empty() && !wanted[atom]) continue;
-    const TVec3& f = s.Atoms[atom].Frac;
-    for (size_t k = 0; k < searched.size(); ++k) untranslated[k] = ApplySymOp(s.SymOps[searched[k]], f);
-    bool partnersReady = false;  // set up when the atom has an image in range
-    for (size_t k = 0; k < searched.size(); ++k) {
-      const int op = searched[k];
-      const TSymOp& symOp = s.SymOps[op];
-      const TVec3& p = untranslated[k];
-      long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
-      bool empty = false;
-      for (int k = 0; k < 3; ++k)
-        if (!TranslationRange(centralFrac[k] - p[k], reach[k], lo[k], hi[k], radius)) empty = true;
-      if (empty) continue;
-      TVec3 rotated;
-      for (int i = 0; i < 3; ++i)
-        rotated[i] = symOp.Rot[i][2] * f[2] + (symOp.Rot[i][1] * f[1] + symOp.Rot[i][0] * f[0]);
-      // Offsets of the image from the central atom are t - (central - image);
-      // only the translations whose offsets lie inside the sphere are visited.
-      const TVec3 offset = {centralFrac[0] - p[0], centralFrac[1] - p[1], centralFrac[2] - p[2]};
-      for (long long t1 = lo[0]; t1 <= hi[0]; ++t1) {
-        const double x1 = static_cast<double>(t1) - offset[0];
-        double blo = 0, bhi = 0;
-        long long lo2 = lo[1], hi2 = hi[1];
-        if (!sphere.RangeB(x1, blo, bhi) || !NarrowRange(offset[1], blo, bhi, lo2, hi2)) continue;
-        for (long long t2 = lo2; t2 <= hi2; ++t2) {
-          const double x2 = static_cast<double>(t2) - offset[1];
-          double clo = 0, chi = 0;
-          long long lo3 = lo[2], hi3 = hi[2];
-          if (!sphere.RangeC(x1, x2, clo, chi) || !NarrowRange(offset[2], clo, chi, lo3, hi3))
-            continue;
-          for (long long t3 = lo3; t3 <= hi3; ++t3) {
-            const int t[3] = {static_cast<int>(t1), static_cast<int>(t2), static_cast<int>(t3)};
-            TVec3 pos;
-            for (int i = 0; i < 3; ++i)
-              pos[i] = rotated[i] + (symOp.Trans[i] / static_cast<double>(kTransDen) + t[i]);
-            const double d = Distance(MatVec(ortho, pos), centralCart);
-            if (d < kMinNeighbourDistance || d > radius) continue;
-            if (static_cast<int>(atom) == central.Atom &&
-                SameSite(s, ImageSite(central.Atom, op, t), central))
-              continue;
-            if (!partnersReady) {
-              partners.Reset(untranslated);
-              partnersReady = true;
-            }
-            if (partners.HasPartner(k)) {
-              TSiteRef site = ImageSite(static_cast<int>(atom), op, t);
-              if (index.Contains(site, pos)) continue;
-              index.Add(std::move(site), pos);
-            }
-            if (candidates.size() >= kMaxCandidates)
-              Fail("more than 1000000 atom images within the search radius (" +
-                    FormatFixed(radius, 2) + " A); give a smaller --max=.");
-            candidates.push_back({static_cast<int>(atom), op, {t[0], t[1], t[2]}, d});
-          }
-        }
-      }
+// Calls visit(t) for each lattice translation t within the box [lo, hi]
+// whose offset t - `offset` from the central atom lies inside the sphere.
+template <class TVisit>
+void ForEachTranslationInSphere(const TSearchSphere& sphere, const TVec3& offset,
+                                const long long lo[3], const long long hi[3], TVisit visit) {
+  for (long long t1 = lo[0]; t1 <= hi[0]; ++t1) {
+    const double x1 = static_cast<double>(t1) - offset[0];
+    double blo = 0, bhi = 0;
+    long long lo2 = lo[1], hi2 = hi[1];
+    if (!sphere.RangeB(x1, blo, bhi) || !NarrowRange(offset[1], blo, bhi, lo2, hi2)) continue;
+    for (long long t2 = lo2; t2 <= hi2; ++t2) {
+      const double x2 = static_cast<double>(t2) - offset[1];
+      double clo = 0, chi = 0;
+      long long lo3 = lo[2], hi3 = hi[2];
+      if (!sphere.RangeC(x1, x2, clo, chi) || !NarrowRange(offset[2], clo, chi, lo3, hi3)) continue;
+      for (long long t3 = lo3; t3 <= hi3; ++t3)
+        visit(TIntVec3{static_cast<int>(t1), static_cast<int>(t2), static_cast<int>(t3)});
     }
   }
-
-  return candidates;
 }
 
-TSiteRef CandidateSite(const TCandidate& c) { return ImageSite(c.Atom, c.Op, c.T); }
+// The search around one central site and what it has found. Each image's
+// position is computed as ApplySymOp computes it, rotation part first, so
+// that distances and same-site tests see exactly the same numbers. Only
+// images of atoms on special positions can repeat a stored site, so only
+// those go through the site index.
+class TNeighbourSearch {
+ public:
+  TNeighbourSearch(const TStructure& s, const TSiteRef& central, double radius)
+      : s_(s),
+        central_(central),
+        radius_(radius),
+        ortho_(OrthoMatrix(s.Cell)),
+        centralFrac_(SitePosition(s, central)),
+        centralCart_(MatVec(ortho_, centralFrac_)),
+        sphere_(ortho_, radius),
+        index_(s),
+        // An operator that repeats an earlier one modulo the lattice gives
+        // the same images again: it is left out (a CIF may list an operator
+        // twice, or both x,y,z and x+1,y,z).
+        searched_(DistinctOpIndices(s.SymOps)),
+        untranslated_(searched_.size()) {
+    for (int axis = 0; axis < 3; ++axis) reach_[axis] = radius / PlaneSpacing(s.Cell, axis);
+  }
+
+  void AddImagesOf(int atom) {
+    const TVec3& f = s_.Atoms[static_cast<size_t>(atom)].Frac;
+    for (size_t k = 0; k < searched_.size(); ++k)
+      untranslated_[k] = ApplySymOp(s_.SymOps[static_cast<size_t>(searched_[k])], f);
+    partnersReady_ = false;  // set up when the atom has an image in range
+    for (size_t k = 0; k < searched_.size(); ++k) AddImagesUnder(atom, k);
+  }
+
+  TCandidateArray Candidates() && { return std::move(candidates_); }
+
+ private:
+  // The images of `atom` under the k-th searched operator.
+  void AddImagesUnder(int atom, size_t k) {
+    const TVec3& p = untranslated_[k];
+    long long lo[3] = {1, 1, 1}, hi[3] = {0, 0, 0};
+    bool empty = false;
+    for (int axis = 0; axis < 3; ++axis)
+      if (!TranslationRange(centralFrac_[axis] - p[axis], reach_[axis], lo[axis], hi[axis], radius_))
+        empty = true;
+    if (empty) return;
+    const TSymOp& op = s_.SymOps[static_cast<size_t>(searched_[k])];
+    const TVec3 rotated = RotatedPart(op, s_.Atoms[static_cast<size_t>(atom)].Frac);
+    // Offsets of the image from the central atom are t - (central - image).
+    const TVec3 offset = {centralFrac_[0] - p[0], centralFrac_[1] - p[1], centralFrac_[2] - p[2]};
+    ForEachTranslationInSphere(sphere_, offset, lo, hi, [&](const TIntVec3& t) {
+      AddImage(atom, k, AddTranslation(op, rotated, t), t);
+    });
+  }
+
+  // The image of `atom` under the k-th searched operator and translation t, at `pos`.
+  void AddImage(int atom, size_t k, const TVec3& pos, const TIntVec3& t) {
+    const int op = searched_[k];
+    const double d = Distance(MatVec(ortho_, pos), centralCart_);
+    if (d < kMinNeighbourDistance || d > radius_) return;
+    if (atom == central_.Atom && SameSite(s_, TSiteRef{atom, op, t}, central_)) return;
+    if (!partnersReady_) {
+      partners_.Reset(untranslated_);
+      partnersReady_ = true;
+    }
+    if (partners_.HasPartner(k)) {
+      TSiteRef site{atom, op, t};
+      if (index_.Contains(site, pos)) return;
+      index_.Add(std::move(site), pos);
+    }
+    if (candidates_.size() >= kMaxCandidates)
+      Fail("more than 1000000 atom images within the search radius (" + FormatFixed(radius_, 2) +
+           " A); give a smaller --max=.");
+    candidates_.push_back({atom, op, {t[0], t[1], t[2]}, d});
+  }
+
+  const TStructure& s_;
+  const TSiteRef central_;
+  const double radius_;
+  const TMat3 ortho_;
+  const TVec3 centralFrac_;
+  const TVec3 centralCart_;
+  double reach_[3];
+  const TSearchSphere sphere_;
+  TSiteIndex index_;
+  TPartnerTable partners_;
+  const std::vector<int> searched_;
+  std::vector<TVec3> untranslated_;  // the atom's image under each searched operator
+  bool partnersReady_ = false;
+  TCandidateArray candidates_;
+};
+
+}  // namespace
+
+TCandidateArray FindNeighbours(const TStructure& s, const TSiteRef& central, double radius,
+                               const std::vector<char>& wanted) {
+  TNeighbourSearch search(s, central, radius);
+  for (size_t atom = 0; atom < s.Atoms.size(); ++atom)
+    if (wanted.empty() || wanted[atom]) search.AddImagesOf(static_cast<int>(atom));
+  return std::move(search).Candidates();
+}
+
+TSiteRef CandidateSite(const TCandidate& c) {
+  return TSiteRef{c.Atom, c.Op, {c.T[0], c.T[1], c.T[2]}};
+}
 
 TLigand CandidateLigand(const TStructure& s, const TCandidate& c) {
   TLigand ligand;

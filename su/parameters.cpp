@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crystal/group_ops.h"
+#include "crystal/site_constraints.h"
 #include "crystal/site_symmetry.h"
 
 namespace koravel {
@@ -14,10 +16,10 @@ TAtomFreedom AtomFreedom(const TStructure& s, const std::vector<TSymOp>& distinc
   std::vector<int> preferred;
   for (int axis = 0; axis < 3; ++axis)
     if (!matrix || matrix->ParamIndex(atom, axis) >= 0) preferred.push_back(axis);
-  const TParametrisation p = Parametrise(DisplacementConstraints(a.Frac, distinct), preferred);
+  const TSiteConstraints site = SiteConstraints(SiteSymmetryOps(a.Frac, distinct), preferred);
   TAtomFreedom freedom;
-  freedom.B = p.B;
-  for (int axis : p.Free) {
+  freedom.B = DisplacementMatrix(site);
+  for (int axis : site.Free) {
     TFreeParameter param;
     param.Atom = atom;
     param.Axis = axis;
@@ -27,9 +29,9 @@ TAtomFreedom AtomFreedom(const TStructure& s, const std::vector<TSymOp>& distinc
     list.push_back(param);
   }
   for (int axis = 0; axis < 3; ++axis) {
-    if (std::find(p.Free.begin(), p.Free.end(), axis) != p.Free.end()) continue;
-    bool moves = false;
-    for (size_t j = 0; j < p.Free.size(); ++j) moves = moves || p.B(static_cast<size_t>(axis), j) != 0;
+    if (std::find(site.Free.begin(), site.Free.end(), axis) != site.Free.end()) continue;
+    const bool moves = std::any_of(site.Moves.begin(), site.Moves.end(),
+                                   [axis](const auto& move) { return move[axis].Num != 0; });
     ++(moves ? freedom.Tied : freedom.Fixed);
   }
   return freedom;

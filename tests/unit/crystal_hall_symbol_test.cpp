@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,18 +43,30 @@ bool SameSet(std::vector<TSymOp> a, std::vector<TSymOp> b) {
   return a == b;
 }
 
-TEST(HallSymbol, EverySettingHasItsGroupOrderOfDistinctReducedOperators) {
+// Each setting gives a group: its order of distinct reduced operators, each
+// with its exact inverse, closed under the product modulo the lattice.
+TEST(HallSymbol, EverySettingIsAGroupOfItsOrder) {
   int standardSettings = 0;
   for (const TSpaceGroupSetting& s : SpaceGroupSettings()) {
+    EXPECT_TRUE(HallSymbolReads(s.Hall)) << s.Hall;
     const std::vector<TSymOp> ops = HallSymbolOperators(s.Hall);
     const size_t order = kGroupOrder[s.Number] / (s.Ext == "R" ? 3 : 1);
     ASSERT_EQ(ops.size(), order) << s.Hm << " " << s.Hall;
     EXPECT_TRUE(IsIdentity(ops[0])) << s.Hall;
+    std::set<std::pair<TIntMat3, TIntVec3>> set;
     for (size_t i = 0; i < ops.size(); ++i) {
       EXPECT_EQ(ops[i], Reduced(ops[i])) << s.Hall;
       EXPECT_EQ(ops[i].Number, static_cast<int>(i) + 1);
-      for (size_t j = 0; j < i; ++j) EXPECT_FALSE(SameModLattice(ops[i], ops[j])) << s.Hall;
+      EXPECT_TRUE(IsIdentity(Product(ops[i], Inverse(ops[i])))) << s.Hall << " op " << i + 1;
+      EXPECT_TRUE(IsIdentity(Product(Inverse(ops[i]), ops[i]))) << s.Hall << " op " << i + 1;
+      set.emplace(ops[i].Rot, ops[i].Trans);
     }
+    ASSERT_EQ(set.size(), ops.size()) << s.Hall;  // reduced, so distinct modulo the lattice
+    for (const TSymOp& a : ops)
+      for (const TSymOp& b : ops) {
+        const TSymOp ab = Reduced(Product(a, b));
+        ASSERT_TRUE(set.count({ab.Rot, ab.Trans})) << s.Hall << ": not closed";
+      }
     if (&s == SpaceGroupSettings().data() || (&s)[-1].Number != s.Number) ++standardSettings;
   }
   EXPECT_EQ(standardSettings, 230);
@@ -126,10 +139,12 @@ TEST(HallSymbol, UnreadableSymbolsSayWhy) {
       {"P 2 (x/2,y,z)", "the change of basis (x/2,y,z) is no operator x,y,z with whole-number factors"},
       {"P 2 (0 0 1", "the origin shift does not end with \")\""},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(ErrorOf([&] { HallSymbolOperators(c.hall); }),
               "Hall symbol \"" + std::string(c.hall) + "\" cannot be read: " + c.reason + ".")
         << c.hall;
+    EXPECT_FALSE(HallSymbolReads(c.hall)) << c.hall;
+  }
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ TEST(ParseSymOp, ExactRotationAndTwentyFourthsOfTranslation) {
     const TSymOp op = ParseSymOp(c.text, "test");
     EXPECT_EQ(op.Rot, c.rot) << c.text;
     EXPECT_EQ(op.Trans, c.trans) << c.text;
+    EXPECT_EQ(SymOpOfText(c.text), op) << c.text;
   }
 }
 
@@ -62,11 +63,25 @@ TEST(ParseSymOp, AnythingElseIsAnError) {
       {"2x,2*y,z", "its rotation part has determinant 4, not +1 or -1"},
       {"x,x,z", "its rotation part has determinant 0, not +1 or -1"},
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(ErrorOf([&] { ParseSymOp(c.text, "row 2 of the operator loop"); }),
               "symmetry operator \"" + std::string(Trim(c.text)) +
                   "\" (row 2 of the operator loop) cannot be read: " + c.reason + ".")
         << c.text;
+    EXPECT_FALSE(SymOpOfText(c.text)) << c.text;
+  }
+}
+
+TEST(SymOps, ProductAppliesTheRightFactorFirst) {
+  const struct { const char* a; const char* b; const char* ab; } cases[] = {
+      {"-y,x,z", "x+1/2,-y,z", "y,x+1/2,z"},
+      {"x+1/2,-y,z", "-y,x,z", "-y+1/2,-x,z"},
+      {"-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"},
+      {"z,x,y", "x+1/4,y,z+1", "z+1,x+1/4,y"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Product(ParseSymOp(c.a, "test"), ParseSymOp(c.b, "test")), ParseSymOp(c.ab, "test"))
+        << c.a << " after " << c.b;
 }
 
 TEST(ApplySymOp, RotationThenTranslationThenCell) {

@@ -38,8 +38,14 @@ TEST(CifStructure, SymmetryFromTheSpaceGroupSymbol) {
       {"_symmetry_space_group_name_Hall 'Q 2'\n_symmetry_space_group_name_H-M 'P -1'\n",
        TSymmetryOrigin::HermannMauguinSymbol, 2, ""},
       {"", TSymmetryOrigin::Absent, 1, ""},
+      {"_space_group_name_Hall '-C 2yc'\n_space_group_name_H-M_alt 'P -1'\n",
+       TSymmetryOrigin::HallSymbol, 8, ""},
       {"_symmetry_space_group_name_Hall 'Q 2'\n", TSymmetryOrigin::Absent, 0,
        "Hall symbol \"Q 2\" cannot be read: \"Q\" is no lattice symbol."},
+      {"_symmetry_space_group_name_Hall 'P 2 (0 0)'\n_symmetry_space_group_name_H-M 'P 5'\n",
+       TSymmetryOrigin::Absent, 0,
+       "Hall symbol \"P 2 (0 0)\" cannot be read: the origin shift (0 0) is not three whole "
+       "numbers of twelfths."},
       {"_symmetry_space_group_name_H-M 'P 5'\n", TSymmetryOrigin::Absent, 0,
        "the block has no symmetry operators, and its Hermann-Mauguin symbol \"P 5\"\n"
        "is none of the settings of International Tables A. Give the operators\n"

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "crystal/group_ops.h"
 #include "crystal/site_symmetry.h"
 #include "test_support.h"
 
