@@ -22,8 +22,10 @@ TError::TError(std::vector<std::string> lines)
 
 TError::TError(std::string line) : TError(std::vector<std::string>{std::move(line)}) {}
 
-TError::TError(std::string_view file, long long line, std::string message)
-    : TError(std::string(file) + ", line " + std::to_string(line) + ": " + message) {}
+TError::TError(const TPlace& place, std::string message)
+    : TError(place.File.empty() ? std::move(message)
+                                : std::string(place.File) + ", line " + std::to_string(place.Line) +
+                                      ": " + message) {}
 
 void Fail(std::string line) { throw TError(std::move(line)); }
 

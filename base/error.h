@@ -6,6 +6,12 @@
 
 namespace koravel {
 
+// Where in an input file a fault lies; no file: nowhere in particular.
+struct TPlace {
+  std::string_view File;
+  long long Line = 0;
+};
+
 // A failure the user must be told about: the one way any step reports one.
 // Steps throw it; the run driver alone catches it (a survey once per
 // record), writes its lines as one error block ("Error: " before the first
@@ -15,8 +21,9 @@ class TError : public std::runtime_error {
  public:
   explicit TError(std::vector<std::string> lines);
   explicit TError(std::string line);
-  // An error at a line of an input file: "x.cif, line 118: <message>".
-  TError(std::string_view file, long long line, std::string message);
+  // An error at a line of an input file: "x.cif, line 118: <message>"; the
+  // message alone where the place names no file.
+  TError(const TPlace& place, std::string message);
 
   const std::vector<std::string>& Lines() const { return Lines_; }
 

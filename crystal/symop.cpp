@@ -71,8 +71,8 @@ struct TRow {
 // place only tells whether the text reads, and there Fail gives nothing.
 class TSymOpReader {
  public:
-  TSymOpReader(std::string_view text, std::optional<std::string_view> where)
-      : Text_(text), Where_(where) {}
+  TSymOpReader(std::string_view text, std::optional<std::string_view> where, TPlace place = {})
+      : Text_(text), Where_(where), Place_(place) {}
 
   std::optional<TSymOp> Read() const {
     TSymOp op;
@@ -167,13 +167,14 @@ class TSymOpReader {
 
   std::nullopt_t Fail(const std::string& reason) const {
     if (Where_)
-      koravel::Fail("symmetry operator \"" + std::string(Trim(Text_)) + "\" (" + std::string(*Where_) +
-                    ") cannot be read: " + reason + ".");
+      throw TError(Place_, "symmetry operator \"" + std::string(Trim(Text_)) + "\" (" +
+                               std::string(*Where_) + ") cannot be read: " + reason + ".");
     return std::nullopt;
   }
 
   std::string_view Text_;
   std::optional<std::string_view> Where_;
+  TPlace Place_;
 };
 
 }  // namespace
@@ -186,8 +187,8 @@ TSymOp IdentitySymOp() {
 
 bool IsIdentity(const TSymOp& op) { return op == IdentitySymOp(); }
 
-TSymOp ParseSymOp(std::string_view text, std::string_view where) {
-  return *TSymOpReader(text, where).Read();
+TSymOp ParseSymOp(std::string_view text, std::string_view where, const TPlace& place) {
+  return *TSymOpReader(text, where, place).Read();
 }
 
 std::optional<TSymOp> SymOpOfText(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "base/vec3.h"
 
 namespace koravel {
@@ -38,8 +39,9 @@ bool IsIdentity(const TSymOp& op);
 // constants (1/2, 0.5, 0.3333 as files write them; each must be a multiple
 // of 1/24 within 0.02/24). The rotation part must have determinant +1 or -1.
 // Anything else throws TError naming the text and `where` it stands (e.g.
-// "row 2 of the operator loop", "SYMM card 3 of x.res").
-TSymOp ParseSymOp(std::string_view text, std::string_view where);
+// "row 2 of the operator loop", "SYMM card 3"), after the file and line
+// `place` names.
+TSymOp ParseSymOp(std::string_view text, std::string_view where, const TPlace& place = {});
 
 // The operator of a text that ParseSymOp reads; nothing for any other text.
 std::optional<TSymOp> SymOpOfText(std::string_view text);

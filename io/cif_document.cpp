@@ -92,7 +92,7 @@ class TTokenizer {
     for (;;) {
       const void* hit = from < n ? std::memchr(Text_.data() + from, ';', n - from) : nullptr;
       if (hit == nullptr)
-        throw TError(Name_, LineOf(Text_, n - 1),
+        throw TError({Name_, LineOf(Text_, n - 1)},
                      "text field not closed (opened at line " + std::to_string(LineOf(Text_, start - 1)) + ").");
       const std::size_t semi = static_cast<std::size_t>(static_cast<const char*>(hit) - Text_.data());
       if (!IsLineEnd(Text_[semi - 1])) {
@@ -353,7 +353,7 @@ TCifTable TCifDocument::FindTable(const TCifBlock& block,
   });
   if (loop == nullptr) return table;
   if (!loop->Tags.empty() && loop->ValueCount % loop->Tags.size() != 0)
-    throw TError(Name_, LineOf(Text_, loop->LastValueAt),
+    throw TError({Name_, LineOf(Text_, loop->LastValueAt)},
                  "the values of the loop opened at line " + std::to_string(LineOf(Text_, loop->OpenedAt)) +
                      " do not fill its last row (" + std::to_string(loop->ValueCount) + " values for " +
                      std::to_string(loop->Tags.size()) + " tags).");

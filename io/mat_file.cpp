@@ -67,7 +67,7 @@ TMatFile ParseMatFile(std::string_view fileBytes, const std::string& fileName) {
         std::string_view field = Trim(std::string_view(line).substr(p, kFieldWidth));
         double value = 0;
         if (!ParseNumber(field, value))
-          throw TError(fileName, static_cast<long long>(lineNumber),
+          throw TError({fileName, static_cast<long long>(lineNumber)},
                        "malformed correlation value \"" + std::string(field) + "\".");
         m.Corr[k++] = ToSingle(value);
       }
@@ -81,7 +81,7 @@ TMatFile ParseMatFile(std::string_view fileBytes, const std::string& fileName) {
         m.ParamCount = count;
       // The field that holds the count is 32 bits wide.
       if (m.ParamCount < 1 || m.ParamCount > INT_MAX || !CountFitsFile(m.ParamCount, bytes.size()))
-        throw TError(fileName, static_cast<long long>(lineNumber), "cannot read the parameter count.");
+        throw TError({fileName, static_cast<long long>(lineNumber)}, "cannot read the parameter count.");
       const size_t n = static_cast<size_t>(m.ParamCount);
       m.Esd.assign(n, 0.0);
       m.ParamValue.assign(n, 0.0);

@@ -88,14 +88,13 @@ std::string_view WithoutComment(std::string_view line) {
 // structure at all.
 std::vector<TSymOp> ReadSymmCards(const TScan& scan) {
   if (scan.Symm.size() > kMaxShelxSymmCards)
-    throw TError(scan.FileName, scan.Symm[kMaxShelxSymmCards].Line,
+    throw TError({scan.FileName, scan.Symm[kMaxShelxSymmCards].Line},
                  "too many SYMM cards (a space group has at most " +
                      std::to_string(kMaxShelxSymmCards) + " operators).");
   std::vector<TSymOp> symm;
   for (const TCard& card : scan.Symm) {
-    const std::string where =
-        "SYMM card " + std::to_string(symm.size() + 1) + " of " + FileNameOnly(scan.FileName);
-    symm.push_back(Reduced(ParseSymOp(card.Text, where)));
+    const std::string where = "SYMM card " + std::to_string(symm.size() + 1);
+    symm.push_back(Reduced(ParseSymOp(card.Text, where, {scan.FileName, card.Line})));
   }
   return symm;
 }
@@ -223,7 +222,7 @@ TShelxFile ReadShelxText(std::string_view bytes, const std::string& fileName) {
   for (const TCard& card : JoinContinuations(SplitLines(TextFromBytes(bytes, decoded))))
     if (!InterpretLine(card, scan)) break;
   if (scan.CellLine == 0) Fail("no CELL card found in " + fileName + ".");
-  if (!IsUsable(scan.Cell)) throw TError(fileName, scan.CellLine, "the cell parameters are unusable.");
+  if (!IsUsable(scan.Cell)) throw TError({fileName, scan.CellLine}, "the cell parameters are unusable.");
   if (scan.Atoms.empty()) Fail("no atoms found in " + fileName + ".");
   TShelxFile file;
   file.Title = scan.Title;

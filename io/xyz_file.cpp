@@ -117,7 +117,7 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
   const std::vector<std::string_view> countFields = SplitFields(lines[pos], IsFieldSeparator);
   long long announced = 0;
   if (countFields.empty() || !ParseInteger(countFields[0], announced) || announced < 1)
-    throw TError(fileName, static_cast<long long>(pos) + 1, "the first line must contain the number of atoms.");
+    throw TError({fileName, static_cast<long long>(pos) + 1}, "the first line must contain the number of atoms.");
   ++pos;
   if (pos < lines.size()) data.Comment = std::string(Trim(lines[pos++]));
   std::pair<size_t, int> olexLines{0, 0};
@@ -127,12 +127,12 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
     TXyzAtom atom;
     if (fields.size() < 4 || !ParseXyzFloat(fields[1], atom.Cart[0]) ||
         !ParseXyzFloat(fields[2], atom.Cart[1]) || !ParseXyzFloat(fields[3], atom.Cart[2]))
-      throw TError(fileName, static_cast<long long>(pos) + 1,
+      throw TError({fileName, static_cast<long long>(pos) + 1},
                    "expected \"element x y z\", found \"" + std::string(Trim(lines[pos])) + "\".");
     bool isLabel = false;
     atom.Element = XyzElement(fields[0], isLabel);
     if (atom.Element.empty())
-      throw TError(fileName, static_cast<long long>(pos) + 1,
+      throw TError({fileName, static_cast<long long>(pos) + 1},
                    "unknown element \"" + std::string(fields[0]) + "\".");
     if (isLabel) {
       atom.Label = std::string(fields[0]);

@@ -168,11 +168,11 @@ TEST(ShelxReader, Failures) {
       {std::string(kCell) + "SFAC C\nQ1 1 0 0 0\n", "no atoms found in t.res."},
       {std::string(kCell) + "C1 1 0 0 0\nSFAC C\n", "no atoms found in t.res."},
       {std::string(kCell) + "SYMM X,Y\nSYMM 1/2+X,Y,Z\n" + atom,
-       "symmetry operator \"X,Y\" (SYMM card 1 of t.res) cannot be read: it needs exactly three "
-       "parts separated by commas."},
+       "t.res, line 2: symmetry operator \"X,Y\" (SYMM card 1) cannot be read: it needs exactly "
+       "three parts separated by commas."},
       {std::string(kCell) + "SYMM -X,-Y,Z\nSYMM X,Y,Z+1/0\n" + atom,
-       "symmetry operator \"X,Y,Z+1/0\" (SYMM card 2 of t.res) cannot be read: the fraction 1/0 "
-       "is no number."},
+       "t.res, line 3: symmetry operator \"X,Y,Z+1/0\" (SYMM card 2) cannot be read: the "
+       "fraction 1/0 is no number."},
       {tooMany + atom, "t.res, line 195: too many SYMM cards (a space group has at most 192 operators)."},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(c.text); }), c.message) << c.text;
