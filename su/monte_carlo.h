@@ -42,7 +42,7 @@ class TPointSampler {
   std::vector<TMonteCarlo> RunUntilStable(const std::vector<TPlainQuantity>& quantities) const;
 
   static constexpr long long kFirstRound = 1000;
-  static constexpr long long kMaxStableDraws = 32000;
+  static constexpr long long kMaxStableDraws = 16000;
 
  private:
   // One non-zero entry of ∂F/∂q: point `Point` moves by `Shift` per unit of

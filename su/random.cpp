@@ -1,5 +1,6 @@
 #include "su/random.h"
 
+#include <array>
 #include <cmath>
 
 namespace koravel {
@@ -16,6 +17,14 @@ std::uint64_t SplitMix64(std::uint64_t& state) {
 }
 
 constexpr double kLn2 = 0.69314718055994530942;
+
+// 1/k for k = 1, 3, ..., 39, correctly rounded as a division at run time
+// would give them.
+constexpr std::array<double, 20> kOddReciprocals = [] {
+  std::array<double, 20> r{};
+  for (int i = 0; i < 20; ++i) r[static_cast<size_t>(i)] = 1.0 / (2 * i + 1);
+  return r;
+}();
 
 }  // namespace
 
@@ -61,7 +70,7 @@ double PortableLog(double x) {
   const double t2 = t * t;
   // 2 (t + t³/3 + t⁵/5 + ...), 20 terms: the next is below 1e-20 of the sum.
   double series = 0;
-  for (int k = 39; k >= 1; k -= 2) series = series * t2 + 1.0 / k;
+  for (int i = 19; i >= 0; --i) series = series * t2 + kOddReciprocals[static_cast<size_t>(i)];
   return e * kLn2 + 2 * t * series;
 }
 
