@@ -93,8 +93,12 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
   std::vector<TSuRequest> requests{{sum, true, !angles.NearlyLinear.empty(), kAngleSuFloor}};
   std::vector<TQuantity> checked{sum};
+  std::string undefined;  // the descriptors that need trans pairs the sphere lacks
   for (const TDescriptor& d : DescriptorTable(list.size())) {
-    if (d.NeedsTransPairs && !paired) continue;
+    if (d.NeedsTransPairs && !paired) {
+      ((undefined += undefined.empty() ? "" : " and ") += d.Name);
+      continue;
+    }
     a.Descriptors.push_back({&d, {}, std::nullopt});
     requests.push_back({d.Quantity, d.SecondOrder, HoldsAny(d, x, angles.NearlyLinear), SuFloorOf(d.Unit)});
     checked.push_back(d.Quantity);
@@ -107,9 +111,9 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
     for (size_t k = 0; k < mc.size(); ++k)
       (k == 0 ? angles.SumMonteCarlo : a.Descriptors[k - 1].MonteCarlo) = mc[k];
   }
-  if (list.size() == 6 && !paired)
-    a.Problem = "the three largest angles do not pair every ligand with a trans partner, "
-                "so Theta and <lambda> are not defined.";
+  if (!undefined.empty())
+    a.Problem = "the three largest angles do not pair every ligand with a trans partner, so " +
+                undefined + " are not defined.";
   std::vector<std::string> labels{centre.Label};
   for (const TLigand& l : list) labels.push_back(l.Label);
   a.Flagged = FlaggedGaps(propagate, x, labels);

@@ -30,30 +30,33 @@ TVec3 Across(const TVec3& axis) {
 // For every ligand pair, in the pair order, the two components of
 // û_i + û_j (an angle near 180°) or û_i − û_j (near 0°) across the line of
 // the two bonds, in degrees: the displacement off the straight line, whose
-// length is 2 sin(δ/2) ≈ δ for a deviation δ. The directions across the
-// line are taken at the given positions and held fixed.
+// length is 2 sin(δ/2) ≈ δ for a deviation δ. The directions e across the
+// line are taken at the given positions and held fixed. A component
+// e·(û ± ŵ) has the gradient (e − (e·û)û)/|u| in the bond vector u (and ±
+// the like in w), since ∂û/∂u = (I − ûûᵀ)/|u|: first order is all that
+// judges a nearly linear angle.
 struct TLineDisplacements {
   std::vector<TDual> operator()(const std::vector<TVec3Of<TDual>>& p) const {
     std::vector<TDual> out;
     for (size_t i = 1; i < p.size(); ++i)
       for (size_t j = i + 1; j < p.size(); ++j) {
         const TVec3Of<TDual> u = Diff(p[i], p[0]), w = Diff(p[j], p[0]);
-        const TDual lu = NormOf(u), lw = NormOf(w);
-        TVec3Of<TDual> uh, wh;
-        TVec3 uv, wv;
-        for (int k = 0; k < 3; ++k) {
-          uh[k] = u[k] / lu;
-          wh[k] = w[k] / lw;
-          uv[k] = uh[k].V;
-          wv[k] = wh[k].V;
-        }
-        const double sign = Dot(uv, wv) < 0 ? 1 : -1;
-        const TVec3 axis = Unit(Minus(uv, Scaled(wv, sign)));
+        const TVec3 uv{u[0].V, u[1].V, u[2].V}, wv{w[0].V, w[1].V, w[2].V};
+        const double lu = Norm(uv), lw = Norm(wv);
+        const TVec3 uh = Scaled(uv, 1 / lu), wh = Scaled(wv, 1 / lw);
+        const double sign = Dot(uh, wh) < 0 ? 1 : -1;
+        const TVec3 axis = Unit(Minus(uh, Scaled(wh, sign)));
         const TVec3 e1 = Across(axis), e2 = Cross(axis, e1);
         for (const TVec3& e : {e1, e2}) {
-          TDual c(0);
-          for (int k = 0; k < 3; ++k) c += (uh[k] + TDual(sign) * wh[k]) * TDual(e[k] * kDegPerRad);
-          out.push_back(c);
+          TDual local((Dot(e, uh) + sign * Dot(e, wh)) * kDegPerRad);
+          local.G.resize(6);
+          const TVec3 gu = Scaled(Minus(e, Scaled(uh, Dot(e, uh))), kDegPerRad / lu);
+          const TVec3 gw = Scaled(Minus(e, Scaled(wh, Dot(e, wh))), sign * kDegPerRad / lw);
+          for (int k = 0; k < 3; ++k) {
+            local.G[static_cast<size_t>(k)] = gu[k];
+            local.G[static_cast<size_t>(k) + 3] = gw[k];
+          }
+          out.push_back(ChainMany({&u[0], &u[1], &u[2], &w[0], &w[1], &w[2]}, local));
         }
       }
     return out;
