@@ -95,7 +95,8 @@ compare real "koravel $real_name $real_atoms --max=40" "$koravel $real_cif $real
   "wc -l $real_name" "wc -l $real_cif" \
   "gemmi validate -f $real_name" "gemmi validate -f $real_cif"
 compare small "koravel $small_name B1" "$koravel $small_cif B1" \
-  "wc -l $small_name" "wc -l $small_cif"
+  "wc -l $small_name" "wc -l $small_cif" \
+  "cat $small_name" "cat $small_cif"
 compare mc "koravel $small_name B1 --mc=100000 (one core)" "taskset -c 0 $koravel $small_cif B1 --mc=100000" \
   "koravel $small_name B1 (one core)" "taskset -c 0 $koravel $small_cif B1"
 compare survey "koravel --survey ($survey_files files, 1 thread)" "$koravel --survey $survey --threads=1" \
@@ -141,7 +142,7 @@ for name in ["big", "dense", "real", "small", "mc", "survey"]:
 print()
 print("Goals (ratios of means measured side by side in one hyperfine run):")
 k, wc, gemmi = load("big")
-ratio("50 MB CIF: Koravel / wc -l", k, wc, 3)
+ratio("50 MB CIF: Koravel / wc -l", k, wc, 1.2)
 ratio("50 MB CIF: Koravel / gemmi validate -f", k, gemmi, 0.1, 3)
 k, wc, gemmi = load("dense")
 ratio("dense Fm-3m CIF: Koravel / wc -l", k, wc)
@@ -149,9 +150,10 @@ ratio("dense Fm-3m CIF: Koravel / gemmi validate -f", k, gemmi, None, 3)
 with_max, without, auto, wc, gemmi = load("real")
 ratio(f"{os.path.basename(real)}: explicit --max=40 / without", with_max, without, 2)
 ratio(f"{os.path.basename(real)}: automatic / gemmi validate -f", auto, gemmi, None, 3)
-k, wc = load("small")
+k, wc, cat = load("small")
 row("small CIF: median of one run", f"{k['median'] * 1000:.2f}", "ms", "(see README)", None)
 ratio("small CIF: Koravel / wc -l", k, wc)
+ratio("small CIF: Koravel / cat", k, cat, 2)
 mc, plain = load("mc")
 row("--mc=100000, three ligands, one core", f"{mc['mean']:.2f}", "s", "<= 2 s", mc["mean"] <= 2)
 one, two, wc, gemmi = load("survey")
