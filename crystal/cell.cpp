@@ -27,16 +27,6 @@ std::array<double, 6> CellParameterSu(const TCell& c) {
   return {c.SuA, c.SuB, c.SuC, c.SuAlpha, c.SuBeta, c.SuGamma};
 }
 
-TCell WithParameters(TCell cell, const std::array<double, 6>& p) {
-  cell.A = p[0];
-  cell.B = p[1];
-  cell.C = p[2];
-  cell.Alpha = p[3];
-  cell.Beta = p[4];
-  cell.Gamma = p[5];
-  return cell;
-}
-
 TMat3 OrthoMatrix(const TCell& cell) { return OrthoMatrixOf(CellParameters(cell)); }
 
 TMat3 MetricTensor(const TCell& cell) {

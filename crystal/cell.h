@@ -30,7 +30,6 @@ bool IsUsable(const TCell& cell);
 // order, and their su.
 std::array<double, 6> CellParameters(const TCell& cell);
 std::array<double, 6> CellParameterSu(const TCell& cell);
-TCell WithParameters(TCell cell, const std::array<double, 6>& p);
 
 // The orthogonalisation matrix M (Cartesian = M · fractional) in the usual
 // crystallographic convention: a along x, b in the xy plane, z along c*
