@@ -219,8 +219,8 @@ TEST(CifDocument, RandomTextFieldsAsReadLineByLine) {
       text += line;
       if (i + 1 < count || rng() % 2) text += oneKind ? kind : ends[rng() % ends.size()];
     }
-    if (const std::optional<std::string> lines = LineByLine(text)) {
-      ASSERT_EQ(LoopValues(text), *lines) << text;
+    if (const std::optional<std::string> expected = LineByLine(text)) {
+      ASSERT_EQ(LoopValues(text), *expected) << text;
     } else {
       ASSERT_NE(testing::ErrorOf([&] { LoopValues(text); }).find("text field not closed"),
                 std::string::npos) << text;
