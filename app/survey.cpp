@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "base/file.h"
@@ -52,7 +53,8 @@ bool IsChosenCentre(const TAtom& atom, const std::string& centres) {
   return false;
 }
 
-// One centre, analysed as a single run with automatic ligands analyses it.
+// One centre, as a single run with automatic ligands analyses it: the same
+// neighbour search, the same analysis, one record.
 TSurveyRecord SurveyCentre(const TModel& model, int atom, const TRunOptions& o) {
   const TAtom& a = model.Structure.Atoms[static_cast<size_t>(atom)];
   const TCentre centre{AtomSite(model.Structure, atom), a.Label, a.Element, false};
