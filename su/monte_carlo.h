@@ -35,10 +35,9 @@ class TPointSampler {
 
   // Draws in rounds that double, from 1000, until every quantity's sd prints
   // the same su (rule of 19: one or two significant digits) as at half as
-  // many draws; at most kMaxStableDraws. This is the su of a quantity where
-  // propagation fails (an angle across a straight line), so its cost is that
-  // of the digits printed: a few thousand draws where 20000 would give the
-  // same su.
+  // many draws; at most kMaxStableDraws. This gives the su of a quantity
+  // where propagation fails (an angle across a straight line), so it draws
+  // as many times as the digits printed need, and no more.
   std::vector<TMonteCarlo> RunUntilStable(const std::vector<TPlainQuantity>& quantities) const;
 
   static constexpr long long kFirstRound = 1000;
