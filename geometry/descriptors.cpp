@@ -249,13 +249,15 @@ struct TLambdaOct {
   }
 };
 
-// The 24 trigonal twist angles (Marchivie, Guionneau, Létard and Chasseau,
-// Acta Cryst. B61 (2005) 25): for each pair of opposite faces F, F', the
-// vectors M->L projected onto the plane normal to the line through the
-// centroids of F' and F; for each L of F, the angles to the two ligands of F'
-// that are not trans to it. 60° each in a regular octahedron.
+// The 48 trigonal twist angles (Marchivie, Guionneau, Létard and Chasseau,
+// Acta Cryst. B61 (2005) 25, as computed by Ketkaew et al., Dalton Trans. 50
+// (2021) 1086): for each of the 8 faces (p, q, r), the vectors M->L projected
+// onto the plane of the face, normal n = (q - p) x (r - p), and the angles
+// between neighbours in the order p, r', q, p', r, q' (' the trans partner),
+// signed in the sense of n. 60° each in a regular octahedron.
 template <typename S>
 std::vector<S> TwistAngles(const TPoints<S>& p, const TTransPairs& t) {
+  using std::atan2;
   auto partner = [&t](int l) {
     for (const auto& [a, b] : t) {
       if (a == l) return b;
@@ -263,32 +265,31 @@ std::vector<S> TwistAngles(const TPoints<S>& p, const TTransPairs& t) {
     }
     return -1;
   };
+  auto at = [&p](int l) -> const TVec3Of<S>& { return p[static_cast<size_t>(l + 1)]; };
   std::vector<S> angles;
-  for (const auto& [f, g] : OppositeFaces(t)) {
-    TVec3Of<S> cf{S(0), S(0), S(0)}, cg{S(0), S(0), S(0)};
-    for (int k = 0; k < 3; ++k)
-      for (int i = 0; i < 3; ++i) {
-        cf[i] += p[static_cast<size_t>(f[k] + 1)][i];
-        cg[i] += p[static_cast<size_t>(g[k] + 1)][i];
+  for (const auto& [f, g] : OppositeFaces(t))
+    for (const std::array<int, 3>& face : {f, g}) {
+      const int a = face[0], b = face[1], c = face[2];
+      TVec3Of<S> n = CrossOf(Diff(at(b), at(a)), Diff(at(c), at(a)));
+      const S length = NormOf(n);
+      for (int i = 0; i < 3; ++i) n[i] = n[i] / length;
+      auto projected = [&](int l) {
+        TVec3Of<S> v = Diff(at(l), p[0]);
+        const S along = DotOf(v, n);
+        for (int i = 0; i < 3; ++i) v[i] -= along * n[i];
+        return v;
+      };
+      const std::array<int, 6> ring{a, partner(c), b, partner(a), c, partner(b)};
+      for (size_t k = 0; k < 6; ++k) {
+        const TVec3Of<S> u = projected(ring[k]), v = projected(ring[(k + 1) % 6]);
+        angles.push_back(atan2(DotOf(CrossOf(u, v), n), DotOf(u, v)) * S(kDegPerRad));
       }
-    TVec3Of<S> u = Diff(cf, cg);
-    const S length = NormOf(u);
-    for (int i = 0; i < 3; ++i) u[i] = u[i] / length;
-    auto projected = [&](int l) {
-      TVec3Of<S> v = Diff(p[static_cast<size_t>(l + 1)], p[0]);
-      const S along = DotOf(v, u);
-      for (int i = 0; i < 3; ++i) v[i] -= along * u[i];
-      return v;
-    };
-    const TVec3Of<S> zero{S(0), S(0), S(0)};
-    for (int l : f)
-      for (int m : g)
-        if (m != partner(l)) angles.push_back(AngleAt(projected(l), zero, projected(m)));
-  }
+    }
   return angles;
 }
 
-// Θ = Σ |60° - θ| over the 24 twist angles.
+// Θ = (1/2) Σ |60° - θ| over the 48 twist angles: each pair of opposite faces
+// once with either face as reference.
 struct TThetaOct {
   template <typename S>
   S operator()(const TPoints<S>& p) const {
@@ -297,7 +298,7 @@ struct TThetaOct {
     if (!TransPairs(LigandAngles(p), t)) return S(std::nan(""));
     S sum(0);
     for (const S& theta : TwistAngles(p, t)) sum += fabs(S(60) - theta);
-    return sum;
+    return sum / S(2);
   }
 };
 
@@ -379,7 +380,7 @@ std::vector<TDescriptor> SixLigands() {
   return {{"Sigma", "deg", 2, false, TAngleSet::Cis, false, {TGap::TransAndCis, TGap::CisFromRight},
            "sum of |90 - phi| over the 12 cis angles", MakeQuantity(TSigmaOct())},
           {"Theta", "deg", 2, false, TAngleSet::None, true, {TGap::TransAndCis, TGap::TwistFromSixty},
-           "sum of |60 - theta| over the 24 trigonal twist angles", MakeQuantity(TThetaOct())},
+           "sum of |60 - theta| / 2, 48 twist angles (Marchivie et al. 2005)", MakeQuantity(TThetaOct())},
           {"zeta", "A", 4, false, TAngleSet::None, false, {TGap::BondsFromMean},
            "sum of |d - mean d| over the 6 bonds", MakeQuantity(TZeta())},
           {"Delta", "", 7, true, TAngleSet::None, false, {},

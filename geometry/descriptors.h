@@ -78,7 +78,7 @@ struct TFlaggedGap {
 };
 
 // The gaps of the sphere's descriptors that lie within 3 su of zero, in table
-// order; a list of like gaps (the 24 twist angles) is flagged once.
+// order; a list of like gaps (the 48 twist angles) is flagged once.
 // `labels` names the central atom, then the ligands.
 std::vector<TFlaggedGap> FlaggedGaps(const TPropagator& propagate, const std::vector<TVec3>& points,
                                      const std::vector<std::string>& labels);

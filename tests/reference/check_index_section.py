@@ -341,6 +341,20 @@ def angle(u, v):
     return HD(a, r.b, r.c, r.d)
 
 
+def signed_angle(u, v, nrm):
+    """Degrees, from u to v counter-clockwise seen along the unit normal nrm of their
+    plane: atan2((u x v).nrm, u.v), its derivatives from atan(Y/X) after turning
+    (u.v, (u x v).nrm) by the value's own angle (then Y = 0 and X > 0)."""
+    y, x = dot(cross(u, v), nrm), dot(u, v)
+    a = math.atan2(val(y), val(x))
+    if not isinstance(x, HD) and not isinstance(y, HD):
+        return math.degrees(a)
+    t = (math.cos(a) * y - math.sin(a) * x) / (math.cos(a) * x + math.sin(a) * y)
+    turn = t._apply(math.atan(t.a), 1 / (1 + t.a ** 2), -2 * t.a / (1 + t.a ** 2) ** 2) \
+        if isinstance(t, HD) else math.atan(t)
+    return (turn + a) * DEG
+
+
 def tet_volume(a, b, c, d):
     return habs(dot(sub(b, a), cross(sub(c, a), sub(d, a)))) * (1.0 / 6.0)
 
@@ -390,11 +404,13 @@ def quantities(v):
                 for face in (f, g):
                     vol = vol + tet_volume(v[face[0]], v[face[1]], v[face[2]], centre)
             for f, g in faces:
-                u = sub(mean_point([v[i] for i in f]), mean_point([v[i] for i in g]))
-                u = [x / HDMath.sqrt(dot(u, u)) for x in u]
-                w = [sub(x, [dot(x, u) * c for c in u]) for x in v]
-                twists += [angle(w[f[k]], w[g[j]]) for k in range(3) for j in range(3) if j != k]
-            out.append((("index", "Theta"), sum(habs(60 - t) for t in twists)))
+                for (a, b, c), (a2, b2, c2) in ((f, g), (g, f)):   # x2 trans to x
+                    nrm = cross(sub(v[b], v[a]), sub(v[c], v[a]))
+                    nrm = [x / HDMath.sqrt(dot(nrm, nrm)) for x in nrm]
+                    w = {i: sub(v[i], [dot(v[i], nrm) * x for x in nrm]) for i in range(6)}
+                    ring = [a, c2, b, a2, c, b2]
+                    twists += [signed_angle(w[ring[k]], w[ring[(k + 1) % 6]], nrm) for k in range(6)]
+            out.append((("index", "Theta"), sum(habs(60 - t) for t in twists) * 0.5))
         out.append((("index", "zeta"), sum(habs(x - dm) for x in d)))
         out.append((("index", "Delta"), sum(((x - dm) / dm) * ((x - dm) / dm) for x in d) * (1.0 / 6)))
         out.append((("index", "sigma2"), sum((p - 90) * (p - 90) for p in cis) * (1.0 / 11)))

@@ -303,38 +303,45 @@ def lambda_oct(points, trans=None):
 
 
 def twist_angles(points, trans=None):
-    """The 24 trigonal twist angles (degrees) of Marchivie et al., Acta Cryst. B61
-    (2005) 25, shape (N, 24).
+    """The 48 trigonal twist angles (degrees) of Marchivie et al., Acta Cryst. B61
+    (2005) 25, as computed by Ketkaew et al., Dalton Trans. 50 (2021) 1086; shape
+    (N, 48).
 
-    For each of the 4 pairs of opposite faces F, F' (F' = trans partners of F): axis u
-    = unit vector from the centroid of F' to the centroid of F; the vectors M->L of the
-    ligands are projected onto the plane perpendicular to u; for each ligand L of F,
-    the two ligands L' of F' not trans to L give the unsigned angle between the
-    projections of M->L and M->L'. NaN where the trans pairs are not a valid matching."""
+    Each of the 8 faces (p, q, r) (one ligand from each trans pair) in turn is the
+    reference: M and the six ligands are projected onto the plane through p, q, r, and
+    the angles at the projection of M between neighbours in the order p, r', q, p', r,
+    q' (x' the trans partner of x) are taken signed, positive counter-clockwise seen
+    along n = (q - p) x (r - p). NaN where the trans pairs are not a valid matching."""
     p, single = _as_stack(points)
     first, second, valid = _pairs_or_given(p, trans)
-    v = ligand_vectors(p)
     lig = p[:, 1:, :]
     out = []
     for f, g in _faces(first, second):
-        u = _gather(lig, f).mean(axis=1) - _gather(lig, g).mean(axis=1)
-        u = u / np.linalg.norm(u, axis=-1, keepdims=True)
-        w = v - np.sum(v * u[:, None, :], axis=-1, keepdims=True) * u[:, None, :]
-        wf, wg = _gather(w, f), _gather(w, g)
-        for k in range(3):                       # ligand L = F[k]; F'[k] is trans to it
-            for j in range(3):
-                if j != k:
-                    out.append(_angle_between(wf[:, k], wg[:, j]))
+        for face, partner in ((f, g), (g, f)):
+            a, b, c = (_gather(lig, face[:, k:k + 1])[:, 0] for k in range(3))
+            n = np.cross(b - a, c - a)
+            n = n / np.linalg.norm(n, axis=-1, keepdims=True)
+
+            def onto_plane(x):
+                return x - np.sum((x - a) * n, axis=-1, keepdims=True) * n
+            m = onto_plane(p[:, 0, :])
+            ring = [face[:, 0], partner[:, 2], face[:, 1], partner[:, 0], face[:, 2], partner[:, 1]]
+            w = [onto_plane(_gather(lig, idx[:, None])[:, 0]) - m for idx in ring]
+            for k in range(6):
+                u, v = w[k], w[(k + 1) % 6]
+                out.append(np.degrees(np.arctan2(np.sum(np.cross(u, v) * n, axis=-1),
+                                                 np.sum(u * v, axis=-1))))
     t = np.stack(out, axis=-1)
     t[~valid] = np.nan
     return t[0] if single else t
 
 
 def theta_oct(points, trans=None):
-    """Theta = sum over the 24 trigonal twist angles of |60 - theta| (degrees);
-    0 for the regular octahedron."""
+    """Theta = (1/2) sum over the 48 trigonal twist angles of |60 - theta| (degrees),
+    every pair of opposite faces counted once with each face as reference; 0 for the
+    regular octahedron."""
     t = twist_angles(points, trans)
-    return np.sum(np.abs(60.0 - t), axis=-1) if np.ndim(t) > 1 else float(np.sum(np.abs(60.0 - t)))
+    return 0.5 * (np.sum(np.abs(60.0 - t), axis=-1) if np.ndim(t) > 1 else float(np.sum(np.abs(60.0 - t))))
 
 
 def sigma_oct(points):
