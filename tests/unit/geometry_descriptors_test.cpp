@@ -9,7 +9,10 @@
 #include <map>
 #include <string>
 
+#include "base/numbers.h"
 #include "geometry/analysis.h"
+#include "io/xyz_file.h"
+#include "test_support.h"
 
 namespace koravel {
 namespace {
@@ -116,6 +119,34 @@ TEST(GeometryIndices, OctahedronWithTheCentreOffAxis) {
          {"<lambda>", 1.0025, 0.0005},
          {"Theta", 40.6868, 4.16753}},
         "octahedron");
+}
+
+// The benchmark octahedra of Ketkaew et al., Dalton Trans. 50 (2021) 1086,
+// against their published values, to the digits published (Theta after
+// Marchivie et al. 2005, projected on the plane of each face).
+TEST(GeometryIndices, BenchmarkOctahedraAsPublished) {
+  const struct {
+    const char* File;
+    const char *Sigma, *Theta, *Zeta, *Delta;
+  } cases[] = {
+      {"perfect", "0", "0", "0", "0"},
+      {"fe_bpp2_ls", "86.081494", "281.231091", "0.203199", "0.000348"},
+      {"fe_bpp2_hs", "150.814795", "496.648479", "0.155914", "0.000168"},
+      {"very_distorted", "182.673342", "673.278321", "0.082408", "0.000066"},
+      {"fe_o2n4_example", "47.9265", "122.69", "0.22807", "0.000476"},
+  };
+  for (const auto& c : cases) {
+    std::vector<TVec3> points;
+    const std::string file = testing::TestData(std::string("octahedra_") + c.File + ".xyz");
+    for (const TXyzAtom& a : ReadXyzFile(file, xnOlex).Atoms) points.push_back(a.Cart);
+    const auto indices = TPolyhedron(points, points.size(), 0).Indices();  // no su
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"Sigma", c.Sigma}, {"Theta", c.Theta}, {"zeta", c.Zeta}, {"Delta", c.Delta}}) {
+      const size_t point = text.find('.');
+      const int decimals = point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
+      EXPECT_EQ(FormatFixed(indices.at(name).Value, decimals), text) << c.File << " " << name;
+    }
+  }
 }
 
 TEST(GeometryIndices, ExactTetrahedralAngleAndIdealValues) {
