@@ -1,0 +1,445 @@
+#include "geometry/shape_measure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+
+namespace koravel {
+
+namespace {
+
+using TMat4 = std::array<std::array<double, 4>, 4>;
+using TScatter = std::array<double, 6>;  // xx, yy, zz, xy, xz, yz
+
+// Horn's symmetric, traceless 4 × 4 matrix of M = Σ qᵢ pᵢᵀ, whose largest
+// eigenvalue is max over proper R of Σ qᵢ · R pᵢ (Horn 1987, eq. 41).
+TMat4 HornMatrix(const std::array<double, 9>& m) {
+  const double xx = m[0], xy = m[1], xz = m[2], yx = m[3], yy = m[4], yz = m[5], zx = m[6], zy = m[7],
+               zz = m[8];
+  return {{{xx + yy + zz, yz - zy, zx - xz, xy - yx},
+           {yz - zy, xx - yy - zz, xy + yx, zx + xz},
+           {zx - xz, xy + yx, -xx + yy - zz, yz + zy},
+           {xy - yx, zx + xz, yz + zy, -xx - yy + zz}}};
+}
+
+double Det3(double a, double b, double c, double d, double e, double f, double g, double h, double i) {
+  return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+}
+
+double Det4(const TMat4& n) {
+  double det = 0;
+  for (int c = 0; c < 4; ++c) {
+    double minor[9];
+    int k = 0;
+    for (int r = 1; r < 4; ++r)
+      for (int cc = 0; cc < 4; ++cc)
+        if (cc != c) minor[k++] = n[static_cast<size_t>(r)][static_cast<size_t>(cc)];
+    const double cofactor = Det3(minor[0], minor[1], minor[2], minor[3], minor[4], minor[5], minor[6],
+                                 minor[7], minor[8]);
+    det += (c % 2 ? -1 : 1) * n[0][static_cast<size_t>(c)] * cofactor;
+  }
+  return det;
+}
+
+// The eigenvalues (descending) and eigenvectors (columns) of a symmetric
+// 4 × 4 matrix by cyclic Jacobi rotations.
+void Jacobi(TMat4 a, std::array<double, 4>& values, TMat4& vectors) {
+  TMat4 v{};
+  for (size_t i = 0; i < 4; ++i) v[i][i] = 1;
+  for (int sweep = 0; sweep < 60; ++sweep) {
+    double off = 0, all = 0;
+    for (size_t i = 0; i < 4; ++i)
+      for (size_t j = 0; j < 4; ++j) (i == j ? all : off) += a[i][j] * a[i][j];
+    if (off <= 1e-32 * (all + off)) break;
+    for (size_t p = 0; p < 3; ++p)
+      for (size_t q = p + 1; q < 4; ++q) {
+        if (a[p][q] == 0) continue;
+        const double theta = (a[q][q] - a[p][p]) / (2 * a[p][q]);
+        const double t = (theta >= 0 ? 1 : -1) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+        const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+        for (size_t k = 0; k < 4; ++k) {
+          const double akp = a[k][p], akq = a[k][q];
+          a[k][p] = c * akp - s * akq;
+          a[k][q] = s * akp + c * akq;
+        }
+        for (size_t k = 0; k < 4; ++k) {
+          const double apk = a[p][k], aqk = a[q][k];
+          a[p][k] = c * apk - s * aqk;
+          a[q][k] = s * apk + c * aqk;
+        }
+        for (size_t k = 0; k < 4; ++k) {
+          const double vkp = v[k][p], vkq = v[k][q];
+          v[k][p] = c * vkp - s * vkq;
+          v[k][q] = s * vkp + c * vkq;
+        }
+      }
+  }
+  std::array<size_t, 4> order{0, 1, 2, 3};
+  std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return a[x][x] > a[y][y]; });
+  for (size_t k = 0; k < 4; ++k) {
+    values[k] = a[order[k]][order[k]];
+    for (size_t i = 0; i < 4; ++i) vectors[i][k] = v[i][order[k]];
+  }
+}
+
+// Horn's maximum to the last digits: Newton's method from above stops early
+// where the largest root is double (a collinear shape), which is good enough
+// for a bound but not for a measure.
+double LargestEigenvalue(const std::array<double, 9>& m) {
+  std::array<double, 4> values;
+  TMat4 vectors;
+  Jacobi(HornMatrix(m), values, vectors);
+  return values[0];
+}
+
+// An upper bound of Horn's maximum that converges to it: Newton's method on
+// the characteristic polynomial λ⁴ + c₂λ² + c₁λ + c₀ of Horn's matrix,
+// started above the largest root, approaches it from above (Theobald, Acta
+// Cryst. A61 (2005) 478): there every derivative is positive. Cheap, and
+// where it stops early it stays an upper bound, as a bound must; a double
+// root (collinear points) leaves the polynomial's rounding noise of about
+// 1e-8 in λ, which the margin covers.
+double HornBound(const std::array<double, 9>& m) {
+  double frobenius = 0;
+  for (double x : m) frobenius += x * x;
+  if (frobenius == 0) return 0;
+  const double c2 = -2 * frobenius;
+  const double c1 = -8 * Det3(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
+  const double c0 = Det4(HornMatrix(m));
+  double lambda = std::sqrt(3 * frobenius);
+  for (int k = 0; k < 100; ++k) {
+    const double l2 = lambda * lambda;
+    const double f = (l2 + c2) * l2 + c1 * lambda + c0;
+    const double df = 4 * l2 * lambda + 2 * c2 * lambda + c1;
+    if (!(df > 0) || !(f > 0)) break;
+    const double next = lambda - f / df;
+    if (!(next < lambda)) break;
+    const bool done = lambda - next < 1e-15 * lambda;
+    lambda = next;
+    if (done) break;
+  }
+  return lambda + 1e-7 * std::sqrt(frobenius);
+}
+
+
+// The singular values (descending) of the 3 × m matrix of a point set from
+// its scatter Σ x xᵀ: the square roots of the scatter's eigenvalues, by the
+// trigonometric solution of the characteristic cubic (Smith, Commun. ACM 4
+// (1961) 168).
+std::array<double, 3> SingularValues(const TScatter& s) {
+  const double p1 = s[3] * s[3] + s[4] * s[4] + s[5] * s[5];
+  const double q = (s[0] + s[1] + s[2]) / 3;
+  std::array<double, 3> e;
+  if (p1 <= 1e-30 * (q * q + 1e-300)) {
+    e = {s[0], s[1], s[2]};
+  } else {
+    const double p2 = (s[0] - q) * (s[0] - q) + (s[1] - q) * (s[1] - q) + (s[2] - q) * (s[2] - q) + 2 * p1;
+    const double p = std::sqrt(p2 / 6);
+    const double b0 = (s[0] - q) / p, b1 = (s[1] - q) / p, b2 = (s[2] - q) / p;
+    const double b3 = s[3] / p, b4 = s[4] / p, b5 = s[5] / p;
+    const double r = std::clamp(Det3(b0, b3, b4, b3, b1, b5, b4, b5, b2) / 2, -1.0, 1.0);
+    const double phi = std::acos(r) / 3;
+    e[0] = q + 2 * p * std::cos(phi);
+    e[2] = q + 2 * p * std::cos(phi + 2 * std::numbers::pi / 3);
+    e[1] = 3 * q - e[0] - e[2];
+  }
+  for (double& x : e) x = std::sqrt(std::max(x, 0.0));
+  std::sort(e.begin(), e.end(), std::greater<>());
+  return e;
+}
+
+TScatter ScatterOf(const TVec3& x) {
+  return {x[0] * x[0], x[1] * x[1], x[2] * x[2], x[0] * x[1], x[0] * x[2], x[1] * x[2]};
+}
+
+void Add(TScatter& s, const TScatter& t, double sign) {
+  for (size_t k = 0; k < 6; ++k) s[k] += sign * t[k];
+}
+
+// The points centred on their centroid and scaled to Σ |x|² = 1.
+std::vector<TVec3> Normalised(std::vector<TVec3> x) {
+  TVec3 mean{0, 0, 0};
+  for (const TVec3& v : x) mean = Plus(mean, v);
+  mean = Scaled(mean, 1.0 / static_cast<double>(x.size()));
+  double sum = 0;
+  for (TVec3& v : x) {
+    v = Minus(v, mean);
+    sum += Dot(v, v);
+  }
+  const double scale = sum > 0 ? 1 / std::sqrt(sum) : 1;
+  for (TVec3& v : x) v = Scaled(v, scale);
+  return x;
+}
+
+// The branch and bound over assignments. Ligands are assigned one by one;
+// for a partial assignment A the largest attainable D = max_R Σ qᵢ · R p_π(i)
+// is bounded by
+//
+//   max_R Σ_{i ∈ A} qᵢ · R p_π(i)  +  Σₖ σₖ(Q_rest) σₖ(P_free),
+//
+// the first term Horn's maximum over the assigned pairs and the central
+// atom, the second von Neumann's trace inequality (|tr(A B)| ≤ Σ σₖ(A) σₖ(B))
+// for the ligands not yet assigned and the vertices still free, whatever
+// their pairing and the rotation. Both terms can only exceed the part of D
+// they stand for, so the bound never cuts the optimum; at a full assignment
+// it is D itself. Of the assignments that the shape's rotations turn into
+// one another only one is visited: the vertex of each next ligand must be
+// the first of its orbit under the rotations that fix the vertices already
+// taken (a stabiliser chain), which leaves n!/|G| leaves.
+class TShapeSearch {
+ public:
+  // How far D may differ between the members of a class of assignments, for
+  // figures symmetric to about 1e-8: a branch is cut only when its bound
+  // falls short by more.
+  static constexpr double kClassSpread = 1e-6;
+
+  TShapeSearch(const std::vector<TVec3>& points, const TIdealPolyhedron& shape)
+      : N_(shape.Vertices.size()), Group_(ShapeRotations(shape)) {
+    Q_ = Normalised(points);
+    std::vector<TVec3> p = shape.Vertices;
+    p.push_back(shape.Centre);
+    p = Normalised(p);
+    PCentre_ = p.back();
+    p.pop_back();
+    P_ = p;
+    // Ligands far from those already taken first: the bound bites sooner.
+    std::vector<bool> taken(N_ + 1, false);
+    for (size_t k = 0; k < N_; ++k) {
+      size_t best = 0;
+      double bestScore = -1;
+      for (size_t i = 1; i <= N_; ++i) {
+        if (taken[i]) continue;
+        double score = Dot(Q_[i], Q_[i]);
+        for (size_t j : Order_) score = std::min(score, Dot(Minus(Q_[i], Q_[j]), Minus(Q_[i], Q_[j])));
+        if (score > bestScore) bestScore = score, best = i;
+      }
+      taken[best] = true;
+      Order_.push_back(best);
+    }
+    RestSigma_.assign(N_ + 1, {0, 0, 0});
+    TScatter rest{};
+    for (size_t d = N_; d-- > 0;) {
+      Add(rest, ScatterOf(Q_[Order_[d]]), 1);
+      RestSigma_[d] = SingularValues(rest);
+    }
+  }
+
+  std::vector<TShapeFit> Run(double limitMeasure, bool collect) {
+    Collect_ = collect;
+    LimitD_ = collect ? std::sqrt(std::max(0.0, 1 - limitMeasure / 100)) : -1;
+    Vertex_.assign(N_, -1);
+    std::array<double, 9> m{};
+    AddPair(m, Q_[0], PCentre_);
+    TScatter free{};
+    for (const TVec3& p : P_) Add(free, ScatterOf(p), 1);
+    std::vector<size_t> all(Group_.size());
+    std::iota(all.begin(), all.end(), 0);
+    Descend(0, m, free, all, 0);
+    std::sort(Found_.begin(), Found_.end(),
+              [](const TShapeFit& a, const TShapeFit& b) { return a.Measure < b.Measure; });
+    return Found_;
+  }
+
+ private:
+  static void AddPair(std::array<double, 9>& m, const TVec3& q, const TVec3& p) {
+    for (size_t a = 0; a < 3; ++a)
+      for (size_t b = 0; b < 3; ++b) m[3 * a + b] += q[a] * p[b];
+  }
+
+  // A full assignment: the best of its class (the figures are symmetric to
+  // about 1e-8, so the members of a class differ in the last digits).
+  void Leaf() {
+    double d = -1;
+    TAssignment best;
+    for (const std::vector<int>& g : Group_) {
+      std::array<double, 9> m{};
+      AddPair(m, Q_[0], PCentre_);
+      TAssignment a(N_);
+      for (size_t i = 0; i < N_; ++i) {
+        a[i] = g[static_cast<size_t>(Vertex_[i])];
+        AddPair(m, Q_[i + 1], P_[static_cast<size_t>(a[i])]);
+      }
+      if (const double dg = LargestEigenvalue(m); dg > d) d = dg, best = a;
+    }
+    const double measure = std::max(0.0, 100 * (1 - d * d));
+    if (Collect_) {
+      Found_.push_back({best, measure});
+    } else if (d > LimitD_) {
+      LimitD_ = d;
+      Found_ = {{best, measure}};
+    }
+  }
+
+  void Descend(size_t depth, const std::array<double, 9>& m, const TScatter& free,
+               const std::vector<size_t>& stabiliser, std::uint32_t used) {
+    struct TChild {
+      int Vertex;
+      double Bound;
+      std::array<double, 9> M;
+    };
+    std::vector<TChild> children;
+    const TVec3& q = Q_[Order_[depth]];
+    for (size_t j = 0; j < N_; ++j) {
+      if (used & (1u << j)) continue;
+      const bool first = std::all_of(stabiliser.begin(), stabiliser.end(),
+                                     [&](size_t g) { return Group_[g][j] >= static_cast<int>(j); });
+      if (!first) continue;
+      TChild c{static_cast<int>(j), 0, m};
+      AddPair(c.M, q, P_[j]);
+      c.Bound = HornBound(c.M);
+      if (depth + 1 < N_) {
+        TScatter rest = free;
+        Add(rest, ScatterOf(P_[j]), -1);
+        const std::array<double, 3> sp = SingularValues(rest);
+        const std::array<double, 3>& sq = RestSigma_[depth + 1];
+        c.Bound += sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
+      }
+      children.push_back(c);
+    }
+    std::sort(children.begin(), children.end(),
+              [](const TChild& a, const TChild& b) { return a.Bound > b.Bound; });
+    for (const TChild& c : children) {
+      if (c.Bound < LimitD_ - kClassSpread) break;
+      Vertex_[Order_[depth] - 1] = c.Vertex;
+      if (depth + 1 == N_) {
+        Leaf();
+        continue;
+      }
+      std::vector<size_t> fixing;
+      for (size_t g : stabiliser)
+        if (Group_[g][static_cast<size_t>(c.Vertex)] == c.Vertex) fixing.push_back(g);
+      TScatter rest = free;
+      Add(rest, ScatterOf(P_[static_cast<size_t>(c.Vertex)]), -1);
+      Descend(depth + 1, c.M, rest, fixing, used | (1u << c.Vertex));
+    }
+    Vertex_[Order_[depth] - 1] = -1;
+  }
+
+  size_t N_;
+  std::vector<std::vector<int>> Group_;
+  std::vector<TVec3> Q_, P_;
+  TVec3 PCentre_{};
+  std::vector<size_t> Order_;
+  std::vector<std::array<double, 3>> RestSigma_;
+  double LimitD_ = -1;
+  bool Collect_ = false;
+  TAssignment Vertex_;
+  std::vector<TShapeFit> Found_;
+};
+
+// The orthonormal frame of u and the part of w normal to it.
+TMat3 FrameOf(const TVec3& u, const TVec3& w) {
+  const TVec3 e1 = Scaled(u, 1 / Norm(u));
+  const TVec3 w2 = Minus(w, Scaled(e1, Dot(w, e1)));
+  const TVec3 e2 = Scaled(w2, 1 / Norm(w2));
+  return {e1, e2, Cross(e1, e2)};
+}
+
+}  // namespace
+
+double HornMaximum(const std::array<double, 9>& m) { return LargestEigenvalue(m); }
+
+TDual HornMaximum(const std::array<TDual, 9>& m) {
+  // λ₁ with ∂λ₁/∂mₐ = u₁ᵀ Eₐ u₁ and ∂²λ₁/∂mₐ∂m_b = 2 Σ_{k>1} (u₁ᵀ Eₐ uₖ)(u₁ᵀ E_b uₖ)/(λ₁ − λₖ),
+  // Eₐ = ∂N/∂mₐ (first- and second-order perturbation theory; N is linear
+  // in m). A degenerate pair leaves out its second-order term.
+  std::array<double, 9> values;
+  for (size_t a = 0; a < 9; ++a) values[a] = m[a].V;
+  std::array<double, 4> lambda;
+  TMat4 u;
+  Jacobi(HornMatrix(values), lambda, u);
+  // (u₁ᵀ Eₐ uₖ) for every a and k.
+  std::array<std::array<double, 4>, 9> couple{};
+  for (size_t a = 0; a < 9; ++a) {
+    std::array<double, 9> unit{};
+    unit[a] = 1;
+    const TMat4 e = HornMatrix(unit);
+    for (size_t k = 0; k < 4; ++k)
+      for (size_t i = 0; i < 4; ++i)
+        for (size_t j = 0; j < 4; ++j) couple[a][k] += u[i][0] * e[i][j] * u[j][k];
+  }
+  TDual local(lambda[0]);
+  local.G.assign(9, 0.0);
+  local.H.assign(81, 0.0);
+  for (size_t a = 0; a < 9; ++a) local.G[a] = couple[a][0];
+  const double scale = std::fabs(lambda[0]) + std::fabs(lambda[3]) + 1e-300;
+  for (size_t k = 1; k < 4; ++k) {
+    const double gap = lambda[0] - lambda[k];
+    if (gap <= 1e-12 * scale) continue;
+    for (size_t a = 0; a < 9; ++a)
+      for (size_t b = 0; b < 9; ++b) local.H[9 * a + b] += 2 * couple[a][k] * couple[b][k] / gap;
+  }
+  std::vector<const TDual*> inputs;
+  for (const TDual& x : m) inputs.push_back(&x);
+  return ChainMany(inputs, local);
+}
+
+std::vector<std::vector<int>> ShapeRotations(const TIdealPolyhedron& shape) {
+  const size_t n = shape.Vertices.size();
+  std::vector<TVec3> all = shape.Vertices;
+  all.push_back(shape.Centre);
+  all = Normalised(all);
+  const TVec3 centre = all.back();
+  all.pop_back();
+  constexpr double kSame = 1e-6;
+  auto vertexAt = [&](const TVec3& x) {
+    for (size_t j = 0; j < n; ++j)
+      if (Distance(all[j], x) < kSame) return static_cast<int>(j);
+    return -1;
+  };
+  std::vector<int> identity(n);
+  std::iota(identity.begin(), identity.end(), 0);
+  std::vector<std::vector<int>> group{identity};
+  auto add = [&](const std::vector<int>& g) {
+    if (std::find(group.begin(), group.end(), g) == group.end()) group.push_back(g);
+  };
+  // Two vertices spanning a plane with the centroid fix a rotation by where
+  // they go; collinear shapes (a line through the centroid) have at most
+  // the half-turn that reverses the line.
+  size_t a = 0, b = 0;
+  double widest = 0;
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = 0; j < n; ++j)
+      if (const double c = Norm(Cross(all[i], all[j])); c > widest) widest = c, a = i, b = j;
+  if (widest < kSame) {
+    std::vector<int> reversed(n);
+    bool ok = Norm(centre) < kSame;
+    for (size_t j = 0; j < n && ok; ++j) ok = (reversed[j] = vertexAt(Scaled(all[j], -1))) >= 0;
+    if (ok) add(reversed);
+    return group;
+  }
+  const TMat3 from = FrameOf(all[a], all[b]);
+  for (size_t a2 = 0; a2 < n; ++a2)
+    for (size_t b2 = 0; b2 < n; ++b2) {
+      if (a2 == b2 || std::fabs(Norm(all[a2]) - Norm(all[a])) > kSame ||
+          std::fabs(Norm(all[b2]) - Norm(all[b])) > kSame ||
+          std::fabs(Dot(all[a2], all[b2]) - Dot(all[a], all[b])) > kSame)
+        continue;
+      const TMat3 to = FrameOf(all[a2], all[b2]);
+      // R = toᵀ · from: coordinates in the first frame, placed in the second.
+      auto rotate = [&](const TVec3& x) {
+        const TVec3 local = MatVec(from, x);
+        return Plus(Plus(Scaled(to[0], local[0]), Scaled(to[1], local[1])), Scaled(to[2], local[2]));
+      };
+      if (Distance(rotate(centre), centre) > kSame) continue;
+      std::vector<int> g(n);
+      bool ok = true;
+      for (size_t j = 0; j < n && ok; ++j) ok = (g[j] = vertexAt(rotate(all[j]))) >= 0;
+      if (ok) add(g);
+    }
+  return group;
+}
+
+TShapeFit BestFit(const std::vector<TVec3>& points, const TIdealPolyhedron& shape) {
+  return TShapeSearch(points, shape).Run(0, false).front();
+}
+
+std::vector<TShapeFit> FitsUpTo(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
+                                double limit) {
+  std::vector<TShapeFit> fits = TShapeSearch(points, shape).Run(limit, true);
+  if (fits.empty()) fits.push_back(BestFit(points, shape));
+  return fits;
+}
+
+}  // namespace koravel
