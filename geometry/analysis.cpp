@@ -37,6 +37,19 @@ std::vector<TAngle> AngleList(const TModel& model, const TCentre& centre,
   return list;
 }
 
+// Why a descriptor is not defined for the sphere, or "": the quantity it
+// divides by vanishes within 3 su, or, without su, to the rounding of the
+// arithmetic (1e-9 of the cube of the mean bond).
+std::string VanishingDefinition(const TPropagator& propagate, const TDescriptor& d,
+                                const std::vector<TVec3>& x) {
+  if (d.Undefined.empty()) return "";
+  const TPropagated v = propagate.Estimate({{d.Defining}}).front();
+  double bond = 0;
+  for (size_t i = 1; i < x.size(); ++i) bond += Distance(x[i], x[0]) / static_cast<double>(x.size() - 1);
+  const bool vanishes = std::fabs(v.Value) <= 3 * v.Su || std::fabs(v.Value) < 1e-9 * bond * bond * bond;
+  return vanishes ? std::string(d.Undefined) : "";
+}
+
 }  // namespace
 
 // A sum that symmetry fixes at 360 degrees is planar by symmetry; any other
@@ -94,23 +107,31 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   std::vector<TSuRequest> requests{{sum, true, !angles.NearlyLinear.empty(), kAngleSuFloor}};
   std::vector<TQuantity> checked{sum};
   std::string undefined;  // the descriptors that need trans pairs the sphere lacks
+  std::vector<TDescriptorValue*> estimated;
   for (const TDescriptor& d : DescriptorTable(list.size())) {
     if (d.NeedsTransPairs && !paired) {
       ((undefined += undefined.empty() ? "" : " and ") += d.Name);
       continue;
     }
-    a.Descriptors.push_back({&d, {}, std::nullopt});
+    a.Descriptors.push_back({&d, {}, std::nullopt, VanishingDefinition(propagate, d, x)});
+    if (!a.Descriptors.back().Undefined.empty()) {
+      a.Descriptors.back().Value.Value = std::nan("");
+      continue;
+    }
     requests.push_back({d.Quantity, d.SecondOrder, HoldsAny(d, x, angles.NearlyLinear), SuFloorOf(d.Unit)});
     checked.push_back(d.Quantity);
   }
+  for (TDescriptorValue& d : a.Descriptors)
+    if (d.Undefined.empty()) estimated.push_back(&d);
   const std::vector<TPropagated> values = propagate.Estimate(requests);
   angles.Sum = values[0];
-  for (size_t k = 0; k < a.Descriptors.size(); ++k) a.Descriptors[k].Value = values[k + 1];
+  for (size_t k = 0; k < estimated.size(); ++k) estimated[k]->Value = values[k + 1];
   if (options.McDraws > 0) {
     const std::vector<TMonteCarlo> mc = propagate.MonteCarlo(checked, options.McDraws);
     for (size_t k = 0; k < mc.size(); ++k)
-      (k == 0 ? angles.SumMonteCarlo : a.Descriptors[k - 1].MonteCarlo) = mc[k];
+      (k == 0 ? angles.SumMonteCarlo : estimated[k - 1]->MonteCarlo) = mc[k];
   }
+  a.Shapes = MeasureShapes(propagate, x, options.McDraws);
   if (!undefined.empty())
     a.Problem = "the three largest angles do not pair every ligand with a trans partner, so " +
                 undefined + " are not defined.";

@@ -5,6 +5,7 @@
 
 #include "crystal/model.h"
 #include "geometry/descriptors.h"
+#include "geometry/shape_section.h"
 #include "geometry/sphere.h"
 #include "ligands/ligands.h"
 
@@ -30,6 +31,9 @@ struct TDescriptorValue {
   const TDescriptor* Row = nullptr;  // name, unit, decimals, meaning
   TPropagated Value;
   std::optional<TMonteCarlo> MonteCarlo;  // when asked for
+  // Why it is not defined for this sphere ("coplanar ligands"), or "": its
+  // defining quantity vanishes within 3 su (exactly, without su).
+  std::string Undefined;
 };
 
 // How flat a three-coordinate centre is, judged by its angle sum.
@@ -55,6 +59,7 @@ struct TAnalysis {
   // The rest only for 2 to 12 ligands (Complete()).
   TAngles Angles;
   std::vector<TDescriptorValue> Descriptors;
+  TShapeSection Shapes;              // continuous shape measures and paths
   std::vector<TFlaggedGap> Flagged;  // gaps within 3 su of zero
   std::string Problem;               // why a descriptor is missing (no trans pairs), or ""
   // Parameters with an su entered the sum and its su is zero all the same:

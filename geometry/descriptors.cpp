@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "geometry/hull.h"
+
 namespace koravel {
 
 namespace {
@@ -74,6 +76,12 @@ S QuadraticElongation(const TPoints<S>& p, const S& volume, double volumePerL0Cu
   }
   return sum / S(static_cast<double>(p.size() - 1));
 }
+
+// V: the volume of the ligands' convex hull.
+struct TVolume {
+  template <typename S>
+  S operator()(const TPoints<S>& p) const { return HullVolume(p, 1); }
+};
 
 // --- three ligands
 
@@ -353,42 +361,52 @@ std::string AngleName(const std::vector<std::string>& labels, int i, int j) {
   return labels[static_cast<size_t>(i) + 1] + "-" + labels[0] + "-" + labels[static_cast<size_t>(j) + 1];
 }
 
+TDescriptor Volume() {
+  return {"V", "A3", 3, false, TAngleSet::None, false, {}, "volume of the ligands' convex hull",
+          MakeQuantity(TVolume()), {}, ""};
+}
+
 std::vector<TDescriptor> ThreeLigands() {
   return {{"h", "A", 3, false, TAngleSet::None, false, {}, "centre above the plane of L1, L2, L3",
-           MakeQuantity(THeight())}};
+           MakeQuantity(THeight()), {}, ""}};
 }
 
 std::vector<TDescriptor> FourLigands() {
   return {{"tau4", "", 4, false, TAngleSet::TwoLargest, false, {TGap::SecondAndThirdAngle},
-           "1 tetrahedral, 0 square planar (Yang et al. 2007)", MakeQuantity(TTau4())},
+           "1 tetrahedral, 0 square planar (Yang et al. 2007)", MakeQuantity(TTau4()), {}, ""},
           {"tau4'", "", 4, false, TAngleSet::TwoLargest, false,
            {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
-           "1 tetrahedral, 0 square planar (Okuniewski et al. 2015)", MakeQuantity(TTau4Prime())},
+           "1 tetrahedral, 0 square planar (Okuniewski et al. 2015)", MakeQuantity(TTau4Prime()), {}, ""},
           {"sigma2", "deg2", 2, true, TAngleSet::All, false, {},
-           "bond-angle variance from 109.4712 deg", MakeQuantity(TSigma2Tet())},
+           "bond-angle variance from 109.4712 deg", MakeQuantity(TSigma2Tet()), {}, ""},
           {"<lambda>", "", 4, true, TAngleSet::None, false, {},
-           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaTet())}};
+           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaTet()),
+           MakeQuantity(TVolume()), "coplanar ligands"},
+          Volume()};
 }
 
 std::vector<TDescriptor> FiveLigands() {
   return {{"tau5", "", 4, false, TAngleSet::TwoLargest, false,
            {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
-           "1 trigonal bipyramidal, 0 square pyramidal (Addison et al. 1984)", MakeQuantity(TTau5())}};
+           "1 trigonal bipyramidal, 0 square pyramidal (Addison et al. 1984)", MakeQuantity(TTau5()), {}, ""},
+          Volume()};
 }
 
 std::vector<TDescriptor> SixLigands() {
   return {{"Sigma", "deg", 2, false, TAngleSet::Cis, false, {TGap::TransAndCis, TGap::CisFromRight},
-           "sum of |90 - phi| over the 12 cis angles", MakeQuantity(TSigmaOct())},
+           "sum of |90 - phi| over the 12 cis angles", MakeQuantity(TSigmaOct()), {}, ""},
           {"Theta", "deg", 2, false, TAngleSet::None, true, {TGap::TransAndCis, TGap::TwistFromSixty},
-           "sum of |60 - theta| / 2, 48 twist angles (Marchivie et al. 2005)", MakeQuantity(TThetaOct())},
+           "sum of |60 - theta| / 2, 48 twist angles (Marchivie et al. 2005)", MakeQuantity(TThetaOct()), {}, ""},
           {"zeta", "A", 4, false, TAngleSet::None, false, {TGap::BondsFromMean},
-           "sum of |d - mean d| over the 6 bonds", MakeQuantity(TZeta())},
+           "sum of |d - mean d| over the 6 bonds", MakeQuantity(TZeta()), {}, ""},
           {"Delta", "", 7, true, TAngleSet::None, false, {},
-           "mean of ((d - mean d)/mean d)^2 over the 6 bonds", MakeQuantity(TDelta())},
+           "mean of ((d - mean d)/mean d)^2 over the 6 bonds", MakeQuantity(TDelta()), {}, ""},
           {"sigma2", "deg2", 2, true, TAngleSet::Cis, false, {TGap::TransAndCis},
-           "bond-angle variance, 12 cis angles from 90 deg", MakeQuantity(TSigma2Oct())},
+           "bond-angle variance, 12 cis angles from 90 deg", MakeQuantity(TSigma2Oct()), {}, ""},
           {"<lambda>", "", 4, true, TAngleSet::None, true, {TGap::TransAndCis},
-           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaOct())}};
+           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaOct()),
+           MakeQuantity(TVolume()), "coplanar ligands"},
+          Volume()};
 }
 
 // The values of a gap for the sphere at hand, with their names: one per
@@ -438,19 +456,19 @@ double TetrahedralAngle() { return kThetaT; }
 const std::vector<TDescriptor>& DescriptorTable(size_t ligandCount) {
   static const std::vector<TDescriptor> kNone;
   static const std::vector<TDescriptor> kThree = ThreeLigands(), kFour = FourLigands(),
-                                        kFive = FiveLigands(), kSix = SixLigands();
+                                        kFive = FiveLigands(), kSix = SixLigands(), kMore = {Volume()};
   switch (ligandCount) {
     case 3: return kThree;
     case 4: return kFour;
     case 5: return kFive;
     case 6: return kSix;
-    default: return kNone;
+    default: return ligandCount >= 7 && ligandCount <= 12 ? kMore : kNone;
   }
 }
 
 std::vector<std::string_view> DescriptorNames() {
   std::vector<std::string_view> names;
-  for (size_t n = 3; n <= 6; ++n)
+  for (size_t n = 3; n <= 12; ++n)
     for (const TDescriptor& d : DescriptorTable(n))
       if (std::find(names.begin(), names.end(), d.Name) == names.end()) names.push_back(d.Name);
   return names;

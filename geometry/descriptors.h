@@ -45,9 +45,13 @@ struct TDescriptor {
   std::vector<TGap> Gaps;        // the choices and kinks it depends on
   std::string_view Meaning;      // what it tells, with its source
   TQuantity Quantity;
+  // A quantity whose vanishing leaves the descriptor undefined (a volume
+  // it divides by), and the reason then given; none when Undefined is "".
+  TQuantity Defining{};
+  std::string_view Undefined;
 };
 
-// The table of a coordination number, in report order (empty outside 3..6).
+// The table of a coordination number, in report order (empty outside 3..12).
 const std::vector<TDescriptor>& DescriptorTable(size_t ligandCount);
 
 // Every descriptor name of every table, first occurrence first: the

@@ -17,21 +17,32 @@ std::string Joined(const std::vector<std::string>& names) {
   return text;
 }
 
-void WriteDescriptorLine(TTextSink& out, const TDescriptorValue& d) {
-  const TPropagated& v = d.Value;
-  std::string value = FormatValueSu(v.Value, v.Su, d.Row->Decimals);
-  if (!d.Row->Unit.empty()) (value += ' ') += d.Row->Unit;
-  std::string line = "  " + PadRight(d.Row->Name, 9) + "= " + PadRight(value, 17);
-  if (v.ParametersEntered && v.Su == 0 && !d.MonteCarlo) {
+// "name = value(su) unit" padded, then what stands beside it: "fixed by
+// symmetry", the Monte Carlo check under --mc, or the meaning.
+std::string ValueLine(std::string_view name, size_t nameWidth, const TPropagated& v, int decimals,
+                      std::string_view unit, size_t valueWidth,
+                      const std::optional<TMonteCarlo>& mc, std::string_view meaning) {
+  std::string value = FormatValueSu(v.Value, v.Su, decimals);
+  if (!unit.empty()) (value += ' ') += unit;
+  std::string line = "  " + PadRight(name, nameWidth) + "= " + PadRight(value, valueWidth);
+  if (v.ParametersEntered && v.Su == 0 && !mc) {
     line += "fixed by symmetry";
-  } else if (d.MonteCarlo) {
-    const int decimals = SuDecimals(v.Su > 0 ? v.Su : d.MonteCarlo->Sd) + 1;
-    line += "Monte Carlo: mean " + FormatFixed(d.MonteCarlo->Mean, decimals) + ", sd " +
-            FormatFixed(d.MonteCarlo->Sd, decimals);
+  } else if (mc) {
+    const int digits = SuDecimals(v.Su > 0 ? v.Su : mc->Sd) + 1;
+    line += "Monte Carlo: mean " + FormatFixed(mc->Mean, digits) + ", sd " + FormatFixed(mc->Sd, digits);
   } else {
-    line += d.Row->Meaning;
+    line += meaning;
   }
-  out.WriteLine(TrimRight(line));
+  return std::string(TrimRight(line));
+}
+
+void WriteDescriptorLine(TTextSink& out, const TDescriptorValue& d) {
+  if (!d.Undefined.empty()) {
+    out.WriteLine("  " + PadRight(d.Row->Name, 9) + "= not defined (" + d.Undefined + ")");
+    return;
+  }
+  const TPropagated& v = d.Value;
+  out.WriteLine(ValueLine(d.Row->Name, 9, v, d.Row->Decimals, d.Row->Unit, 17, d.MonteCarlo, d.Row->Meaning));
   if (d.Row->Name == "h" && v.Su > 0)
     out.WriteLine("  " + PadRight("|h|/su", 9) + "= " + PadRight(FormatFixed(std::fabs(v.Value) / v.Su, 1), 17) +
                   "h > 0: L1 -> L2 -> L3 counter-clockwise seen from M");
@@ -89,10 +100,9 @@ void WriteNearlyLinearNote(TTextSink& out, const std::vector<TDescriptorValue>& 
 
 // Near a minimum (σ², Δ, ⟨λ⟩ at an ideal polyhedron) the second-order term
 // carries the su, as for the angle sum near 360.
-void WriteSecondOrderNote(TTextSink& out, const TDescriptorValue& d) {
-  const TPropagated& v = d.Value;
+void WriteSecondOrderNote(TTextSink& out, std::string_view name, const TPropagated& v) {
   if (v.Draws > 0 || !NearExtremum(v)) return;
-  WriteWrappedNote(out, std::string(d.Row->Name) + " is near an extremum: the second-order term (" +
+  WriteWrappedNote(out, std::string(name) + " is near an extremum: the second-order term (" +
                             FormatFixed(100 * SecondOrderShare(v), 0) +
                             " % of the variance) is included; expectation shift = " +
                             FormatFixed(v.Shift, SuDecimals(v.Su) + 1) + ".");
@@ -107,8 +117,39 @@ void WriteDescriptorSection(TTextSink& out, const TAnalysis& a) {
   for (const TDescriptorValue& d : a.Descriptors) WriteDescriptorLine(out, d);
   if (!a.Problem.empty()) WriteWrappedNote(out, a.Problem);
   WriteNearlyLinearNote(out, a.Descriptors);
-  for (const TDescriptorValue& d : a.Descriptors) WriteSecondOrderNote(out, d);
+  for (const TDescriptorValue& d : a.Descriptors) WriteSecondOrderNote(out, d.Row->Name, d.Value);
   for (const TFlaggedGap& gap : a.Flagged) WriteGapNote(out, gap);
+}
+
+void WriteShapeSection(TTextSink& out, const TAnalysis& a) {
+  const TShapeSection& section = a.Shapes;
+  if (section.Shapes.empty()) return;
+  out.WriteLine("");
+  out.WriteLine("Shape measures (CShM, 0 = ideal shape):");
+  std::vector<std::string> sampled;
+  long long draws = 0;
+  for (const TShapeValue& s : section.Shapes) {
+    out.WriteLine(ValueLine(s.Shape->Name, 11, s.Value, 3, "", 14, s.MonteCarlo, s.Shape->Description));
+    if (s.Value.Draws > 0) sampled.push_back("S(" + std::string(s.Shape->Name) + ")"), draws = s.Value.Draws;
+  }
+  for (const TPathValue& p : section.Paths) {
+    const std::string pair = std::string(p.A->Name) + "," + std::string(p.B->Name);
+    out.WriteLine(ValueLine("path(" + pair + ")", 19, p.Deviation, 2, "%", 14, p.DeviationMonteCarlo,
+                            "deviation from the minimal-distortion path"));
+    out.WriteLine(ValueLine("phi(" + pair + ")", 19, p.Coordinate, 2, "%", 14, p.CoordinateMonteCarlo,
+                            "along it: 0 at " + std::string(p.A->Name) + ", 100 at " + std::string(p.B->Name)));
+    if (p.Deviation.Draws > 0)
+      sampled.push_back("path(" + pair + ")"), sampled.push_back("phi(" + pair + ")"), draws = p.Deviation.Draws;
+  }
+  for (const TShapeValue& s : section.Shapes)
+    WriteSecondOrderNote(out, "S(" + std::string(s.Shape->Name) + ")", s.Value);
+  if (sampled.empty()) return;
+  const bool one = sampled.size() == 1;
+  WriteWrappedNote(out, Joined(sampled) + (one ? " has" : " have") +
+                            " no derivative within 3 su (another assignment of the ligands to the vertices "
+                            "comes that close to the best, or a measure that close to zero): " +
+                            (one ? "its" : "their") + " su and shift come from a Monte Carlo of " +
+                            std::to_string(draws) + " draws (fixed seed).");
 }
 
 }  // namespace koravel

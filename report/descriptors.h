@@ -9,4 +9,9 @@ namespace koravel {
 // makes a first-order su unreliable. Nothing for a centre without descriptors.
 void WriteDescriptorSection(TTextSink& out, const TAnalysis& a);
 
+// The "Shape measures" section: every reference shape of the ligand count,
+// ascending, with su; the minimal-distortion paths where both shapes apply;
+// the notes on second-order terms and Monte Carlo su.
+void WriteShapeSection(TTextSink& out, const TAnalysis& a);
+
 }  // namespace koravel

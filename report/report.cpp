@@ -328,6 +328,7 @@ void WriteAnalysis(TTextSink& out, const TSource& source, const TModel& model, c
   WriteAngleTable(out, s, a);
   WriteSum(out, a);
   WriteDescriptorSection(out, a);
+  WriteShapeSection(out, a);
   if (a.Angles.Sum.Draws > 0)
     WriteNearlyLinearNote(out, s, a);
   else

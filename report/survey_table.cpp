@@ -16,6 +16,9 @@ namespace {
 std::vector<std::string> QuantityNames() {
   std::vector<std::string> names{"sum"};
   for (std::string_view name : DescriptorNames()) names.emplace_back(name);
+  for (const TIdealPolyhedron& shape : IdealPolyhedra()) names.push_back("S(" + std::string(shape.Name) + ")");
+  for (const char* pair : {"SP-4,T-4", "SPY-5,TBPY-5", "OC-6,TPR-6"})
+    for (const char* what : {"path(", "phi("}) names.push_back(std::string(what) + pair + ")");
   return names;
 }
 
@@ -159,8 +162,17 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   r.Classification = PlanarityText(a.Planarity);
   for (const TDescriptorValue& d : a.Descriptors)
     r.Quantities.push_back({std::string(d.Row->Name), d.Value.Value, d.Value.Su,
-                            FormatValueSu(d.Value.Value, d.Value.Su, d.Row->Decimals),
+                            d.Undefined.empty() ? FormatValueSu(d.Value.Value, d.Value.Su, d.Row->Decimals)
+                                                : "not defined (" + d.Undefined + ")",
                             Flags(a.Flagged, d.Row->Name)});
+  for (const TShapeValue& s : a.Shapes.Shapes)
+    r.Quantities.push_back({"S(" + std::string(s.Shape->Name) + ")", s.Value.Value, s.Value.Su,
+                            FormatValueSu(s.Value.Value, s.Value.Su, 3), ""});
+  for (const TPathValue& p : a.Shapes.Paths) {
+    const std::string pair = std::string(p.A->Name) + "," + std::string(p.B->Name) + ")";
+    for (const auto& [name, v] : {std::pair{"path(" + pair, p.Deviation}, std::pair{"phi(" + pair, p.Coordinate}})
+      r.Quantities.push_back({name, v.Value, v.Su, FormatValueSu(v.Value, v.Su, 2), ""});
+  }
   return r;
 }
 

@@ -131,7 +131,7 @@ std::vector<TPropagated> TPropagator::Estimate(const std::vector<TSuRequest>& re
     const bool secondOrder = r.SecondOrder && HasSu_;
     TPropagated value = FromDerivatives(r.Quantity.Dual(Variables(secondOrder)), secondOrder);
     if (!HasSu_) value = ValueOnly(value);
-    if (HasSu_ && r.AcrossStraightAngle) {
+    if (HasSu_ && r.FromMonteCarlo) {
       across.push_back(result.size());
       sampled.push_back(r.Quantity.Plain);
     }

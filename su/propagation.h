@@ -68,9 +68,10 @@ using TVectorQuantity = std::function<std::vector<TDual>(const std::vector<TVec3
 struct TSuRequest {
   TQuantity Quantity;
   bool SecondOrder = false;  // smooth with an extremum in reach: second-order term and shift
-  // It holds an angle within 3 su of 180 or 0 deg, where an angle has no
-  // derivative: its su and shift come from a Monte Carlo.
-  bool AcrossStraightAngle = false;
+  // It has no derivative within 3 su — it holds an angle near 180 or 0 deg,
+  // or is the lower of two functions that cross there: its su and shift
+  // come from a Monte Carlo.
+  bool FromMonteCarlo = false;
   double SuFloor = 0;        // kAngleSuFloor, kDistanceSuFloor or none
 };
 
@@ -85,7 +86,7 @@ class TPropagator {
  public:
   TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points, bool hasSu);
 
-  // Each quantity with its su; those across a straight angle take theirs
+  // Each quantity with its su; those FromMonteCarlo take theirs
   // from one Monte Carlo run together (TPointSampler::RunUntilStable).
   std::vector<TPropagated> Estimate(const std::vector<TSuRequest>& requests) const;
 

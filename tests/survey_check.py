@@ -44,15 +44,20 @@ def report_values(text):
     """CN, ligand names, the sum's text and {index: text} of a report."""
     cn = int(re.search(r"^Coordination number: (\d+)", text, re.M).group(1))
     ligands = []
-    for line in text.split("\n"):
+    table = text[text.find("\nLigands ("):].split("\n\n")[0] if "\nLigands (" in text else ""
+    for line in table.split("\n"):
         m = re.match(r"^\s+\d+\s+(\S+)\s+(\S+)\s+\S+$", line)
-        if m and "Ligands (" in text[:text.find(line)]:
+        if m:
             label, code = m.groups()
             ligands.append(label if code in ("1_555", "centroid") else f"{label}#{code}")
     total = re.search(r"Sum\(L-M-L\) = (\S+) deg", text).group(1)
-    indices = dict(re.findall(r"^  (\S+)\s+= (\S+)", text.split("Geometry indices:")[1], re.M)) \
-        if "Geometry indices:" in text else {}
+    value = r"^  (\S+)\s+= (not defined \([^)]*\)|\S+)"
+    body, _, shapes = text.partition("Shape measures (CShM")
+    indices = dict(re.findall(value, body.split("Geometry indices:")[1], re.M)) \
+        if "Geometry indices:" in body else {}
     indices.pop("|h|/su", None)
+    for name, v in re.findall(value, shapes.split("\n\n")[0], re.M):
+        indices[name if name.startswith(("path(", "phi(")) else f"S({name})"] = v
     return cn, ligands, total, indices
 
 

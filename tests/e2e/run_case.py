@@ -179,6 +179,9 @@ def main():
     parser.add_argument("--crlf", action="store_true", help="the platform ends lines with CR LF")
     parser.add_argument("--launcher", default="",
                         help="Windows launcher that starts the program with an exact command line")
+    parser.add_argument("--add-new-lines", action="store_true",
+                        help="where the output only adds lines to what the case expects (a new "
+                             "section or row), write them into the case; review the diff")
     parser.add_argument("case")
     options = parser.parse_args()
 
@@ -187,6 +190,7 @@ def main():
         raise SystemExit(f"{options.case}: a 'raw:' case needs --launcher (Windows build)")
     line_end = "\r\n" if options.crlf else "\n"
     failures = []
+    updates = {}  # section name -> its new text (--add-new-lines)
 
     workdir = tempfile.mkdtemp(prefix="koravel_e2e_")
     scratch = tempfile.mkdtemp(prefix="koravel_e2e_launch_")
@@ -225,7 +229,10 @@ def main():
         workdir_text = wine_path(workdir) if options.launcher else workdir
         want = expected_text(sections.get("stdout", []), line_end, workdir_text).encode("utf-8")
         if result.stdout != want:
-            failures.append(diff("standard output", want, result.stdout))
+            if options.add_new_lines and adds_lines_only(want, result.stdout, line_end):
+                updates["stdout"] = result.stdout.decode("utf-8").replace(workdir_text, "{workdir}")
+            else:
+                failures.append(diff("standard output", want, result.stdout))
 
         for name, lines in sections.items():
             if not name.startswith("file "):
@@ -239,7 +246,10 @@ def main():
                 got = f.read()
             want = expected_text(lines, line_end, workdir_text).encode("utf-8")
             if got != want:
-                failures.append(diff(f"file {fname}", want, got))
+                if options.add_new_lines and adds_lines_only(want, got, line_end):
+                    updates[name] = got.decode("utf-8").replace(workdir_text, "{workdir}")
+                else:
+                    failures.append(diff(f"file {fname}", want, got))
         expected_files = {n[5:].strip() for n in sections if n.startswith("file ")}
         left = set(os.listdir(workdir)) - before_files - expected_files
         if left:
@@ -267,7 +277,34 @@ def main():
         for failure in failures:
             print(failure)
         return 1
+    if updates:
+        rewrite_sections(options.case, updates, line_end)
+        print(f"UPDATED {options.case}: {', '.join(sorted(updates))}")
     return 0
+
+
+def adds_lines_only(want, got, line_end):
+    """Whether every expected line is still there, in order, among the output's."""
+    rest = iter(got.decode("utf-8", errors="replace").split(line_end))
+    return all(any(line == g for g in rest) for line in want.decode("utf-8").split(line_end))
+
+
+def rewrite_sections(path, updates, line_end):
+    with open(path, encoding="utf-8", newline="") as f:
+        lines = f.read().split("\n")
+    out, current = [], None
+    for line in lines[:-1] if lines[-1] == "" else lines:
+        if line.startswith("--- "):
+            current = line[4:].strip()
+            out.append(line)
+            if current in updates:
+                text = updates[current].replace(line_end, "\n")
+                out += text[:-1].split("\n") if text.endswith("\n") else text.split("\n")
+            continue
+        if current not in updates:
+            out.append(line)
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write("\n".join(out) + "\n")
 
 
 def diff(what, want, got):

@@ -378,8 +378,11 @@ def quantities(v):
             out.append((("index", "tau4'"), (beta - alpha) * (1 / (360 - THETA_T))
                         + (180 - beta) * (1 / (180 - THETA_T))))
             out.append((("index", "sigma2"), sum((p - THETA_T) * (p - THETA_T) for p in phi) * 0.2))
-            l0 = cbrt(tet_volume(*v) * (9 * math.sqrt(3) / 8))
-            out.append((("index", "<lambda>"), sum(x * x for x in d) * 0.25 / (l0 * l0)))
+            vol = tet_volume(*v)
+            out.append((("volume", "<lambda>"), vol))
+            if val(vol) > 1e-12:                            # else not defined (coplanar ligands)
+                l0 = cbrt(vol * (9 * math.sqrt(3) / 8))
+                out.append((("index", "<lambda>"), sum(x * x for x in d) * 0.25 / (l0 * l0)))
         else:
             out.append((("index", "tau5"), (beta - alpha) * (1 / 60.0)))
         out.append((("gap", "second_third", 0), alpha - third))
@@ -415,6 +418,8 @@ def quantities(v):
         out.append((("index", "Delta"), sum(((x - dm) / dm) * ((x - dm) / dm) for x in d) * (1.0 / 6)))
         out.append((("index", "sigma2"), sum((p - 90) * (p - 90) for p in cis) * (1.0 / 11)))
         if valid:
+            out.append((("volume", "<lambda>"), vol))
+        if valid and val(vol) > 1e-12:
             l0 = cbrt(vol * 0.75)
             out.append((("index", "<lambda>"), sum(x * x for x in d) * (1.0 / 6) / (l0 * l0)))
         out.append((("gap", "trans_cis", 0), phi[up[12]] - phi[up[11]]))
@@ -535,7 +540,8 @@ def check_case(path):
         if m:
             opts[m.group(1)] = m.group(2)
     rep = parse_report(sections.get("stdout", []))
-    if not rep["has_section"]:
+    rep["indices"].pop("V", None)          # the hull volume: check_shape_section.py
+    if not rep["indices"]:
         return None
     items = []          # (status, what, printed, expected)
 
@@ -600,7 +606,7 @@ def check_case(path):
         mine["bonds"] = np.sort([r["value"] for k, r in res.items() if k[:2] == ("gap", "bond")])
     for name, x in ref.items():
         y = mine.get(name)
-        if y is None and np.all(np.isnan(x)):          # Theta, <lambda> without a trans matching
+        if y is None and np.all(~np.isfinite(x)):      # Theta, <lambda> without a trans matching or volume
             continue
         if y is None or np.shape(x) != np.shape(y) or not np.allclose(x, y, rtol=1e-9, atol=1e-9):
             item("mismatch", "reference modules disagree on %s" % name, str(x), str(y))
@@ -609,7 +615,7 @@ def check_case(path):
     expected_names = {3: ["h"] + (["|h|/su"] if su_of(res[("index", "h")], "A") > 0 else []) if n == 3 else [],
                       4: ["tau4", "tau4'", "sigma2", "<lambda>"], 5: ["tau5"],
                       6: ["Sigma", "Theta", "zeta", "Delta", "sigma2", "<lambda>"]}[n]
-    expected_names = [x for x in expected_names if x == "|h|/su" or ("index", x) in res]
+    expected_names = [x for x in expected_names if x == "|h|/su" or ("index", x) in res or ("volume", x) in res]
     if list(rep["indices"]) != expected_names:
         item("mismatch", "index lines", " ".join(rep["indices"]), " ".join(expected_names))
     mc_draws = int(opts["mc"]) if "mc" in opts else 0
@@ -627,6 +633,16 @@ def check_case(path):
                 st = "boundary"
             item(st, name, line["text"], fixed(ratio, 1))
             continue
+        if ("volume", name) in res:                 # "not defined" where the volume vanishes within 3 su
+            vol = res[("volume", name)]
+            dm = float(np.mean([math.sqrt(sum(x * x for x in vec)) for vec in vecs]))
+            vanishes = abs(vol["value"]) <= 3 * su_of(vol) or abs(vol["value"]) < 1e-9 * dm ** 3
+            printed_undefined = line["text"] == "not" and line["desc"] == "defined (coplanar ligands)"
+            if vanishes or printed_undefined:
+                item("ok" if vanishes == printed_undefined else "mismatch", name,
+                     line["text"] + " " + line["desc"], "not defined (volume %.3g, su %.2g)" % (vol["value"], vol["su"])
+                     if vanishes else "defined (volume %.3g, su %.2g)" % (vol["value"], vol["su"]))
+                continue
         if ("index", name) not in res:
             continue
         r = res[("index", name)]

@@ -172,7 +172,7 @@ TEST(GeometryIndices, NearlyLinearAngleSendsItsIndicesToTheMonteCarlo) {
   std::map<std::string, long long> drawsOf;
   for (const TDescriptorValue& d : a.Descriptors) drawsOf[std::string(d.Row->Name)] = d.Value.Draws;
   EXPECT_EQ(drawsOf, (std::map<std::string, long long>{
-                         {"tau4", draws}, {"tau4'", draws}, {"sigma2", draws}, {"<lambda>", 0}}));
+                         {"tau4", draws}, {"tau4'", draws}, {"sigma2", draws}, {"<lambda>", 0}, {"V", 0}}));
 }
 
 }  // namespace
