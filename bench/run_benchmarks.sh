@@ -115,11 +115,16 @@ if [ -x "$build/bench/koravel_su_bench" ]; then
   echo "Running the micro-benchmarks ..."
   bench_out=$("$build/bench/koravel_su_bench" --benchmark_format=json 2>/dev/null)
 fi
+shape_out=""
+if [ -x "$build/bench/koravel_shape_bench" ]; then
+  shape_out=$("$build/bench/koravel_shape_bench" --benchmark_format=json 2>/dev/null)
+fi
 
-python3 - "$json" "$big" "$real_cif" "$largest" "$peak_big" "$peak_real" "$peak_survey" "$bench_out" <<'EOF'
+python3 - "$json" "$big" "$real_cif" "$largest" "$peak_big" "$peak_real" "$peak_survey" "$bench_out" \
+  "$shape_out" <<'EOF'
 import json, os, sys
 
-folder, big, real, largest, peak_big, peak_real, peak_survey, bench = sys.argv[1:9]
+folder, big, real, largest, peak_big, peak_real, peak_survey, bench, shapes = sys.argv[1:10]
 
 def load(name):
     with open(os.path.join(folder, name + ".json")) as f:
@@ -183,4 +188,13 @@ if bench:
         row("the Monte Carlo across straight angles, one centre (CPU)", f"{mc:.3f}", "ms", "<= 2 ms", mc <= 2)
 else:
     print("  (micro-benchmarks not built: configure with -DKORAVEL_BENCH=ON)")
+if shapes:
+    # Every shape of n vertices for one centre: n <= 6 under 1 ms, 8 under 20 ms, 12 under 500 ms.
+    for b in json.loads(shapes)["benchmarks"]:
+        n = int(b["name"].split("n:")[1].split("/")[0])
+        near = b["name"].endswith("near:1")
+        cpu = b["cpu_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}[b["time_unit"]]
+        goal = 1 if n <= 6 else 20 if n <= 8 else 500 if n == 12 else None
+        row(f"all shapes of {n} vertices, {'near a shape' if near else 'scattered points'} (CPU)",
+            f"{cpu:.3f}", "ms", f"<= {goal} ms" if goal else "(no goal)", None if goal is None else cpu <= goal)
 EOF
