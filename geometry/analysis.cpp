@@ -125,7 +125,13 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
     if (d.Undefined.empty()) estimated.push_back(&d);
   const std::vector<TPropagated> values = propagate.Estimate(requests);
   angles.Sum = values[0];
-  for (size_t k = 0; k < estimated.size(); ++k) estimated[k]->Value = values[k + 1];
+  for (size_t k = 0; k < estimated.size(); ++k) {
+    estimated[k]->Value = values[k + 1];
+    // A value that is no number (a projection onto a vanishing axis) is no
+    // index of this sphere: it is reported as not defined, never as NAN.
+    if (!std::isfinite(values[k + 1].Value) || !std::isfinite(values[k + 1].Su))
+      estimated[k]->Undefined = "degenerate geometry";
+  }
   if (options.McDraws > 0) {
     const std::vector<TMonteCarlo> mc = propagate.MonteCarlo(checked, options.McDraws);
     for (size_t k = 0; k < mc.size(); ++k)

@@ -104,6 +104,10 @@ const TIdealPolyhedron& IdealPolyhedron(std::string_view name) {
 TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec3>& points,
                             long long mcDraws) {
   const size_t n = points.size() - 1;
+  // Points that all coincide have no shape (the measure divides by their spread).
+  double spread = 0;
+  for (const TVec3& x : points) spread = std::max(spread, Distance(x, points[0]));
+  if (!(spread > 1e-6)) return {};
   std::vector<TLowestMeasure> measures;
   std::vector<TSuRequest> requests;
   for (const TIdealPolyhedron& shape : IdealPolyhedra()) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/numbers.h"
 #include "report/report.h"
@@ -147,6 +149,17 @@ std::string JsonRecord(const TSurveyRecord& r) {
   return o + "}\n";
 }
 
+// The su a record holds: a Monte Carlo's to 6 significant digits, more than
+// its sampling error allows (a few per cent) yet the same on every platform,
+// whose mathematical libraries differ in the last bits of a draw; a
+// propagated su in full.
+double RecordedSu(const TPropagated& v) {
+  if (v.Draws == 0 || !(v.Su > 0)) return v.Su;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.5e", v.Su);
+  return std::strtod(text, nullptr);
+}
+
 }  // namespace
 
 TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
@@ -158,20 +171,20 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   const TPropagated& sum = a.Angles.Sum;
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;
-  r.Quantities.push_back({"sum", sum.Value, sum.Su, FormatValueSu(sum.Value, sum.Su, 2), ""});
+  r.Quantities.push_back({"sum", sum.Value, RecordedSu(sum), FormatValueSu(sum.Value, sum.Su, 2), ""});
   r.Classification = PlanarityText(a.Planarity);
   for (const TDescriptorValue& d : a.Descriptors)
-    r.Quantities.push_back({std::string(d.Row->Name), d.Value.Value, d.Value.Su,
+    r.Quantities.push_back({std::string(d.Row->Name), d.Value.Value, RecordedSu(d.Value),
                             d.Undefined.empty() ? FormatValueSu(d.Value.Value, d.Value.Su, d.Row->Decimals)
                                                 : "not defined (" + d.Undefined + ")",
                             Flags(a.Flagged, d.Row->Name)});
   for (const TShapeValue& s : a.Shapes.Shapes)
-    r.Quantities.push_back({"S(" + std::string(s.Shape->Name) + ")", s.Value.Value, s.Value.Su,
+    r.Quantities.push_back({"S(" + std::string(s.Shape->Name) + ")", s.Value.Value, RecordedSu(s.Value),
                             FormatValueSu(s.Value.Value, s.Value.Su, 3), ""});
   for (const TPathValue& p : a.Shapes.Paths) {
     const std::string pair = std::string(p.A->Name) + "," + std::string(p.B->Name) + ")";
     for (const auto& [name, v] : {std::pair{"path(" + pair, p.Deviation}, std::pair{"phi(" + pair, p.Coordinate}})
-      r.Quantities.push_back({name, v.Value, v.Su, FormatValueSu(v.Value, v.Su, 2), ""});
+      r.Quantities.push_back({name, v.Value, RecordedSu(v), FormatValueSu(v.Value, v.Su, 2), ""});
   }
   return r;
 }
