@@ -155,8 +155,16 @@ int main(int argc, char** argv) {
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, 0,
-                      environment.data(), nullptr, &startup, &process))
+  // Wine now and then fails a start with ERROR_INTERNAL_ERROR (1359) while
+  // its server is busy; a later attempt succeeds. Any other failure is final.
+  bool started = false;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, 0,
+                             environment.data(), nullptr, &startup, &process);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    if (!started) Sleep(200);
+  }
+  if (!started)
     return Fail("CreateProcessW failed for " + launch.Program + " (error " +
                 std::to_string(GetLastError()) + ")");
   WaitForSingleObject(process.hProcess, INFINITE);
