@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numeric>
 
 namespace koravel {
@@ -27,19 +28,19 @@ double Det3(double a, double b, double c, double d, double e, double f, double g
   return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
 }
 
+// By the 2 × 2 minors of the first two rows and of the last two (Laplace).
 double Det4(const TMat4& n) {
-  double det = 0;
-  for (int c = 0; c < 4; ++c) {
-    double minor[9];
-    int k = 0;
-    for (int r = 1; r < 4; ++r)
-      for (int cc = 0; cc < 4; ++cc)
-        if (cc != c) minor[k++] = n[static_cast<size_t>(r)][static_cast<size_t>(cc)];
-    const double cofactor = Det3(minor[0], minor[1], minor[2], minor[3], minor[4], minor[5], minor[6],
-                                 minor[7], minor[8]);
-    det += (c % 2 ? -1 : 1) * n[0][static_cast<size_t>(c)] * cofactor;
-  }
-  return det;
+  const auto& a = n[0];
+  const auto& b = n[1];
+  const auto& c = n[2];
+  const auto& d = n[3];
+  const double s0 = a[0] * b[1] - a[1] * b[0], s1 = a[0] * b[2] - a[2] * b[0];
+  const double s2 = a[0] * b[3] - a[3] * b[0], s3 = a[1] * b[2] - a[2] * b[1];
+  const double s4 = a[1] * b[3] - a[3] * b[1], s5 = a[2] * b[3] - a[3] * b[2];
+  const double c5 = c[2] * d[3] - c[3] * d[2], c4 = c[1] * d[3] - c[3] * d[1];
+  const double c3 = c[1] * d[2] - c[2] * d[1], c2 = c[0] * d[3] - c[3] * d[0];
+  const double c1 = c[0] * d[2] - c[2] * d[0], c0 = c[0] * d[1] - c[1] * d[0];
+  return s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
 }
 
 // The eigenvalues (descending) and eigenvectors (columns) of a symmetric
@@ -83,32 +84,28 @@ void Jacobi(TMat4 a, std::array<double, 4>& values, TMat4& vectors) {
   }
 }
 
-// Horn's maximum to the last digits: Newton's method from above stops early
-// where the largest root is double (a collinear shape), which is good enough
-// for a bound but not for a measure.
-double LargestEigenvalue(const std::array<double, 9>& m) {
-  std::array<double, 4> values;
-  TMat4 vectors;
-  Jacobi(HornMatrix(m), values, vectors);
-  return values[0];
-}
+// Horn's maximum by Newton's method on the characteristic polynomial
+// λ⁴ + c₂λ² + c₁λ + c₀ of Horn's matrix, started above the largest root
+// (√3 ‖M‖ ≥ σ₁ + σ₂ + σ₃): above it every derivative is positive, so the
+// iteration approaches the root from above (Theobald, Acta Cryst. A61 (2005)
+// 478). A simple root takes a handful of steps; a double root (collinear
+// points) converges only linearly and ends at the polynomial's rounding
+// noise, about 1e-8 of λ.
+struct TNewtonRoot {
+  double Lambda = 0;
+  int Steps = 0;
+};
 
-// An upper bound of Horn's maximum that converges to it: Newton's method on
-// the characteristic polynomial λ⁴ + c₂λ² + c₁λ + c₀ of Horn's matrix,
-// started above the largest root, approaches it from above (Theobald, Acta
-// Cryst. A61 (2005) 478): there every derivative is positive. Cheap, and
-// where it stops early it stays an upper bound, as a bound must; a double
-// root (collinear points) leaves the polynomial's rounding noise of about
-// 1e-8 in λ, which the margin covers.
-double HornBound(const std::array<double, 9>& m) {
-  double frobenius = 0;
-  for (double x : m) frobenius += x * x;
-  if (frobenius == 0) return 0;
+TNewtonRoot HornNewton(const std::array<double, 9>& m, double frobenius,
+                       double floor = -std::numeric_limits<double>::infinity()) {
+  if (frobenius == 0) return {};
   const double c2 = -2 * frobenius;
   const double c1 = -8 * Det3(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
   const double c0 = Det4(HornMatrix(m));
-  double lambda = std::sqrt(3 * frobenius);
-  for (int k = 0; k < 100; ++k) {
+  TNewtonRoot root{std::sqrt(3 * frobenius), 0};
+  double& lambda = root.Lambda;
+  while (root.Steps < 100) {
+    ++root.Steps;
     const double l2 = lambda * lambda;
     const double f = (l2 + c2) * l2 + c1 * lambda + c0;
     const double df = 4 * l2 * lambda + 2 * c2 * lambda + c1;
@@ -117,11 +114,34 @@ double HornBound(const std::array<double, 9>& m) {
     if (!(next < lambda)) break;
     const bool done = lambda - next < 1e-15 * lambda;
     lambda = next;
-    if (done) break;
+    if (done || lambda < floor) break;  // below the floor: the root is too
   }
-  return lambda + 1e-7 * std::sqrt(frobenius);
+  return root;
 }
 
+double Frobenius(const std::array<double, 9>& m) {
+  double sum = 0;
+  for (double x : m) sum += x * x;
+  return sum;
+}
+
+// An upper bound of Horn's maximum, as a bound must be: Newton's value, with
+// a margin for the noise of a double root.
+double HornBound(const std::array<double, 9>& m) {
+  const double frobenius = Frobenius(m);
+  return HornNewton(m, frobenius).Lambda + 1e-7 * std::sqrt(frobenius);
+}
+
+// Horn's maximum to the last digits: Newton's value where it converged
+// quadratically, else (a double or nearly double root) the Jacobi method's.
+double LargestEigenvalue(const std::array<double, 9>& m) {
+  const TNewtonRoot root = HornNewton(m, Frobenius(m));
+  if (root.Steps <= 20) return root.Lambda;
+  std::array<double, 4> values;
+  TMat4 vectors;
+  Jacobi(HornMatrix(m), values, vectors);
+  return values[0];
+}
 
 // The singular values (descending) of the 3 × m matrix of a point set from
 // its scatter Σ x xᵀ: the square roots of the scatter's eigenvalues, by the
@@ -155,6 +175,13 @@ TScatter ScatterOf(const TVec3& x) {
 
 void Add(TScatter& s, const TScatter& t, double sign) {
   for (size_t k = 0; k < 6; ++k) s[k] += sign * t[k];
+}
+
+// M += q pᵀ.
+void AddOuter(std::array<double, 9>& m, const TVec3& q, const TVec3& p) {
+  m[0] += q[0] * p[0], m[1] += q[0] * p[1], m[2] += q[0] * p[2];
+  m[3] += q[1] * p[0], m[4] += q[1] * p[1], m[5] += q[1] * p[2];
+  m[6] += q[2] * p[0], m[7] += q[2] * p[1], m[8] += q[2] * p[2];
 }
 
 // The points centred on their centroid and scaled to Σ |x|² = 1.
@@ -218,10 +245,12 @@ class TShapeSearch {
       Order_.push_back(best);
     }
     RestSigma_.assign(N_ + 1, {0, 0, 0});
+    RestNorm_.assign(N_ + 1, 0);
     TScatter rest{};
     for (size_t d = N_; d-- > 0;) {
       Add(rest, ScatterOf(Q_[Order_[d]]), 1);
       RestSigma_[d] = SingularValues(rest);
+      RestNorm_[d] = std::sqrt(rest[0] + rest[1] + rest[2]);
     }
   }
 
@@ -230,7 +259,7 @@ class TShapeSearch {
     LimitD_ = collect ? std::sqrt(std::max(0.0, 1 - limitMeasure / 100)) : -1;
     Vertex_.assign(N_, -1);
     std::array<double, 9> m{};
-    AddPair(m, Q_[0], PCentre_);
+    AddOuter(m, Q_[0], PCentre_);
     TScatter free{};
     for (const TVec3& p : P_) Add(free, ScatterOf(p), 1);
     std::vector<size_t> all(Group_.size());
@@ -242,11 +271,6 @@ class TShapeSearch {
   }
 
  private:
-  static void AddPair(std::array<double, 9>& m, const TVec3& q, const TVec3& p) {
-    for (size_t a = 0; a < 3; ++a)
-      for (size_t b = 0; b < 3; ++b) m[3 * a + b] += q[a] * p[b];
-  }
-
   // A full assignment: the best of its class (the figures are symmetric to
   // about 1e-8, so the members of a class differ in the last digits).
   void Leaf() {
@@ -254,11 +278,11 @@ class TShapeSearch {
     TAssignment best;
     for (const std::vector<int>& g : Group_) {
       std::array<double, 9> m{};
-      AddPair(m, Q_[0], PCentre_);
+      AddOuter(m, Q_[0], PCentre_);
       TAssignment a(N_);
       for (size_t i = 0; i < N_; ++i) {
         a[i] = g[static_cast<size_t>(Vertex_[i])];
-        AddPair(m, Q_[i + 1], P_[static_cast<size_t>(a[i])]);
+        AddOuter(m, Q_[i + 1], P_[static_cast<size_t>(a[i])]);
       }
       if (const double dg = LargestEigenvalue(m); dg > d) d = dg, best = a;
     }
@@ -286,11 +310,15 @@ class TShapeSearch {
                                      [&](size_t g) { return Group_[g][j] >= static_cast<int>(j); });
       if (!first) continue;
       TChild c{static_cast<int>(j), 0, m};
-      AddPair(c.M, q, P_[j]);
+      AddOuter(c.M, q, P_[j]);
       c.Bound = HornBound(c.M);
       if (depth + 1 < N_) {
         TScatter rest = free;
         Add(rest, ScatterOf(P_[j]), -1);
+        // |Q_rest| |P_free| (Cauchy-Schwarz) is a weaker bound of the rest,
+        // but needs no eigenvalues: a child it already cuts is dropped.
+        const double norms = RestNorm_[depth + 1] * std::sqrt(std::max(0.0, rest[0] + rest[1] + rest[2]));
+        if (c.Bound + norms < LimitD_ - kClassSpread) continue;
         const std::array<double, 3> sp = SingularValues(rest);
         const std::array<double, 3>& sq = RestSigma_[depth + 1];
         c.Bound += sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
@@ -322,6 +350,7 @@ class TShapeSearch {
   TVec3 PCentre_{};
   std::vector<size_t> Order_;
   std::vector<std::array<double, 3>> RestSigma_;
+  std::vector<double> RestNorm_;
   double LimitD_ = -1;
   bool Collect_ = false;
   TAssignment Vertex_;
@@ -373,6 +402,34 @@ TDual HornMaximum(const std::array<TDual, 9>& m) {
   std::vector<const TDual*> inputs;
   for (const TDual& x : m) inputs.push_back(&x);
   return ChainMany(inputs, local);
+}
+
+size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
+                        const std::vector<TAssignment>& assignments) {
+  // Q and P centred once (|Q| and |P| are the same for every assignment):
+  // the assignment with the largest Horn maximum has the lowest measure, and
+  // Newton's iterates, falling from above, drop one that cannot reach the
+  // largest so far after a step or two.
+  const size_t n = points.size();
+  TVec3 mean{0, 0, 0}, pMean = shape.Centre;
+  for (const TVec3& x : points) mean = Plus(mean, x);
+  for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
+  mean = Scaled(mean, 1.0 / static_cast<double>(n));
+  pMean = Scaled(pMean, 1.0 / static_cast<double>(n));
+  std::vector<TVec3> q(n), p(n - 1);
+  for (size_t i = 0; i < n; ++i) q[i] = Minus(points[i], mean);
+  for (size_t j = 0; j + 1 < n; ++j) p[j] = Minus(shape.Vertices[j], pMean);
+  const TVec3 pCentre = Minus(shape.Centre, pMean);
+  double best = -1;
+  size_t lowest = 0;
+  for (size_t k = 0; k < assignments.size(); ++k) {
+    std::array<double, 9> m{};
+    AddOuter(m, q[0], pCentre);
+    for (size_t i = 1; i < n; ++i) AddOuter(m, q[i], p[static_cast<size_t>(assignments[k][i - 1])]);
+    const TNewtonRoot root = HornNewton(m, Frobenius(m), best);
+    if (root.Lambda > best) best = root.Lambda, lowest = k;
+  }
+  return lowest;
 }
 
 std::vector<std::vector<int>> ShapeRotations(const TIdealPolyhedron& shape) {

@@ -63,6 +63,11 @@ S MeasureFor(const std::vector<TVec3Of<S>>& points, const TIdealPolyhedron& shap
   return S(100) * (S(1) - d * d / (qq * S(pp)));
 }
 
+// Which of several assignments has the lowest measure (where assignments
+// cross), faster than one MeasureFor each.
+size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
+                        const std::vector<TAssignment>& assignments);
+
 // The best assignment, by an exact branch and bound: the global minimum.
 // `points` hold the central atom, then as many ligands as the shape has
 // vertices.

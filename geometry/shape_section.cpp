@@ -16,8 +16,10 @@ constexpr std::pair<std::string_view, std::string_view> kPaths[] = {
 
 // In a Monte Carlo draw the lowest measure is sought among the assignments
 // within this many su of the best, not by a new search: one farther away
-// cannot become the lowest in a draw that moves each measure by a few su.
-constexpr double kCandidateSu = 10;
+// becomes the lowest only in a draw that moves the difference by more than
+// 3 of its su (at most twice that of the best), and then by a trifle, the
+// lower of two crossing functions being continuous.
+constexpr double kCandidateSu = 6;
 
 // The lowest measure among candidate assignments (the best first): the
 // measure itself where one assignment is far below the others.
@@ -27,12 +29,10 @@ struct TLowestMeasure {
 
   template <typename S>
   S operator()(const std::vector<TVec3Of<S>>& p) const {
-    S lowest = MeasureFor(p, *Shape, Candidates.front());
-    for (size_t k = 1; k < Candidates.size(); ++k) {
-      S m = MeasureFor(p, *Shape, Candidates[k]);
-      if (ValueOf(m) < ValueOf(lowest)) lowest = m;
-    }
-    return lowest;
+    if (Candidates.size() == 1) return MeasureFor(p, *Shape, Candidates.front());
+    std::vector<TVec3> x;
+    for (const TVec3Of<S>& v : p) x.push_back({ValueOf(v[0]), ValueOf(v[1]), ValueOf(v[2])});
+    return MeasureFor(p, *Shape, Candidates[LowestAssignment(x, *Shape, Candidates)]);
   }
 };
 
@@ -79,12 +79,11 @@ struct TMeasureDifference {
   }
 };
 
-// Whether another assignment's measure lies within 3 su of the best one's,
-// the su being that of their difference (up to the sum of the two su, so
-// the candidates are sought within kCandidateSu su of the best).
-bool CloseAssignment(const TPropagator& propagate, const std::vector<TVec3>& points,
-                     const TLowestMeasure& best, const TPropagated& value) {
-  const std::vector<TShapeFit> fits = FitsUpTo(points, *best.Shape, value.Value + kCandidateSu * value.Su);
+// Whether another of the fits (the best first) has a measure within 3 su of
+// the best one's, the su being that of their difference (at most the sum of
+// the two su, so the fits within kCandidateSu su of the best hold them all).
+bool CloseAssignment(const TPropagator& propagate, const TLowestMeasure& best,
+                     const std::vector<TShapeFit>& fits) {
   for (size_t k = 1; k < fits.size(); ++k) {
     const TPropagated d = propagate.Estimate(
         {{MakeQuantity(TMeasureDifference{best.Shape, best.Candidates.front(), fits[k].Vertex})}}).front();
@@ -127,10 +126,11 @@ TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec
   std::vector<TSuRequest> sampled;
   for (size_t k = 0; k < measures.size(); ++k) {
     const TPropagated& v = values[k];
-    if (!(v.Su > 0) || !CloseAssignment(propagate, points, measures[k], v)) continue;
+    if (!(v.Su > 0)) continue;
+    const std::vector<TShapeFit> fits = FitsUpTo(points, *measures[k].Shape, v.Value + kCandidateSu * v.Su);
+    if (!CloseAssignment(propagate, measures[k], fits)) continue;
     measures[k].Candidates.clear();
-    for (const TShapeFit& f : FitsUpTo(points, *measures[k].Shape, v.Value + kCandidateSu * v.Su))
-      measures[k].Candidates.push_back(f.Vertex);
+    for (const TShapeFit& f : fits) measures[k].Candidates.push_back(f.Vertex);
     close.push_back(k);
     sampled.push_back({MakeQuantity(measures[k]), true, true, 0});
   }
