@@ -66,9 +66,17 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   const size_t n = 3 * Points_.size(), m = Model_.Params.size();
   std::vector<double> gX = f.G;
   gX.resize(n, 0.0);
+  // g = Jᵀ gX and gᵀCg over the non-zero entries only: a distance or an
+  // angle depends on a few of the sphere's coordinates, and a sphere of
+  // hundreds of neighbours has thousands of parameters.
   std::vector<double> g(m, 0.0);
+  for (size_t k = 0; k < n; ++k) {
+    if (gX[k] == 0) continue;
+    for (size_t q = 0; q < m; ++q) g[q] += J_(k, q) * gX[k];
+  }
+  std::vector<size_t> nonzero;
   for (size_t q = 0; q < m; ++q)
-    for (size_t k = 0; k < n; ++k) g[q] += J_(k, q) * gX[k];
+    if (g[q] != 0) nonzero.push_back(q);
 
   TPropagated r;
   r.Value = f.V;
@@ -77,8 +85,8 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   r.CellTiedCount = CellTied_;
   r.ParametersEntered = Entered_;
   double v1 = 0;
-  for (size_t a = 0; a < m; ++a)
-    for (size_t b = 0; b < m; ++b) v1 += g[a] * C_(a, b) * g[b];
+  for (size_t a : nonzero)
+    for (size_t b : nonzero) v1 += g[a] * C_(a, b) * g[b];
   if (v1 < 0) v1 = 0;
 
   double v2 = 0;
