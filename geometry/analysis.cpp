@@ -87,8 +87,13 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   const TParameters params = FreeParameters(s, model.Covariance.get(), SphereAtoms(s, centre, list));
   const std::vector<TPoint> points = SpherePoints(centre, list);
   const TPropagator propagate(s, params, points, model.HasSu);
-  for (const TPropagated& d : propagate.Each(TDistancesOfPoints(), kDistanceSuFloor))
+  // Each distance over its own two points: a sphere of thousands of
+  // neighbours (a tolerance far too large) would make every derivative long.
+  const TQuantity distance = MakeQuantity(TDistanceOfPoints());
+  for (size_t i = 1; i < points.size(); ++i) {
+    const TPropagated d = propagate.OfPoints({0, i}, distance, kDistanceSuFloor);
     a.Distances.push_back({d.Value, d.Su});
+  }
   if (!a.Complete()) return a;
 
   TAngles& angles = a.Angles;

@@ -36,13 +36,9 @@ struct TNearlyLinear {
 
 // The quantities of a coordination sphere as functions of its points: the
 // central atom first, then the ligands in list order.
-struct TDistancesOfPoints {  // every p0-pi, i > 0
+struct TDistanceOfPoints {  // p0-p1
   template <typename S>
-  std::vector<S> operator()(const std::vector<TVec3Of<S>>& p) const {
-    std::vector<S> d;
-    for (size_t i = 1; i < p.size(); ++i) d.push_back(DistanceOf(p[0], p[i]));
-    return d;
-  }
+  S operator()(const std::vector<TVec3Of<S>>& p) const { return DistanceOf(p[0], p[1]); }
 };
 struct TAnglesOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3), ...
   template <typename S>

@@ -168,6 +168,23 @@ std::vector<TPropagated> TPropagator::Each(const TVectorQuantity& quantity, doub
   return result;
 }
 
+TPropagated TPropagator::OfPoints(const std::vector<size_t>& which, const TQuantity& quantity,
+                                  double suFloor) const {
+  const size_t k = which.size();
+  std::vector<TVec3Of<TDual>> x(k);
+  for (size_t j = 0; j < k; ++j)
+    for (size_t c = 0; c < 3; ++c)
+      x[j][c] = TDual::Variable(Model_.Cart[which[j]][c], 3 * j + c, 3 * k, false);
+  const TDual local = quantity.Dual(x);
+  TDual f(local.V);
+  f.G.assign(3 * Points_.size(), 0.0);
+  if (local.G.size() == 3 * k)
+    for (size_t j = 0; j < k; ++j)
+      for (size_t c = 0; c < 3; ++c) f.G[3 * which[j] + c] += local.G[3 * j + c];
+  const TPropagated value = FromDerivatives(f, false);
+  return HasSu_ ? WithSuFloor(value, suFloor) : ValueOnly(value);
+}
+
 TPointSampler TPropagator::Sampler() const { return TPointSampler(S_, Params_, Model_, C_); }
 
 std::vector<TMonteCarlo> TPropagator::MonteCarlo(const std::vector<TQuantity>& quantities,

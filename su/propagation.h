@@ -93,6 +93,11 @@ class TPropagator {
   // Every value of a vector quantity, to first order.
   std::vector<TPropagated> Each(const TVectorQuantity& quantity, double suFloor = 0) const;
 
+  // A quantity of some of the points (`which`, in that order), to first
+  // order: its derivatives are taken over those points alone, so that a
+  // sphere of thousands of neighbours stays cheap.
+  TPropagated OfPoints(const std::vector<size_t>& which, const TQuantity& quantity, double suFloor = 0) const;
+
   // A check of the su by exactly `draws` Monte Carlo draws (nothing without su).
   std::vector<TMonteCarlo> MonteCarlo(const std::vector<TQuantity>& quantities, long long draws) const;
 
