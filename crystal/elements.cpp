@@ -88,7 +88,13 @@ std::string ElementFromLabel(std::string_view label) {
   // because "C1" is no element.
   if (letters.size() >= 2 && IsElement(std::string_view(letters).substr(0, 2)))
     return letters.substr(0, 2);
-  if (IsElement(std::string_view(letters).substr(0, 1))) return letters.substr(0, 1);
+  // Deuterium and tritium (Dh1, Dw, T1) take the first letter as O, H and C
+  // do, though D and T are no element symbols; Db, Ds and Ts, elements
+  // beyond the table, stay what they are.
+  const std::string_view first = std::string_view(letters).substr(0, 1);
+  const std::string_view two = std::string_view(letters).substr(0, 2);
+  const bool superheavy = SameText(two, "Db") || SameText(two, "Ds") || SameText(two, "Ts");
+  if (IsElement(first) || (IsHydrogenIsotope(first) && !superheavy)) return std::string(first);
   return letters;
 }
 

@@ -596,7 +596,7 @@ def element_index(symbol):
 
 
 def covalent_radius(symbol):
-    index = element_index(symbol)
+    index = 1 if symbol.upper() in ('D', 'T') else element_index(symbol)   # deuterium, tritium
     return ELEMENT_RADII[index - 1] if index > 0 else 1.5
 
 
@@ -614,6 +614,9 @@ def element_from_label(label):
     if len(prefix) >= 2 and element_index(prefix[:2]) > 0:
         return prefix[:2]
     if element_index(prefix[0]) > 0:
+        return prefix[0]
+    # deuterium and tritium (Dh1, T2); Db, Ds and Ts are elements beyond the table
+    if prefix[0].upper() in ('D', 'T') and prefix[:2].lower() not in ('db', 'ds', 'ts'):
         return prefix[0]
     return prefix
 

@@ -59,6 +59,9 @@ TEST(ElementTable, ElementsOfLabelsAndTypes) {
       {"H1A", "H", "H"},   {"Xx3", "Xx", "Xx"}, {"1C", "", ""},     {"Cu1", "Cu", "Cu"},
       {"Ca", "Ca", "Ca"},  {"Cx", "Cx", "C"},   {"", "", ""},       {"fe1", "fe", "fe"},
       {"Fe(1)", "Fe", "Fe"}, {"Fe2+", "Fe", "Fe"}, {"Qq", "Qq", "Qq"},
+      // deuterium and tritium by their first letter, unless an element
+      {"Dh1", "Dh", "D"},  {"Dw", "Dw", "D"},   {"DZW3^", "DZW", "D"}, {"T2", "T", "T"},
+      {"Dy1", "Dy", "Dy"}, {"Ds1", "Ds", "Ds"}, {"Db", "Db", "Db"},    {"Th1", "Th", "Th"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(LetterPrefix(c.text), c.prefix) << c.text;
