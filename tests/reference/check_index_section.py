@@ -219,6 +219,10 @@ class FixedModel:
 
 # ---------------------------------------------------------------------------- the case
 def parse_code(token):
+    """LABEL, LABEL#n_klm or LABEL#n_k_l_m (translations beyond one digit)."""
+    m = re.fullmatch(r"(.+?)#(\d+)_(-?\d+)_(-?\d+)_(-?\d+)", token)
+    if m:
+        return (m.group(1), int(m.group(2)) - 1, tuple(int(m.group(k)) - 5 for k in (3, 4, 5)))
     m = re.fullmatch(r"(.+?)(?:#(\d+)_(\d)(\d)(\d))?", token)
     if m.group(2) is None:
         return (m.group(1), 0, (0, 0, 0))

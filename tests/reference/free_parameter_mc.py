@@ -458,6 +458,9 @@ def read_structure(path):
 # ----------------------------------------------------------------------------
 # Sites and ligands.
 def parse_site(token):
+    m = re.fullmatch(r"([^#]+)#(\d+)_(-?\d+)_(-?\d+)_(-?\d+)", token)   # n_k_l_m
+    if m:
+        return (m.group(1), int(m.group(2)) - 1, tuple(int(m.group(k)) - 5 for k in (3, 4, 5)))
     m = re.fullmatch(r"([^#]+)(?:#(\d+)(?:_(\d)(\d)(\d))?)?", token)
     if not m:
         raise ValueError("bad atom argument: " + token)

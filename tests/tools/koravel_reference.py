@@ -527,7 +527,11 @@ def apply_symop(op, f):
 
 def translated_symop(op, ta, tb, tc):
     trans = [op.trans[0] + ta, op.trans[1] + tb, op.trans[2] + tc]
-    code = '%d_%d%d%d' % (op.num, 5 + ta, 5 + tb, 5 + tc)
+    parts = (5 + ta, 5 + tb, 5 + tc)
+    if all(0 <= p <= 9 for p in parts):
+        code = '%d_%d%d%d' % ((op.num,) + parts)
+    else:                                   # beyond one digit: n_k_l_m
+        code = '%d_%d_%d_%d' % ((op.num,) + parts)
     return SymOp(op.rot, trans, op.num, code)
 
 
@@ -561,6 +565,11 @@ def resolve_symcode(code, symops):
     if n is None or n < 1 or n > len(symops):
         return None
     rest = code[pos + 1:]
+    if '_' in rest:                         # n_k_l_m
+        parts = [parse_integer(p) for p in rest.split('_')]
+        if len(parts) != 3 or any(p is None or abs(p) > 1000000 for p in parts):
+            return None
+        return translated_symop(symops[n - 1], parts[0] - 5, parts[1] - 5, parts[2] - 5)
     if len(rest) != 3 or any(ch not in _DIGITS for ch in rest):
         return None
     return translated_symop(symops[n - 1], int(rest[0]) - 5, int(rest[1]) - 5, int(rest[2]) - 5)

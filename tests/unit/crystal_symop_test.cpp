@@ -106,8 +106,8 @@ TEST(SymCode, OperatorNumberAndTranslations) {
   TStructure s = MakeStructure(MakeCell(10, 10, 10), {"x,y,z", "-x,-y,-z"}, {MakeAtom("A", "C", {})});
   s.SymOps[1].Number = 12;
   const struct { TSiteRef site; const char* code; } cases[] = {
-      {{0, 0, {1, 0, -1}}, "1_654"}, {{0, 1, {1, -1, 0}}, "12_645"}, {{0, 0, {5, 0, 0}}, "1_1055"},
-      {{0, 0, {-6, 0, 0}}, "1_-155"}, {{0, 1, {0, 0, 0}}, "12_555"}, {{0, 0, {-5, 4, 0}}, "1_095"},
+      {{0, 0, {1, 0, -1}}, "1_654"}, {{0, 1, {1, -1, 0}}, "12_645"}, {{0, 0, {5, 0, 0}}, "1_10_5_5"},
+      {{0, 0, {-6, 0, 0}}, "1_-1_5_5"}, {{0, 1, {0, 0, 0}}, "12_555"}, {{0, 0, {-5, 4, 0}}, "1_095"},
   };
   for (const auto& c : cases) EXPECT_EQ(SymCode(s, c.site), c.code);
 }
@@ -117,7 +117,8 @@ TEST(ResolveSymCode, ReadsOperatorAndTranslation) {
                                {MakeAtom("A", "C", {}), MakeAtom("B", "C", {})});
   const struct { const char* code; int op; TIntVec3 cell; } cases[] = {
       {"2_655", 1, {1, 0, 0}}, {"1_555", 0, {0, 0, 0}},  {"2_000", 1, {-5, -5, -5}},
-      {"1_999", 0, {4, 4, 4}}, {"02_564", 1, {0, 1, -1}},
+      {"1_999", 0, {4, 4, 4}}, {"02_564", 1, {0, 1, -1}}, {"1_10_5_5", 0, {5, 0, 0}},
+      {"2_-1_5_15", 1, {-6, 0, 10}},
   };
   for (const auto& c : cases) {
     const std::optional<TSiteRef> site = ResolveSymCode(s, 1, c.code);
@@ -128,7 +129,8 @@ TEST(ResolveSymCode, ReadsOperatorAndTranslation) {
     EXPECT_EQ(SymCode(s, *site), c.code[0] == '0' ? std::string(c.code + 1) : c.code);
   }
   for (const char* code : {"3_555", "0_555", "_555", "a_555", "1_55", "1_5555", "1555", "",
-                           "1_5a5", "-1_555", "1_ 55", "1_555 ", " 1_555", "1__555"})
+                           "1_5a5", "-1_555", "1_ 55", "1_555 ", " 1_555", "1__555", "1_5_5",
+                           "1_5_5_5_5", "1_5__5_5", "1_5_5_", "1_10_5_x", "1_99999999999_5_5"})
     EXPECT_FALSE(ResolveSymCode(s, 0, code)) << code;
 }
 
