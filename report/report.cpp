@@ -168,8 +168,15 @@ void WriteNonLinearityNote(TTextSink& out, const TPropagated& r) {
                 FormatFixed(r.SuLinear, d) + " deg;");
   out.WriteLine("  the second-order term (" + FormatFixed(100 * ratio, 0) +
                 " % of the variance) has been included.");
-  out.WriteLine("  The distribution is one-sided (the sum cannot exceed its");
-  out.WriteLine("  maximum): expectation shift = " + FormatFixed(r.Shift, d) + " deg.");
+  // One-sided only where the curvature bends the sum down, at its maximum
+  // (360 deg for three ligands); a positive shift is no such bound.
+  if (r.Shift < 0) {
+    out.WriteLine("  The distribution is one-sided (the sum cannot exceed its");
+    out.WriteLine("  maximum): expectation shift = " + FormatFixed(r.Shift, d) + " deg.");
+  } else {
+    out.WriteLine("  Expectation shift = " + FormatFixed(r.Shift, d) + " deg: positive, so the sum is");
+    out.WriteLine("  not at its maximum here and its distribution is not one-sided.");
+  }
 }
 
 // Riding hydrogen atoms make their angles a constraint, not an observation.

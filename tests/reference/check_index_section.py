@@ -513,8 +513,8 @@ def value_su(x, su, decimals=None):
     dec = su_decimals(su)
     if dec >= 0:
         return "%s(%d)" % (fixed(x, dec), round_half_up(su * 10.0 ** dec))
-    unit = 10 ** -dec
-    return "%d(%d)" % (round_half_up(x / unit) * unit, round_half_up(su / unit) * unit)
+    # an su of 20 or more is written whole, the value to the unit: 360(25), 672(237)
+    return "%s(%d)" % (fixed(x, 0), round_half_up(su))
 
 
 def compare(printed, x, su, decimals):
