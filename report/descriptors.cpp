@@ -24,7 +24,9 @@ std::string ValueLine(std::string_view name, size_t nameWidth, const TPropagated
                       const std::optional<TMonteCarlo>& mc, std::string_view meaning) {
   std::string value = FormatValueSu(v.Value, v.Su, decimals);
   if (!unit.empty()) (value += ' ') += unit;
-  std::string line = "  " + PadRight(name, nameWidth) + "= " + PadRight(value, valueWidth);
+  // A name or value longer than its column still leaves a blank after it.
+  std::string line = "  " + PadRight(name, nameWidth) + (name.size() >= nameWidth ? " = " : "= ") +
+                     PadRight(value, valueWidth) + (value.size() >= valueWidth ? " " : "");
   if (v.ParametersEntered && v.Su == 0 && !mc) {
     line += "fixed by symmetry";
   } else if (mc) {
