@@ -81,23 +81,36 @@ int ResolveCodedName(size_t i, const TNameResolution& r, const TContext& c) {
        "). Increase --max= if required.");
 }
 
+// Coordinates are written to 4-6 decimals: an image of an atom on a special
+// position can come out nearer than the atom itself by less than this.
+constexpr double kRoundingDistance = 1e-4;
+
+// Whether a candidate is the file's own atom, not a symmetry image of it.
+bool IsOwnAtom(const TStructure& s, const TCandidate& c) {
+  return IsIdentity(s.SymOps[static_cast<size_t>(c.Op)]) && c.T[0] == 0 && c.T[1] == 0 && c.T[2] == 0;
+}
+
 // The nearest image of the label that no other name of the same group has
-// taken; among equally near images the first in candidate order.
+// taken; among equally near images the first in candidate order. The atom
+// itself is taken when it is no farther than the nearest image by more than
+// the rounding of the coordinates, so that a bare label names the atom.
 int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
   const std::vector<TAtom>& atoms = c.S.Atoms;
   const std::vector<char> labelled = AtomsLabelled(atoms, names[i].Label);
-  int best = -1;
+  int best = -1, own = -1;
   double bestDist = 1e30;
   int withLabel = 0;
   for (size_t slot = 0; slot < c.Candidates.size(); ++slot) {
     if (!labelled[static_cast<size_t>(c.Candidates[slot].Atom)]) continue;
     ++withLabel;
     if (SlotTakenInGroup(static_cast<int>(slot), i, c.Args, names)) continue;
+    if (own < 0 && IsOwnAtom(c.S, c.Candidates[slot])) own = static_cast<int>(slot);
     if (c.Candidates[slot].Dist < bestDist - kEqualDistance) {
       best = static_cast<int>(slot);
       bestDist = c.Candidates[slot].Dist;
     }
   }
+  if (own >= 0 && c.Candidates[static_cast<size_t>(own)].Dist <= bestDist + kRoundingDistance) return own;
   if (best >= 0) return best;
   if (withLabel > 0) Fail("ligand \"" + c.Args.Names[i] + "\" was given more than once.");
   Fail("ligand \"" + names[i].Label + "\" is not within the search radius (" +

@@ -1897,15 +1897,23 @@ class Run:
                     seen = 0
                     best = 1e30
                     slot = -1
+                    own = -1
                     for k, cand in enumerate(self.candidates):
                         if not same_text(cand.label, labels[i]):
                             continue
                         seen += 1
                         if k in taken:
                             continue
+                        op = cand.site.op
+                        if own < 0 and all(op.rot[r][q] == (1 if r == q else 0) for r in range(3)
+                                           for q in range(3)) and all(abs(t) < 1e-9 for t in op.trans):
+                            own = k
                         if best - cand.dist > 1e-6:
                             best = cand.dist
                             slot = k
+                    # the atom itself, unless an image is nearer by more than the rounding (1e-4 A)
+                    if own >= 0 and self.candidates[own].dist <= best + 1e-4:
+                        slot = own
                     if slot < 0:
                         if seen > 0:
                             raise FatalError('ligand "' + names[i] + '" was given more than once.')
