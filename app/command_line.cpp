@@ -52,7 +52,8 @@ TSurveyFormat FormatOption(const std::string& value) {
   if (value == "csv") return TSurveyFormat::Csv;
   if (value == "csv-wide") return TSurveyFormat::CsvWide;
   if (value == "json") return TSurveyFormat::Json;
-  Fail("invalid value for --format: " + value + " (csv, csv-wide or json)");
+  if (value == "html") return TSurveyFormat::Html;
+  Fail("invalid value for --format: " + value + " (csv, csv-wide, json or html)");
 }
 
 std::string CentresOption(const std::string& value) {

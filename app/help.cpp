@@ -78,7 +78,7 @@ const char* const kHelpLines[] = {
     "Survey options (every centre of many files in one table, MANUAL 8):",
     "  --survey      survey the files and folders given (recursively)",
     "  --centres=metals|all|<El,El,...>  which atoms are centres (metals)",
-    "  --format=csv|csv-wide|json        long CSV, wide CSV or JSON Lines",
+    "  --format=csv|csv-wide|json|html   long CSV, wide CSV, JSON Lines or a page",
     "  --threads=<N> files read in parallel (default: one per core)",
     "  A survey ends with status 3 when some record reports an error.",
     "",

@@ -12,6 +12,7 @@
 #include "ligands/centre.h"
 #include "ligands/explicit_ligands.h"
 #include "ligands/ligands.h"
+#include "report/figures.h"
 #include "report/header.h"
 #include "report/output.h"
 #include "report/report.h"
@@ -137,6 +138,7 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
   WriteHeader(output, input.Source, model.Structure, centre, request);
   CheckLigandNames(input, names.Ligands);
   const TAnalysis analysis = AnalyseCentre(model, centre, request, neighbours, {o.CalcOnly, o.McDraws});
+  output.AddFigures(RunFigures(model.Structure, analysis));
   WriteAnalysis(output, input.Source, model, analysis);
   if (!analysis.Complete()) FailCoordination(analysis);
   return {kExitSuccess, BriefLine(input.Source, model, analysis)};

@@ -16,6 +16,7 @@
 #include "geometry/analysis.h"
 #include "io/input.h"
 #include "ligands/ligands.h"
+#include "report/survey_page.h"
 
 namespace koravel {
 
@@ -140,6 +141,9 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   // number of threads, and memory holds no more than the lines of the last
   // round and those that wait for an earlier file.
   std::vector<std::string> lines(count);
+  // The page is drawn from all records at the end; the tables stream.
+  const bool page = options.Format == TSurveyFormat::Html;
+  std::vector<std::vector<TSurveyRecord>> kept(page ? count : 0);
   std::vector<char> done(count, 0);
   std::atomic<size_t> next{0};
   std::mutex mutex;
@@ -157,12 +161,13 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
         records = {ErrorRecord(files[i], "", {std::string("unexpected failure: ") + error.what()})};
       }
       for (const TSurveyRecord& r : records) {
-        text += SurveyLines(options.Format, r);
+        if (!page) text += SurveyLines(options.Format, r);
         failed += r.Ok ? 0 : 1;
         ++written;
       }
       std::lock_guard<std::mutex> lock(mutex);
       lines[i] = std::move(text);
+      if (page) kept[i] = std::move(records);
       done[i] = 1;
       failedRecords += failed;
       recordCount += written;
@@ -202,6 +207,12 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   }
   for (std::thread& t : pool) t.join();
   if (showProgress) std::fputc('\n', progress);
+  if (page) {
+    std::vector<TSurveyRecord> all;
+    for (std::vector<TSurveyRecord>& records : kept)
+      for (TSurveyRecord& r : records) all.push_back(std::move(r));
+    std::fputs(SurveyPage(all, count).c_str(), out);
+  }
   return failedRecords > 0 ? kExitSomeFailed : 0;
 }
 

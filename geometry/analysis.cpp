@@ -87,6 +87,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   const TParameters params = FreeParameters(s, model.Covariance.get(), SphereAtoms(s, centre, list));
   const std::vector<TPoint> points = SpherePoints(centre, list);
   const TPropagator propagate(s, params, points, model.HasSu);
+  a.Positions = SpherePositions(s, points);
   // Each distance over its own two points: a sphere of thousands of
   // neighbours (a tolerance far too large) would make every derivative long.
   const TQuantity distance = MakeQuantity(TDistanceOfPoints());
@@ -106,7 +107,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
 
   // The sum and the descriptors in one estimate: those across a straight
   // angle share one Monte Carlo.
-  const std::vector<TVec3> x = SpherePositions(s, points);
+  const std::vector<TVec3>& x = a.Positions;
   const bool paired = HasTransPairs(x);
   const TQuantity sum = MakeQuantity(TAngleSumOfPoints());
   std::vector<TSuRequest> requests{{sum, true, !angles.NearlyLinear.empty(), kAngleSuFloor}};

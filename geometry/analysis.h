@@ -55,6 +55,7 @@ struct TAnalysis {
   TCentre Centre;
   TLigandSet Ligands;
   std::vector<TValueSu> Distances;  // of each ligand from the centre
+  std::vector<TVec3> Positions;     // Cartesian, ångström: the centre, then each ligand
 
   // The rest only for 2 to 12 ligands (Complete()).
   TAngles Angles;

@@ -9,11 +9,6 @@ namespace koravel {
 
 namespace {
 
-// The pairs of shapes joined by a minimal-distortion path: the spin-state
-// and Bailar-twist paths of four-, five- and six-coordinate centres.
-constexpr std::pair<std::string_view, std::string_view> kPaths[] = {
-    {"SP-4", "T-4"}, {"SPY-5", "TBPY-5"}, {"OC-6", "TPR-6"}};
-
 // In a Monte Carlo draw the lowest measure is sought among the assignments
 // within this many su of the best, not by a new search: one farther away
 // becomes the lowest only in a draw that moves the difference by more than
@@ -61,13 +56,6 @@ struct TPathQuantity {
   }
 };
 
-// The measure of ideal B relative to A.
-double IdealMeasure(const TIdealPolyhedron& a, const TIdealPolyhedron& b) {
-  std::vector<TVec3> points = b.Vertices;
-  points.insert(points.begin(), b.Centre);
-  return BestFit(points, a).Measure;
-}
-
 // The difference of the measures of two assignments.
 struct TMeasureDifference {
   const TIdealPolyhedron* Shape = nullptr;
@@ -93,6 +81,29 @@ bool CloseAssignment(const TPropagator& propagate, const TLowestMeasure& best,
 }
 
 }  // namespace
+
+const std::vector<std::pair<std::string_view, std::string_view>>& ShapePaths() {
+  static const std::vector<std::pair<std::string_view, std::string_view>> paths{
+      {"SP-4", "T-4"}, {"SPY-5", "TBPY-5"}, {"OC-6", "TPR-6"}};
+  return paths;
+}
+
+double IdealMeasure(const TIdealPolyhedron& a, const TIdealPolyhedron& b) {
+  std::vector<TVec3> points = b.Vertices;
+  points.insert(points.begin(), b.Centre);
+  return BestFit(points, a).Measure;
+}
+
+std::vector<std::array<double, 2>> MinimalDistortionPath(const TIdealPolyhedron& a, const TIdealPolyhedron& b,
+                                                        int steps) {
+  const double theta = AngleFromIdeal(IdealMeasure(a, b));
+  std::vector<std::array<double, 2>> path;
+  for (int k = 0; k <= steps; ++k) {
+    const double t = theta * k / steps;
+    path.push_back({100 * std::sin(t) * std::sin(t), 100 * std::sin(theta - t) * std::sin(theta - t)});
+  }
+  return path;
+}
 
 const TIdealPolyhedron& IdealPolyhedron(std::string_view name) {
   for (const TIdealPolyhedron& s : IdealPolyhedra())
@@ -148,7 +159,7 @@ TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec
   // The paths, to first order: arcsin(√S/10) is a cone's tip at S = 0, so
   // within 3 su of it (or of a kink of S) the Monte Carlo gives the su.
   std::vector<TSuRequest> pathRequests;
-  for (const auto& [nameA, nameB] : kPaths) {
+  for (const auto& [nameA, nameB] : ShapePaths()) {
     auto find = [&](std::string_view name) {
       return std::find_if(measures.begin(), measures.end(),
                           [&](const TLowestMeasure& m) { return m.Shape->Name == name; }) - measures.begin();

@@ -1,5 +1,8 @@
 #pragma once
+#include <array>
 #include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "geometry/shape_measure.h"
@@ -39,6 +42,18 @@ struct TShapeSection {
 // from `propagate`, and the paths; `mcDraws` > 0 adds a Monte Carlo check.
 TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec3>& points,
                             long long mcDraws);
+
+// The pairs of shapes joined by a minimal-distortion path: the spin-state
+// and Bailar-twist paths of four-, five- and six-coordinate centres.
+const std::vector<std::pair<std::string_view, std::string_view>>& ShapePaths();
+
+// The measure of ideal B relative to A, S_A(B) (16.737 for OC-6 and TPR-6).
+double IdealMeasure(const TIdealPolyhedron& a, const TIdealPolyhedron& b);
+
+// The minimal-distortion path from A to B as points (S(A), S(B)): along it
+// arcsin(√S(A)/10) + arcsin(√S(B)/10) = θ_AB.
+std::vector<std::array<double, 2>> MinimalDistortionPath(const TIdealPolyhedron& a, const TIdealPolyhedron& b,
+                                                        int steps);
 
 // The reference shape of that name.
 const TIdealPolyhedron& IdealPolyhedron(std::string_view name);

@@ -19,34 +19,38 @@ std::string Joined(const std::vector<std::string>& names) {
 
 // "name = value(su) unit" padded, then what stands beside it: "fixed by
 // symmetry", the Monte Carlo check under --mc, or the meaning.
-std::string ValueLine(std::string_view name, size_t nameWidth, const TPropagated& v, int decimals,
-                      std::string_view unit, size_t valueWidth,
-                      const std::optional<TMonteCarlo>& mc, std::string_view meaning) {
+void WriteValueRow(TTextSink& out, std::string_view name, size_t nameWidth, const std::string& value,
+                   size_t valueWidth, const std::string& beside) {
+  // A name or value longer than its column still leaves a blank after it.
+  const std::string line = "  " + PadRight(name, nameWidth) + (name.size() >= nameWidth ? " = " : "= ") +
+                           PadRight(value, valueWidth) + (value.size() >= valueWidth ? " " : "") + beside;
+  out.WriteRow(TrimRight(line), {std::string(name), value, beside});
+}
+
+void WriteValueRow(TTextSink& out, std::string_view name, size_t nameWidth, const TPropagated& v, int decimals,
+                   std::string_view unit, size_t valueWidth, const std::optional<TMonteCarlo>& mc,
+                   std::string_view meaning) {
   std::string value = FormatValueSu(v.Value, v.Su, decimals);
   if (!unit.empty()) (value += ' ') += unit;
-  // A name or value longer than its column still leaves a blank after it.
-  std::string line = "  " + PadRight(name, nameWidth) + (name.size() >= nameWidth ? " = " : "= ") +
-                     PadRight(value, valueWidth) + (value.size() >= valueWidth ? " " : "");
+  std::string beside(meaning);
   if (v.ParametersEntered && v.Su == 0 && !mc) {
-    line += "fixed by symmetry";
+    beside = "fixed by symmetry";
   } else if (mc) {
     const int digits = SuDecimals(v.Su > 0 ? v.Su : mc->Sd) + 1;
-    line += "Monte Carlo: mean " + FormatFixed(mc->Mean, digits) + ", sd " + FormatFixed(mc->Sd, digits);
-  } else {
-    line += meaning;
+    beside = "Monte Carlo: mean " + FormatFixed(mc->Mean, digits) + ", sd " + FormatFixed(mc->Sd, digits);
   }
-  return std::string(TrimRight(line));
+  WriteValueRow(out, name, nameWidth, value, valueWidth, beside);
 }
 
 void WriteDescriptorLine(TTextSink& out, const TDescriptorValue& d) {
   if (!d.Undefined.empty()) {
-    out.WriteLine("  " + PadRight(d.Row->Name, 9) + "= not defined (" + d.Undefined + ")");
+    WriteValueRow(out, d.Row->Name, 9, "not defined (" + d.Undefined + ")", 0, "");
     return;
   }
   const TPropagated& v = d.Value;
-  out.WriteLine(ValueLine(d.Row->Name, 9, v, d.Row->Decimals, d.Row->Unit, 17, d.MonteCarlo, d.Row->Meaning));
+  WriteValueRow(out, d.Row->Name, 9, v, d.Row->Decimals, d.Row->Unit, 17, d.MonteCarlo, d.Row->Meaning);
   if (d.Row->Name == "h" && v.Su > 0)
-    out.WriteLine("  " + PadRight("|h|/su", 9) + "= " + PadRight(FormatFixed(std::fabs(v.Value) / v.Su, 1), 17) +
+    WriteValueRow(out, "|h|/su", 9, FormatFixed(std::fabs(v.Value) / v.Su, 1), 17,
                   "h > 0: L1 -> L2 -> L3 counter-clockwise seen from M");
 }
 
@@ -131,15 +135,15 @@ void WriteShapeSection(TTextSink& out, const TAnalysis& a) {
   std::vector<std::string> sampled;
   long long draws = 0;
   for (const TShapeValue& s : section.Shapes) {
-    out.WriteLine(ValueLine(s.Shape->Name, 11, s.Value, 3, "", 14, s.MonteCarlo, s.Shape->Description));
+    WriteValueRow(out, s.Shape->Name, 11, s.Value, 3, "", 14, s.MonteCarlo, s.Shape->Description);
     if (s.Value.Draws > 0) sampled.push_back("S(" + std::string(s.Shape->Name) + ")"), draws = s.Value.Draws;
   }
   for (const TPathValue& p : section.Paths) {
     const std::string pair = std::string(p.A->Name) + "," + std::string(p.B->Name);
-    out.WriteLine(ValueLine("path(" + pair + ")", 19, p.Deviation, 2, "%", 14, p.DeviationMonteCarlo,
-                            "deviation from the minimal-distortion path"));
-    out.WriteLine(ValueLine("phi(" + pair + ")", 19, p.Coordinate, 2, "%", 14, p.CoordinateMonteCarlo,
-                            "along it: 0 at " + std::string(p.A->Name) + ", 100 at " + std::string(p.B->Name)));
+    WriteValueRow(out, "path(" + pair + ")", 19, p.Deviation, 2, "%", 14, p.DeviationMonteCarlo,
+                  "deviation from the minimal-distortion path");
+    WriteValueRow(out, "phi(" + pair + ")", 19, p.Coordinate, 2, "%", 14, p.CoordinateMonteCarlo,
+                  "along it: 0 at " + std::string(p.A->Name) + ", 100 at " + std::string(p.B->Name));
     if (p.Deviation.Draws > 0)
       sampled.push_back("path(" + pair + ")"), sampled.push_back("phi(" + pair + ")"), draws = p.Deviation.Draws;
   }

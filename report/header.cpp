@@ -14,20 +14,20 @@ std::string Count(size_t n) { return std::to_string(n); }
 void WriteInputLines(TTextSink& out, const TSource& in) {
   switch (in.Kind) {
     case TInputKind::Xyz:
-      out.WriteLine("XYZ file     : " + in.FileName);
-      if (!in.Comment.empty()) out.WriteLine("Comment      : " + in.Comment);
+      WriteFact(out, "XYZ file", in.FileName);
+      if (!in.Comment.empty()) WriteFact(out, "Comment", in.Comment);
       break;
     case TInputKind::Shelx:
-      out.WriteLine("SHELX file   : " + in.FileName);
-      if (!in.Title.empty()) out.WriteLine("Title        : " + in.Title);
+      WriteFact(out, "SHELX file", in.FileName);
+      if (!in.Title.empty()) WriteFact(out, "Title", in.Title);
       break;
     case TInputKind::Cif: {
-      out.WriteLine("CIF file     : " + in.FileName);
-      std::string line = "Data block   : " + in.BlockName;
+      WriteFact(out, "CIF file", in.FileName);
+      std::string line = in.BlockName;
       if (in.BlockCount > 1)
         line += "  (of " + Count(static_cast<size_t>(in.BlockCount)) +
                 " blocks; select with --block=)";
-      out.WriteLine(line);
+      WriteFact(out, "Data block", line);
       break;
     }
   }
@@ -35,18 +35,18 @@ void WriteInputLines(TTextSink& out, const TSource& in) {
 
 void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s) {
   if (in.Kind == TInputKind::Xyz) {
-    out.WriteLine("Coordinates  : Cartesian, no cell and no symmetry, " + Count(s.Atoms.size()) +
+    WriteFact(out, "Coordinates", "Cartesian, no cell and no symmetry, " + Count(s.Atoms.size()) +
                   " atoms");
-    out.WriteLine("Atom names   : " + in.AtomNames);
+    WriteFact(out, "Atom names", in.AtomNames);
     if (in.Frames > 1)
-      out.WriteLine("Note         : the file holds " + Count(static_cast<size_t>(in.Frames)) +
+      WriteFact(out, "Note", "the file holds " + Count(static_cast<size_t>(in.Frames)) +
                     " structures; the first one is used.");
     return;
   }
   const TCell& c = s.Cell;
-  out.WriteLine("Cell         : a = " + FormatValueSu(c.A, c.SuA, 4) + "  b = " +
+  WriteFact(out, "Cell", "a = " + FormatValueSu(c.A, c.SuA, 4) + "  b = " +
                 FormatValueSu(c.B, c.SuB, 4) + "  c = " + FormatValueSu(c.C, c.SuC, 4) + " A");
-  out.WriteLine("               alpha = " + FormatValueSu(c.Alpha, c.SuAlpha, 3) + "  beta = " +
+  WriteFact(out, "", "alpha = " + FormatValueSu(c.Alpha, c.SuAlpha, 3) + "  beta = " +
                 FormatValueSu(c.Beta, c.SuBeta, 3) + "  gamma = " +
                 FormatValueSu(c.Gamma, c.SuGamma, 3) + " deg");
   std::string source = " operation(s), ";
@@ -55,10 +55,10 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
     source = " operation(s) from the Hall symbol '" + s.SymmetrySymbol + "', ";
   if (s.SymmetryOrigin == TSymmetryOrigin::HermannMauguinSymbol)
     source = " operation(s) from the H-M symbol '" + s.SymmetrySymbol + "', ";
-  out.WriteLine("Symmetry     : " + Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
+  WriteFact(out, "Symmetry", Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
                 " atom sites");
   if (s.SymmetryOrigin == TSymmetryOrigin::Absent)
-    out.WriteLine("Note         : the block gives neither symmetry operators nor a space-group "
+    WriteFact(out, "Note", "the block gives neither symmetry operators nor a space-group "
                   "symbol; the identity alone is used.");
 }
 
@@ -94,7 +94,7 @@ void WriteXyzWarning(TTextSink& out) {
 
 void WriteSourceNotes(TTextSink& out, const TSource& in) {
   if (in.Kind == TInputKind::Shelx && in.MatParameters > 0)
-    out.WriteLine("Matrix file  : " + FileNameOnly(in.MatFileName) + "  (" +
+    WriteFact(out, "Matrix file", FileNameOnly(in.MatFileName) + "  (" +
                   std::to_string(in.MatParameters) + " refined parameters)");
   else if (in.Kind == TInputKind::Shelx)
     WriteShelxWarning(out, in.FileName);
@@ -104,19 +104,19 @@ void WriteSourceNotes(TTextSink& out, const TSource& in) {
 
 void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
   if (request.Automatic()) {
-    out.WriteLine("Ligands      : automatic (d <= r1 + r2 + " + FormatFixed(request.Tolerance, 2) +
+    WriteFact(out, "Ligands", "automatic (d <= r1 + r2 + " + FormatFixed(request.Tolerance, 2) +
                   " A, occupancy >= " + FormatFixed(request.MinOccupancy, 2) + ")");
     return;
   }
   const TLigandArgs& args = request.Names;
   if (args.GroupCount == 0) {
-    out.WriteLine("Ligands      : specified (" + Count(args.Names.size()) + " atoms)");
+    WriteFact(out, "Ligands", "specified (" + Count(args.Names.size()) + " atoms)");
     return;
   }
   size_t single = 0;
   for (int group : args.Groups)
     if (group < 0) ++single;
-  out.WriteLine("Ligands      : specified (" + Count(single) + " atom(s), " +
+  WriteFact(out, "Ligands", "specified (" + Count(single) + " atom(s), " +
                 Count(static_cast<size_t>(args.GroupCount)) + " centroid(s) from " +
                 Count(args.Names.size() - single) + " atoms)");
 }
@@ -129,12 +129,17 @@ void WriteSharedLabelNotes(TTextSink& out, const TStructure& s, const TCentre& c
     const std::string which = l.Central ? "the first is the central atom."
                               : l.Coded ? "ligand " + l.Name + " is an image of the first."
                                         : "ligand " + l.Name + " is the nearest image of any of them.";
-    out.WriteLine("Note         : " + Count(static_cast<size_t>(l.Sites)) +
+    WriteFact(out, "Note", Count(static_cast<size_t>(l.Sites)) +
                   " atom sites are labelled " + l.Name.substr(0, l.Name.find('#')) + "; " + which);
   }
 }
 
 }  // namespace
+
+void WriteFact(TTextSink& out, std::string_view key, const std::string& value) {
+  const std::string line = (key.empty() ? std::string(15, ' ') : PadRight(key, 13) + ": ") + value;
+  out.WriteRow(line, {std::string(key), value});
+}
 
 void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,
                  const TLigandRequest& request) {
@@ -142,7 +147,7 @@ void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, con
   out.WriteLine("");
   WriteInputLines(out, source);
   WriteStructureLines(out, source, s);
-  out.WriteLine("Central atom : " + centre.Label + " (" + centre.Element + ")");
+  WriteFact(out, "Central atom", centre.Label + " (" + centre.Element + ")");
   WriteSourceNotes(out, source);
   WriteLigandsLine(out, request);
   WriteSharedLabelNotes(out, s, centre, request);

@@ -9,6 +9,10 @@ namespace koravel {
 // The first line of the help text and of every report.
 constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles around an atom";
 
+// A line of the header's facts, "Key          : value", whose value
+// continues on a line of an empty key.
+void WriteFact(TTextSink& out, std::string_view key, const std::string& value);
+
 // The report header, from the title down to the "Ligands      :" line, with
 // the input's warning block or matrix-file line in its place.
 void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,

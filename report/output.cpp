@@ -13,6 +13,14 @@ bool PutLine(std::FILE* file, std::string_view line) {
   return std::fputc('\n', file) != EOF;
 }
 
+// The page as written, in text mode like every output (CR LF on Windows).
+bool WritePage(const std::string& page, const std::string& fileName) {
+  TFilePtr file = OpenFile(fileName, "w");
+  if (!file) return false;
+  const bool ok = std::fwrite(page.data(), 1, page.size(), file.get()) == page.size();
+  return std::fclose(file.release()) == 0 && ok;
+}
+
 [[noreturn]] void InputOfRun(const std::string& name) {
   Fail("cannot write output file: " + name + " (it is an input file of this run)");
 }
@@ -21,13 +29,20 @@ bool PutLine(std::FILE* file, std::string_view line) {
 
 void TOutput::WriteConsole(std::string_view line) { PutLine(Console_, line); }
 
-void TOutput::WriteLine(std::string_view line) {
+void TOutput::WriteLine(std::string_view line) { WriteRow(line, {}, false); }
+
+void TOutput::WriteRow(std::string_view line, const std::vector<std::string>& cells, bool head) {
   if (!Capturing_) {
     WriteConsole(line);
     return;
   }
-  Lines_.emplace_back(line);
+  Lines_.push_back({std::string(line), cells, head});
   if (OutFile_ && !PutLine(OutFile_.get(), line)) OutFileFailed_ = true;
+}
+
+void TOutput::AddFigures(std::string figures) {
+  Figures_ = std::move(figures);
+  FiguresAt_ = Lines_.size();
 }
 
 bool TOutput::IsInput(const std::string& name) const {
@@ -73,43 +88,15 @@ std::string TOutput::Finish(const std::string& briefLine) {
     if (std::fclose(OutFile_.release()) != 0) OutFileFailed_ = true;
     if (OutFileFailed_) failure = "cannot write output file: " + OutName_;
   }
-  if (!HtmlName_.empty() && !WriteHtml(Lines_, HtmlName_))
+  if (!HtmlName_.empty() && !WritePage(RunPage(Lines_, Figures_, FiguresAt_), HtmlName_))
     return "cannot write HTML file: " + HtmlName_;
   if (!Brief_)
-    for (const std::string& line : Lines_) WriteConsole(line);
+    for (const TPageLine& line : Lines_) WriteConsole(line.Text);
   else if (!briefLine.empty())
     WriteConsole(briefLine);
   else
     for (const std::string& line : ErrorLines_) WriteConsole(line);
   return failure;
-}
-
-std::string EscapeHtml(std::string_view line) {
-  std::string out;
-  out.reserve(line.size());
-  for (char c : line) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-bool WriteHtml(const std::vector<std::string>& lines, const std::string& fileName) {
-  TFilePtr file = OpenFile(fileName, "w");
-  if (!file) return false;
-  bool ok = PutLine(file.get(), "<html><head><meta charset=\"utf-8\"><title>Koravel</title>") &&
-            PutLine(file.get(),
-                    "<style>body{font-family:sans-serif;font-size:9pt;margin:8px;}"
-                    "pre{font-family:Consolas,monospace;font-size:9pt;}</style></head><body>") &&
-            PutLine(file.get(), "<pre>");
-  for (size_t i = 0; ok && i < lines.size(); ++i) ok = PutLine(file.get(), EscapeHtml(lines[i]));
-  ok = ok && PutLine(file.get(), "</pre></body></html>");
-  if (std::fclose(file.release()) != 0) ok = false;
-  return ok;
 }
 
 }  // namespace koravel

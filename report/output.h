@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "base/file.h"
+#include "report/page.h"
 #include "report/text_sink.h"
 
 namespace koravel {
@@ -29,6 +30,11 @@ class TOutput : public TTextSink {
       : Console_(console), ErrorPage_(std::move(errorPage)), Inputs_(std::move(inputs)) {}
 
   void WriteLine(std::string_view line) override;
+  void WriteRow(std::string_view line, const std::vector<std::string>& cells, bool head) override;
+
+  // The figures of the page (HTML with inline SVG), placed before the lines
+  // that follow.
+  void AddFigures(std::string figures);
 
   // Starts the capture the options ask for. An output file that is an input
   // of the run is never opened: a page that would be one is not written at
@@ -55,18 +61,14 @@ class TOutput : public TTextSink {
   bool Started_ = false;
   bool Capturing_ = false;
   bool Brief_ = false;
-  std::vector<std::string> Lines_;
+  std::vector<TPageLine> Lines_;
+  std::string Figures_;
+  size_t FiguresAt_ = 0;
   std::vector<std::string> ErrorLines_;
   TFilePtr OutFile_;
   bool OutFileFailed_ = false;
   std::string OutName_;
   std::string HtmlName_;
 };
-
-// The lines as a small HTML page; false when the file cannot be written.
-bool WriteHtml(const std::vector<std::string>& lines, const std::string& fileName);
-
-// "&", "<" and ">" as HTML entities, the ampersand first.
-std::string EscapeHtml(std::string_view line);
 
 }  // namespace koravel

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "crystal/sym_code.h"
 #include "report/descriptors.h"
+#include "report/header.h"
 
 namespace koravel {
 
@@ -21,10 +22,16 @@ const char* const kIdentityCode = "1_555";
 std::string AngleWord(size_t count) { return count == 1 ? "angle" : "angles"; }
 
 // One line of a ligand table: position, label, symmetry column, distance.
-std::string LigandTableLine(size_t position, const std::string& label, const std::string& symmetry,
-                            const TValueSu& distance) {
-  return "  " + PadLeft(std::to_string(position), 2) + "  " + PadRight(label, 14) + "  " +
-         PadRight(symmetry, 10) + "  " + FormatValueSu(distance.Value, distance.Su, 3);
+void WriteLigandRow(TTextSink& out, size_t position, const std::string& label, const std::string& symmetry,
+                    const TValueSu& distance) {
+  const std::string number = std::to_string(position);
+  const std::string d = FormatValueSu(distance.Value, distance.Su, 3);
+  out.WriteRow("  " + PadLeft(number, 2) + "  " + PadRight(label, 14) + "  " + PadRight(symmetry, 10) + "  " + d,
+               {number, label, symmetry, d});
+}
+
+void WriteLigandTableHead(TTextSink& out) {
+  out.WriteRow("  No  Atom            Symmetry    Distance [A]", {"No", "Atom", "Symmetry", "Distance [A]"}, true);
 }
 
 std::string CentroidDefinitionLine(const TStructure& s, const TLigand& ligand) {
@@ -39,24 +46,25 @@ std::string CentroidDefinitionLine(const TStructure& s, const TLigand& ligand) {
 }
 
 // "  %-14s - %-6s - %-14s  %12s   %s"
-std::string AngleLine(const TStructure& s, const TCentre& centre,
-                      const std::vector<TLigand>& ligands, const TAngle& a) {
-  return "  " + PadRight(LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig1)]), 14) + " - " +
-         PadRight(centre.Label, 6) + " - " +
-         PadRight(LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig2)]), 14) + "  " +
-         PadLeft(FormatValueSu(a.Value, a.Su, 2), 12) + "   " +
-         (a.FromCif ? "(CIF)" : "(calculated)");
+void WriteAngleRow(TTextSink& out, const TStructure& s, const TCentre& centre,
+                   const std::vector<TLigand>& ligands, const TAngle& a) {
+  const std::string l1 = LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig1)]);
+  const std::string l2 = LigandDisplayName(s, ligands[static_cast<size_t>(a.Lig2)]);
+  const std::string value = FormatValueSu(a.Value, a.Su, 2);
+  const std::string origin = a.FromCif ? "(CIF)" : "(calculated)";
+  out.WriteRow("  " + PadRight(l1, 14) + " - " + PadRight(centre.Label, 6) + " - " + PadRight(l2, 14) + "  " +
+                   PadLeft(value, 12) + "   " + origin,
+               {l1 + " - " + centre.Label + " - " + l2, value, origin});
 }
 
 void WriteLigandTable(TTextSink& out, const TStructure& s, const std::vector<TLigand>& ligands,
                       const std::vector<TValueSu>& distances) {
   out.WriteLine("");
   out.WriteLine("Ligands (" + std::to_string(ligands.size()) + "):");
-  out.WriteLine("  No  Atom            Symmetry    Distance [A]");
+  WriteLigandTableHead(out);
   for (size_t i = 0; i < ligands.size(); ++i)
-    out.WriteLine(LigandTableLine(i + 1, ligands[i].Label,
-                                  ligands[i].IsCentroid ? "centroid" : SymCode(s, ligands[i].Site),
-                                  distances[i]));
+    WriteLigandRow(out, i + 1, ligands[i].Label, ligands[i].IsCentroid ? "centroid" : SymCode(s, ligands[i].Site),
+                   distances[i]);
   for (const TLigand& ligand : ligands)
     if (ligand.IsCentroid) out.WriteLine(CentroidDefinitionLine(s, ligand));
 }
@@ -64,7 +72,7 @@ void WriteLigandTable(TTextSink& out, const TStructure& s, const std::vector<TLi
 void WriteAngleTable(TTextSink& out, const TStructure& s, const TAnalysis& a) {
   out.WriteLine("");
   out.WriteLine("Bond angles L-M-L (sorted in descending order):");
-  for (const TAngle& angle : a.Angles.List) out.WriteLine(AngleLine(s, a.Centre, a.Ligands.List, angle));
+  for (const TAngle& angle : a.Angles.List) WriteAngleRow(out, s, a.Centre, a.Ligands.List, angle);
 }
 
 // 360 minus the sum, exactly 0 within rounding.
@@ -77,8 +85,9 @@ double DeviationFromPlanar(const TPropagated& r) {
 // an su to judge it by, the classification.
 void WriteThreeLigandLines(TTextSink& out, const TAnalysis& a) {
   const TPropagated& r = a.Angles.Sum;
-  out.WriteLine("  360 - Sum  = " + FormatValueSu(DeviationFromPlanar(r), r.Su, 2) +
-                " deg     (0 = planar; trigonal pyramid with 3 x 109.47: 31.59)");
+  const std::string deviation = FormatValueSu(DeviationFromPlanar(r), r.Su, 2) + " deg";
+  const std::string meaning = "(0 = planar; trigonal pyramid with 3 x 109.47: 31.59)";
+  out.WriteRow("  360 - Sum  = " + deviation + "     " + meaning, {"360 - Sum", deviation, meaning});
   const std::string planarity = PlanarityText(a.Planarity);
   if (planarity.empty()) return;
   out.WriteLine("");
@@ -112,7 +121,8 @@ void WriteSum(TTextSink& out, const TAnalysis& a) {
   out.WriteLine("");
   out.WriteLine("Sum of the " + std::to_string(angles.List.size()) + " " +
                 AngleWord(angles.List.size()) + " around " + a.Centre.Label + ":");
-  out.WriteLine("  Sum(L-M-L) = " + FormatValueSu(r.Value, r.Su, 2) + " deg");
+  const std::string sum = FormatValueSu(r.Value, r.Su, 2) + " deg";
+  out.WriteRow("  Sum(L-M-L) = " + sum, {"Sum(L-M-L)", sum});
   if (ligandCount == 4) WriteFourLigandReference(out);
   if (angles.SumMonteCarlo) WriteMonteCarloLines(out, *angles.SumMonteCarlo, r, r.Draws > 0);
   if (ligandCount == 3) WriteThreeLigandLines(out, a);
@@ -283,18 +293,16 @@ void WriteSuNotes(TTextSink& out, const TSource& source, const TModel& model, co
 void WriteNameNotes(TTextSink& out, const TStructure& s, const TAnalysis& a) {
   const TLigandSet& ligands = a.Ligands;
   if (a.Centre.SuffixRemoved || ligands.SuffixRemoved)
-    out.WriteLine(
-        "Note         : Olex2 symmetry suffixes (_$n) removed; the nearest symmetry image "
-        "was used in each case.");
+    WriteFact(out, "Note", "Olex2 symmetry suffixes (_$n) removed; the nearest symmetry image was used in each case.");
   // Two partly occupied atoms at one place are the alternatives of a
   // disorder; two full ones, an atom and its symmetry copy listed again.
   auto partial = [&s](const TLigand& l) { return s.Atoms[static_cast<size_t>(l.Site.Atom)].Occ < 1; };
   for (const auto& [kept, dropped] : ligands.SamePlace)
-    out.WriteLine("Note         : " + LigandDisplayName(s, kept) + " and " +
-                  LigandDisplayName(s, dropped) + " occupy the same place; " +
-                  (partial(kept) && partial(dropped)
-                       ? "they are alternatives of a disorder, the second is left out."
-                       : "the file lists one atom twice."));
+    WriteFact(out, "Note", LigandDisplayName(s, kept) + " and " + LigandDisplayName(s, dropped) +
+                               " occupy the same place; " +
+                               (partial(kept) && partial(dropped)
+                                    ? "they are alternatives of a disorder, the second is left out."
+                                    : "the file lists one atom twice."));
 }
 
 // The neighbours found, listed before a coordination-number error.
@@ -303,7 +311,7 @@ void WriteNeighbourTable(TTextSink& out, const TStructure& s, const TAnalysis& a
   out.WriteLine("");
   out.WriteLine("Neighbours found (" + std::to_string(ligands.size()) + "):");
   for (size_t i = 0; i < ligands.size(); ++i)
-    out.WriteLine(LigandTableLine(i + 1, ligands[i].Label, SymCode(s, ligands[i].Site), a.Distances[i]));
+    WriteLigandRow(out, i + 1, ligands[i].Label, SymCode(s, ligands[i].Site), a.Distances[i]);
   out.WriteLine("");
 }
 

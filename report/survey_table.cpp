@@ -19,8 +19,8 @@ std::vector<std::string> QuantityNames() {
   std::vector<std::string> names{"sum"};
   for (std::string_view name : DescriptorNames()) names.emplace_back(name);
   for (const TIdealPolyhedron& shape : IdealPolyhedra()) names.push_back("S(" + std::string(shape.Name) + ")");
-  for (const char* pair : {"SP-4,T-4", "SPY-5,TBPY-5", "OC-6,TPR-6"})
-    for (const char* what : {"path(", "phi("}) names.push_back(std::string(what) + pair + ")");
+  for (const auto& [a, b] : ShapePaths())
+    for (const char* what : {"path(", "phi("}) names.push_back(std::string(what) + std::string(a) + "," + std::string(b) + ")");
   return names;
 }
 
@@ -201,7 +201,7 @@ TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector
 std::string SurveyHeader(TSurveyFormat format) {
   std::vector<std::string> columns = {"file",   "block", "centre", "element", "cn",     "ligands",
                                       "classification", "fixed", "tied", "status", "message"};
-  if (format == TSurveyFormat::Json) return "";
+  if (format == TSurveyFormat::Json || format == TSurveyFormat::Html) return "";
   if (format == TSurveyFormat::Csv) {
     for (const char* c : {"quantity", "value", "su", "text", "flag"}) columns.push_back(c);
   } else {
@@ -212,6 +212,7 @@ std::string SurveyHeader(TSurveyFormat format) {
 }
 
 std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r) {
+  if (format == TSurveyFormat::Html) return "";
   if (format == TSurveyFormat::Json) return JsonRecord(r);
   const std::vector<std::string> base = RecordColumns(r);
   if (format == TSurveyFormat::CsvWide) {

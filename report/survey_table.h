@@ -41,16 +41,20 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a);
 // error's lines joined by blanks.
 TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector<std::string>& lines);
 
-enum class TSurveyFormat { Csv, CsvWide, Json };
+// The formats of a survey: tables to read on (CSV long and wide, JSON Lines)
+// or a page to look at (HTML, written once every record is in).
+enum class TSurveyFormat { Csv, CsvWide, Json, Html };
 
-// The first line of the output (CSV column names); "" for JSON Lines.
+// The first line of the output (CSV column names); "" for JSON Lines and
+// the page.
 std::string SurveyHeader(TSurveyFormat format);
 
 // The lines of one record, each ended by "\n": CSV in the long form (one row
 // per record and quantity), CSV in the wide form (one row per record), or
-// one JSON object (JSON Lines). Numbers are written with "." and as many
-// digits as they need to read back exactly; text fields are quoted by
-// RFC 4180 where they must be.
+// one JSON object (JSON Lines); none for the page, which SurveyPage draws
+// from all records. Numbers are written with "." and as many digits as
+// they need to read back exactly; text fields are quoted by RFC 4180 where
+// they must be.
 std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record);
 
 // The version of the JSON records' layout, written into every record.

@@ -15,6 +15,10 @@ A case file holds directives, then the expected output in sections:
     ...the exact console output, line by line...
     --- file report.txt
     ...the exact content of a file the run must leave in its working directory...
+    --- page page.html
+    (no lines: an HTML page the run must leave, well formed, whose text outside
+    its drawings is the console report word for word; for a --brief run, one
+    that holds every number of the brief line)
 
 The program runs in a fresh working directory holding a link "data" to the
 test data, with TEMP and TMP pointing at an empty "tmp" directory. The case
@@ -44,6 +48,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import page_text  # noqa: E402
 
 
 def parse_case(path):
@@ -250,7 +257,22 @@ def main():
                     updates[name] = got.decode("utf-8").replace(workdir_text, "{workdir}")
                 else:
                     failures.append(diff(f"file {fname}", want, got))
-        expected_files = {n[5:].strip() for n in sections if n.startswith("file ")}
+        brief = "--brief" in (shlex.split(directives["args"]) if directives["args"] is not None
+                              else directives["raw"].split())
+        for name in sections:
+            if not name.startswith("page "):
+                continue
+            fname = name[5:].strip()
+            path = os.path.join(workdir, fname)
+            if not os.path.isfile(path):
+                failures.append(f"page {fname} was not written")
+                continue
+            with open(path, "rb") as f:
+                page = f.read().decode("utf-8")
+            problem = page_text.compare(page, result.stdout.decode("utf-8"), brief)
+            if problem:
+                failures.append(f"page {fname}: {problem}")
+        expected_files = {n[5:].strip() for n in sections if n.startswith(("file ", "page "))}
         left = set(os.listdir(workdir)) - before_files - expected_files
         if left:
             failures.append(f"files left behind: {sorted(left)}")

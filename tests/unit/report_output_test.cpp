@@ -32,7 +32,7 @@ TEST(Output, WithoutOptionsLinesGoStraightToTheConsole) {
 
 TEST(Output, HtmlEscapesAmpersandFirst) {
   EXPECT_EQ(EscapeHtml("d <= r1 & r2 > 0 &amp;"), "d &lt;= r1 &amp; r2 &gt; 0 &amp;amp;");
-  EXPECT_EQ(EscapeHtml("plain \"text\""), "plain \"text\"");
+  EXPECT_EQ(EscapeHtml("title=\"S(OC-6)\""), "title=&quot;S(OC-6)&quot;");
 }
 
 }  // namespace
