@@ -149,7 +149,7 @@ struct TScale {
 
 std::string ScaleSvg(const TScale& scale, double width, double y) {
   const TAxis axis{scale.Lo, scale.Hi, 70, width - 30};
-  std::string svg = SvgText(6, y - 34, scale.Title, "start", "font-size:12px;font-weight:bold");
+  std::string svg = SvgText(6, y - 42, scale.Title, "start", "font-size:12px;font-weight:bold");
   svg += SvgLine(axis.From, y + 10, axis.To, y + 10, "stroke:#000;stroke-width:1");
   const std::vector<double> ticks = Ticks(axis, 5);
   const double spacing = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
@@ -157,9 +157,17 @@ std::string ScaleSvg(const TScale& scale, double width, double y) {
     svg += SvgLine(axis(t), y + 10, axis(t), y + 14, "stroke:#000");
     svg += SvgText(axis(t), y + 25, TickLabel(t, spacing), "middle", "font-size:10px");
   }
-  for (const TMark& m : scale.Marks) {
-    svg += SvgLine(axis(m.Value), y - 12, axis(m.Value), y + 10, "stroke:#000;stroke-width:1;stroke-dasharray:3 2");
-    svg += SvgText(axis(m.Value), y - 15, m.Label, "middle", "font-size:10px");
+  // A mark's label close to the one before it goes a line higher.
+  std::vector<TMark> marks = scale.Marks;
+  std::sort(marks.begin(), marks.end(), [](const TMark& l, const TMark& r) { return l.Value < r.Value; });
+  double lastX = -1e9;
+  bool raised = false;
+  for (const TMark& m : marks) {
+    const double x = axis(m.Value);
+    raised = x - lastX < 90 && !raised;
+    lastX = x;
+    svg += SvgLine(x, y - (raised ? 24 : 12), x, y + 10, "stroke:#000;stroke-width:1;stroke-dasharray:3 2");
+    svg += SvgText(x, y - (raised ? 27 : 15), m.Label, "middle", "font-size:10px");
   }
   return svg + SvgValueWithSu(axis, y, scale.Value, scale.Su);
 }
@@ -210,7 +218,7 @@ std::vector<TScale> Scales(const TAnalysis& a) {
 // The shape measures as bars on a logarithmic axis from 0.01 to 100, each
 // with its su.
 std::string ShapeBars(const TShapeSection& section, double width, double top) {
-  const TAxis axis{0.01, 100, 110, width - 30, true};
+  const TAxis axis{0.01, 100, 80, width - 70, true};
   constexpr double kRow = 18;
   std::string svg = SvgText(6, top, "Shape measures S (log scale, 0 = ideal)", "start", "font-size:12px;font-weight:bold");
   double y = top + 14;
@@ -220,11 +228,14 @@ std::string ShapeBars(const TShapeSection& section, double width, double top) {
     svg += "<rect x=\"" + Px(axis.From) + "\" y=\"" + Px(y + 3) + "\" width=\"" + Px(std::max(axis(s) - axis.From, 0.5)) +
            "\" height=\"11\" style=\"fill:#9ab;stroke:#000;stroke-width:0.8\"><title>S(" + EscapeHtml(v.Shape->Name) +
            ") = " + FormatValueSu(s, v.Value.Su, 3) + "</title></rect>";
+    double end = axis(s);
     if (v.Value.Su > 0) {
       const double l = axis(s - v.Value.Su), r = axis(s + v.Value.Su), m = y + 8.5;
       svg += SvgLine(l, m, r, m, "stroke:#000;stroke-width:1.5") + SvgLine(l, m - 4, l, m + 4, "stroke:#000") +
              SvgLine(r, m - 4, r, m + 4, "stroke:#000");
+      end = std::max(end, r);
     }
+    svg += SvgText(end + 4, y + 12, FormatValueSu(s, v.Value.Su, 3), "start", "font-size:10px");
     y += kRow;
   }
   svg += SvgLine(axis.From, y + 2, axis.To, y + 2, "stroke:#000");
@@ -236,14 +247,14 @@ std::string ShapeBars(const TShapeSection& section, double width, double top) {
 }
 
 std::string ScalesFigure(const TAnalysis& a) {
-  constexpr double kWidth = 420, kScaleHeight = 74;
+  constexpr double kWidth = 420, kScaleHeight = 86;
   const std::vector<TScale> scales = Scales(a);
   const double shapesTop = 30 + kScaleHeight * static_cast<double>(scales.size());
   const double height = shapesTop + 40 + 18 * static_cast<double>(a.Shapes.Shapes.size());
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(kWidth) + "\" height=\"" + Px(height) +
                     "\" viewBox=\"0 0 " + Px(kWidth) + " " + Px(height) + "\" role=\"img\">";
   for (size_t k = 0; k < scales.size(); ++k)
-    svg += ScaleSvg(scales[k], kWidth, 56 + kScaleHeight * static_cast<double>(k));
+    svg += ScaleSvg(scales[k], kWidth, 62 + kScaleHeight * static_cast<double>(k));
   if (!a.Shapes.Shapes.empty()) svg += ShapeBars(a.Shapes, kWidth, shapesTop + 6);
   svg += "</svg>";
   return "<figure class=\"fig\">" + svg +

@@ -62,7 +62,7 @@ size_t WriteText(std::string& html, const std::vector<TPageLine>& lines, size_t 
 }  // namespace
 
 std::string_view PageStyle() {
-  return "body{font-family:sans-serif;font-size:10pt;margin:12px;max-width:190mm;color:#000;background:#fff}"
+  return "body{font-family:sans-serif;font-size:10pt;margin:12px;max-width:270mm;color:#000;background:#fff}"
          "h1{font-size:13pt;margin:0 0 8px}h2{font-size:11pt;margin:14px 0 4px}"
          "table{border-collapse:collapse;margin:2px 0 6px}"
          "td,th{padding:1px 10px 1px 0;text-align:left;vertical-align:top}"

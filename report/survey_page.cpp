@@ -145,7 +145,8 @@ std::string Histogram(const std::vector<TSurveyRecord>& records, const std::stri
   for (double v : values) ++counts[static_cast<size_t>(std::min(kBins - 1, static_cast<int>((v - lo) / (hi - lo) * kBins)))];
   const int most = *std::max_element(counts.begin(), counts.end());
   constexpr double kWidth = 260, kHeight = 170;
-  const TAxis x{lo, hi, 40, kWidth - 10}, y{0, static_cast<double>(most), kHeight - 45, 12};
+  // Whole counts on the vertical axis: at least 4, so that its ticks are 1 apart.
+  const TAxis x{lo, hi, 40, kWidth - 10}, y{0, std::max(4.0, static_cast<double>(most)), kHeight - 45, 12};
   std::string svg = SvgOpen(kWidth, kHeight) + AxisSvg(x, kHeight - 45, true, name) + AxisSvg(y, 40, false, "centres");
   for (int k = 0; k < kBins; ++k) {
     if (counts[static_cast<size_t>(k)] == 0) continue;

@@ -31,8 +31,10 @@ std::vector<double> Ticks(const TAxis& axis, int count) {
       step = f * decade;
       break;
     }
-  for (double v = std::ceil(axis.Lo / step - 1e-9) * step; v <= axis.Hi + 1e-9 * step; v += step)
-    ticks.push_back(std::fabs(v) < 1e-12 * step ? 0 : v);
+  // Each tick as a multiple of the step, not a running sum, which would
+  // carry the rounding of every step before it.
+  for (double k = std::ceil(axis.Lo / step - 1e-9); k * step <= axis.Hi + 1e-9 * step; ++k)
+    ticks.push_back(k * step);
   return ticks;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need (when missing), builds Koravel and runs every
 # test suite:
-#  1. the unit and end-to-end tests of the Linux build (build/);
+#  1. the unit and end-to-end tests of the Linux build (build/), its pages
+#     rendered in headless Chromium;
 #  2. the end-to-end and raw command-line tests of koravel.exe under wine
 #     (build-win/);
 #  3. the whole Linux suite again with AddressSanitizer and
@@ -12,9 +13,10 @@ cd "$(dirname "$0")/.."
 
 # g++-mingw-w64-x86-64-posix alone, not the g++-mingw-w64-x86-64 meta-package
 # (which would switch the default compiler to the win32 thread model); wine64
-# runs the 64-bit koravel.exe without the 32-bit i386 architecture.
+# runs the 64-bit koravel.exe without the 32-bit i386 architecture; Debian's
+# Chromium renders the HTML pages headless.
 bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 python3-numpy python3-gemmi \
-  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium fonts-liberation
 
 # Debian's own python3, which has the numpy and gemmi just installed (a python3
 # earlier on PATH, such as pyenv's, may not: the reference checks would skip).
