@@ -25,6 +25,12 @@ std::string SymCode(const TStructure& s, const TSiteRef& site) {
   return code;
 }
 
+std::string SymCodeOperator(const TStructure& s, const TSiteRef& site) {
+  TSymOp op = s.SymOps[static_cast<size_t>(site.Op)];
+  for (size_t k = 0; k < 3; ++k) op.Trans[k] += kTransDen * site.Cell[k];
+  return SymOpText(op);
+}
+
 std::string NormalizeSymCode(std::string_view value) {
   const std::string_view v = Trim(value);
   if (v.empty() || v == "." || v == "?") return "1_555";

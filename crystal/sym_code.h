@@ -16,6 +16,10 @@ namespace koravel {
 // The code of a site: n_klm, or n_k_l_m beyond one digit.
 std::string SymCode(const TStructure& s, const TSiteRef& site);
 
+// The operator a site's code stands for, its lattice translation folded in
+// ("-x, 1-y, z" for 2_565 when operator 2 is -x, -y, z).
+std::string SymCodeOperator(const TStructure& s, const TSiteRef& site);
+
 // A site-symmetry value from a CIF as a full code: empty, "." and "?" mean
 // 1_555; a bare operator number n means n_555.
 std::string NormalizeSymCode(std::string_view value);

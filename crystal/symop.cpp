@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 
 #include "base/error.h"
 #include "base/numbers.h"
@@ -262,6 +263,29 @@ TMat3 RotationMatrix(const TSymOp& op) {
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) m[i][j] = op.Rot[i][j];
   return m;
+}
+
+std::string SymOpText(const TSymOp& op) {
+  static const char* const kAxes[] = {"x", "y", "z"};
+  std::string text;
+  for (size_t i = 0; i < 3; ++i) {
+    std::string part;
+    const int t = op.Trans[i];
+    if (t != 0) {
+      const int g = std::gcd(t, kTransDen);
+      part = std::to_string(t / g) + (kTransDen / g == 1 ? "" : "/" + std::to_string(kTransDen / g));
+    }
+    for (size_t j = 0; j < 3; ++j) {
+      const int r = op.Rot[i][j];
+      if (r == 0) continue;
+      part += r < 0 ? "-" : part.empty() ? "" : "+";
+      if (std::abs(r) != 1) part += std::to_string(std::abs(r));
+      part += kAxes[j];
+    }
+    if (part.empty()) part = "0";
+    text += (i ? ", " : "") + part;
+  }
+  return text;
 }
 
 }  // namespace koravel

@@ -74,6 +74,10 @@ bool SameModLattice(const TSymOp& a, const TSymOp& b);
 // `op` with every translation component reduced into [0, 24).
 TSymOp Reduced(TSymOp op);
 
+// The operator as papers print it, the translation before the terms and as
+// a fraction in lowest terms: "-x, 1-y, z", "1/2+x, 1/2-y, -1/2+z".
+std::string SymOpText(const TSymOp& op);
+
 // The rotation as a matrix of doubles.
 TMat3 RotationMatrix(const TSymOp& op);
 

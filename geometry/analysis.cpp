@@ -148,7 +148,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
     a.Problem = "the three largest angles do not pair every ligand with a trans partner, so " +
                 undefined + " are not defined.";
   std::vector<std::string> labels{centre.Label};
-  for (const TLigand& l : list) labels.push_back(l.Label);
+  for (const TLigand& l : list) labels.push_back(LigandDisplayName(s, l));
   a.Flagged = FlaggedGaps(propagate, x, labels);
   a.SumFixedBySymmetry = angles.Sum.ParametersEntered && angles.Sum.Su == 0;
   if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);

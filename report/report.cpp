@@ -75,6 +75,33 @@ void WriteAngleTable(TTextSink& out, const TStructure& s, const TAnalysis& a) {
   for (const TAngle& angle : a.Angles.List) WriteAngleRow(out, s, a.Centre, a.Ligands.List, angle);
 }
 
+// The operators behind the symmetry codes of the tables, their lattice
+// translations folded in as papers print them: "2_565 = -x, 1-y, z", in
+// the order the codes first appear, wrapped at 78 characters.
+void WriteSymmetryCodes(TTextSink& out, const TStructure& s, const std::vector<TLigand>& ligands) {
+  std::vector<std::string> codes, entries;
+  for (const TLigand& ligand : ligands)
+    for (const TSiteRef& site : ligand.Members) {
+      const std::string code = SymCode(s, site);
+      if (code == kIdentityCode || std::find(codes.begin(), codes.end(), code) != codes.end()) continue;
+      codes.push_back(code);
+      entries.push_back(code + " = " + SymCodeOperator(s, site));
+    }
+  if (entries.empty()) return;
+  out.WriteLine("");
+  std::string line = "Symmetry codes: ";
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string entry = entries[i] + (i + 1 < entries.size() ? ";" : "");
+    if (line.size() > 16 && line.size() + 1 + entry.size() > 78) {
+      out.WriteLine(TrimRight(line));
+      line = std::string(16, ' ');
+    }
+    if (line.size() > 16) line += ' ';
+    line += entry;
+  }
+  out.WriteLine(line);
+}
+
 // 360 minus the sum, exactly 0 within rounding.
 double DeviationFromPlanar(const TPropagated& r) {
   const double deviation = 360 - r.Value;
@@ -341,6 +368,7 @@ void WriteAnalysis(TTextSink& out, const TSource& source, const TModel& model, c
                 " L-M-L angle(s)");
   WriteLigandTable(out, s, a.Ligands.List, a.Distances);
   WriteAngleTable(out, s, a);
+  WriteSymmetryCodes(out, s, a.Ligands.List);
   WriteSum(out, a);
   WriteDescriptorSection(out, a);
   WriteShapeSection(out, a);

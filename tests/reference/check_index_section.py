@@ -231,10 +231,13 @@ def parse_code(token):
 
 def parse_report(lines):
     r = dict(file=None, kind=None, block=None, central=None, ligands=[], indices={}, notes=[],
-             has_section=False)
+             has_section=False, angles={})
     centroids, rows = {}, []
     in_table = in_section = False
     for line in lines:
+        m = re.match(r"  (\S+)\s+- (\S+)\s+- (\S+)\s+(-?[\d.]+)(?:\(\d+\))?\s+\((?:CIF|calculated)\)$", line)
+        if m:   # an angle row, by the names the notes use for it
+            r["angles"][(m.group(1), m.group(2), m.group(3))] = m.group(4)
         m = re.match(r"(CIF|SHELX|XYZ) file\s*: (.+)$", line)
         if m:
             r["kind"], r["file"] = m.group(1), m.group(2)
@@ -275,7 +278,8 @@ def parse_report(lines):
                     r["indices"]["?" + line] = dict(text="", unit=None, desc="")
     for label, code, dist in rows:
         site = centroids[label] if code == "centroid" else [parse_code(label + "#" + code)]
-        r["ligands"].append(dict(label=label, sites=site, dist=dist))
+        shown = label if code in ("centroid", "1_555") else label + "#" + code  # as the notes name it
+        r["ligands"].append(dict(label=label, shown=shown, sites=site, dist=dist))
     return r
 
 
@@ -709,9 +713,17 @@ def check_case(path):
             item("mismatch", "unknown note", note)
             continue
         cands = [r for k, r in res.items() if k[:2] == ("gap", kind)]
+        if kind == "cis90":
+            # the angle the note names, with the symmetry codes of its ligands, is
+            # one of the table whose 90 deg minus it is the note's value
+            a, mm, b = re.match(r"90 deg minus (\S+?)-(\S+?)-(\S+)$", m.group(1)).groups()
+            angle = rep["angles"].get((a, mm, b)) or rep["angles"].get((b, mm, a))
+            near = angle is not None and abs(90 - float(angle) - float(re.sub(r"\(\d+\)$", "", m.group(2)))) \
+                <= 0.5 * 10.0 ** -len(angle.partition(".")[2]) + 0.5 * 10.0 ** -len(m.group(2).split("(")[0].partition(".")[2])
+            item("ok" if near else "mismatch", "note names angle " + m.group(1), m.group(2), angle or "no such angle")
         if kind == "bond":
             label = m.group(1).split()[0].split("-", 1)[1]
-            cands = [res[("gap", "bond", i)] for i, lig in enumerate(rep["ligands"]) if lig["label"] == label]
+            cands = [res[("gap", "bond", i)] for i, lig in enumerate(rep["ligands"]) if lig["shown"] == label]
         sts = [compare(m.group(2), r["value"], r["su"], 2) for r in cands if abs(r["value"]) < 3 * r["su"]]
         st = "ok" if "ok" in sts else "boundary" if "boundary" in sts else "mismatch"
         if st == "mismatch" and any(compare(m.group(2), -r["value"], r["su"], 2) == "ok"
