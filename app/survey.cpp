@@ -91,17 +91,22 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
   return files;
 }
 
-std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOptions& options) {
-  if (!FileExists(fileName)) return {ErrorRecord(fileName, "", {"file not found: " + fileName})};
+TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) {
+  if (!FileExists(fileName)) return {{ErrorRecord(fileName, "", {"file not found: " + fileName})}};
   std::optional<TStructureFile> file;
   try {
     file.emplace(fileName, options.XyzNaming);
   } catch (const TError& error) {
-    return {ErrorRecord(fileName, "", error.Lines())};
+    return {{ErrorRecord(fileName, "", error.Lines())}};
   }
   std::vector<TSurveyRecord> records;
+  size_t skipped = 0;
   for (size_t b = 0; b < file->BlockCount(); ++b) {
     const std::string block = file->BlockName(b);
+    if (!file->HasAtomSites(b)) {
+      ++skipped;
+      continue;
+    }
     std::optional<TInput> input;
     try {
       input.emplace(file->Load(b));
@@ -126,11 +131,23 @@ std::vector<TSurveyRecord> SurveyFile(const std::string& fileName, const TRunOpt
       records.push_back(std::move(r));
     }
   }
-  return records;
+  if (skipped == file->BlockCount())
+    return {{ErrorRecord(fileName, "", {"no data block of " + fileName + " lists atom sites."})}};
+  return {std::move(records), skipped};
+}
+
+std::string SurveySummary(size_t files, size_t records, size_t failed, size_t skippedBlocks) {
+  auto count = [](size_t n, const char* one, const char* many) {
+    return GroupedDigits(n) + " " + (n == 1 ? one : many);
+  };
+  std::string line = count(files, "file", "files") + ", " + count(records, "record", "records") + ": " +
+                     GroupedDigits(records - failed) + " ok, " + count(failed, "error", "errors");
+  if (skippedBlocks > 0) line += "; " + count(skippedBlocks, "block", "blocks") + " without atom sites skipped";
+  return line;
 }
 
 int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
-              std::FILE* progress) {
+              std::FILE* log) {
   const size_t count = files.size();
   const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
   const size_t threads =
@@ -148,18 +165,19 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   std::atomic<size_t> next{0};
   std::mutex mutex;
   std::condition_variable ready;
-  size_t failedRecords = 0, recordCount = 0;
+  size_t failedRecords = 0, recordCount = 0, skippedBlocks = 0;
   size_t finished = 0;
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
       std::string text;
       size_t failed = 0, written = 0;
-      std::vector<TSurveyRecord> records;
+      TFileSurvey found;
       try {
-        records = SurveyFile(files[i], options);
+        found = SurveyFile(files[i], options);
       } catch (const std::exception& error) {  // what no check reports: say so, go on
-        records = {ErrorRecord(files[i], "", {std::string("unexpected failure: ") + error.what()})};
+        found = {{ErrorRecord(files[i], "", {std::string("unexpected failure: ") + error.what()})}};
       }
+      std::vector<TSurveyRecord>& records = found.Records;
       for (const TSurveyRecord& r : records) {
         if (!page) text += SurveyLines(options.Format, r);
         failed += r.Ok ? 0 : 1;
@@ -171,13 +189,14 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
       done[i] = 1;
       failedRecords += failed;
       recordCount += written;
+      skippedBlocks += found.SkippedBlocks;
       if (++finished == count) ready.notify_one();
     }
   };
   std::vector<std::thread> pool;
   for (size_t t = 0; t < threads; ++t) pool.emplace_back(work);
 
-  const bool showProgress = progress != nullptr && IsTerminal(progress);
+  const bool showProgress = log != nullptr && IsTerminal(log);
   const auto start = std::chrono::steady_clock::now();
   std::fputs(SurveyHeader(options.Format).c_str(), out);
   for (size_t written = 0; written < count;) {
@@ -200,19 +219,21 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       const double rate = elapsed > 0 ? static_cast<double>(written) / elapsed : 0;
       const std::string left = rate > 0 ? Duration(static_cast<double>(count - written) / rate) : "?";
-      std::fprintf(progress, "\r%zu/%zu files, %zu records, %s files/s, %s left   ", written, count,
+      std::fprintf(log, "\r%zu/%zu files, %zu records, %s files/s, %s left   ", written, count,
                    records, FormatFixed(rate, 1).c_str(), left.c_str());
-      std::fflush(progress);
+      std::fflush(log);
     }
   }
   for (std::thread& t : pool) t.join();
-  if (showProgress) std::fputc('\n', progress);
+  if (showProgress) std::fputc('\n', log);
+  const std::string summary = SurveySummary(count, recordCount, failedRecords, skippedBlocks);
   if (page) {
     std::vector<TSurveyRecord> all;
     for (std::vector<TSurveyRecord>& records : kept)
       for (TSurveyRecord& r : records) all.push_back(std::move(r));
-    std::fputs(SurveyPage(all, count).c_str(), out);
+    std::fputs(SurveyPage(all, summary).c_str(), out);
   }
+  if (log != nullptr) std::fprintf(log, "%s\n", summary.c_str());
   return failedRecords > 0 ? kExitSomeFailed : 0;
 }
 

@@ -229,4 +229,14 @@ int SuDecimals(double su) {
   return static_cast<int>(paren - point - 1);
 }
 
+std::string GroupedDigits(unsigned long long n) {
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
 }  // namespace koravel

@@ -35,6 +35,9 @@ std::string FormatFixed(double value, int decimals);
 // 1.2346(12); without a usable su, FormatFixed with `defaultDecimals`.
 std::string FormatValueSu(double value, double su, int defaultDecimals);
 
+// A count with a comma between groups of three digits: 3,211.
+std::string GroupedDigits(unsigned long long n);
+
 // The number of decimals FormatValueSu gives a value with this su.
 int SuDecimals(double su);
 

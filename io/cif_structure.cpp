@@ -160,6 +160,10 @@ bool HasStructure(const TCifBlock& block) {
   return a != nullptr && !a->IsNull() && TCifDocument::HasColumn(block, kAtomSiteLabel);
 }
 
+bool HasAtomSites(const TCifBlock& block) {
+  return TCifDocument::HasColumn(block, kAtomSiteLabel) || TCifDocument::HasColumn(block, "_atom_site_fract_x");
+}
+
 std::string StructureBlockNames(const TCifDocument& cif) {
   std::string names;
   for (const TCifBlock& block : cif.Blocks()) {

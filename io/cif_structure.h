@@ -13,6 +13,10 @@ namespace koravel {
 // a null value and it has a loop with _atom_site_label.
 bool HasStructure(const TCifBlock& block);
 
+// Whether the block lists atom sites at all (a journal's data_global block,
+// which holds the paper's text, does not).
+bool HasAtomSites(const TCifBlock& block);
+
 // Names of the blocks that hold a structure, in file order, joined by ", ".
 std::string StructureBlockNames(const TCifDocument& cif);
 

@@ -90,6 +90,10 @@ std::string TStructureFile::BlockName(size_t block) const {
   return Cif_ ? std::string(Cif_->Blocks()[block].Name) : "";
 }
 
+bool TStructureFile::HasAtomSites(size_t block) const {
+  return !Cif_ || koravel::HasAtomSites(Cif_->Blocks()[block]);
+}
+
 size_t TStructureFile::ChooseBlock(const std::string& name,
                                    const std::vector<std::string>& centralNames) const {
   if (!Cif_) return 0;

@@ -37,6 +37,8 @@ class TStructureFile {
   // SHELX or XYZ file.
   size_t BlockCount() const;
   std::string BlockName(size_t block) const;
+  // Whether a block lists atom sites (a SHELX or XYZ file always does).
+  bool HasAtomSites(size_t block) const;
 
   // The block a run reads: the one named (`name` not empty), else the first
   // with a structure whose atom sites hold one of `centralNames`, else the

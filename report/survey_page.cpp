@@ -226,9 +226,7 @@ constexpr const char* kSortScript =
 
 }  // namespace
 
-std::string SurveyPage(const std::vector<TSurveyRecord>& records, size_t fileCount) {
-  size_t ok = 0;
-  for (const TSurveyRecord& r : records) ok += r.Ok ? 1 : 0;
+std::string SurveyPage(const std::vector<TSurveyRecord>& records, const std::string& summary) {
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Koravel survey</title>\n<style>";
   html += PageStyle();
@@ -236,8 +234,7 @@ std::string SurveyPage(const std::vector<TSurveyRecord>& records, size_t fileCou
           "table.records th[data-dir=up]::after{content:' \\25B2'}table.records th[data-dir=down]::after{content:' \\25BC'}"
           "table.records tbody tr:nth-child(even){background:#f0f0f0}body{max-width:none}";
   html += "</style></head><body>\n<h1>Koravel survey</h1>\n";
-  html += "<p>" + std::to_string(fileCount) + " file(s), " + std::to_string(records.size()) + " record(s): " +
-          std::to_string(ok) + " ok, " + std::to_string(records.size() - ok) + " error(s).</p>\n";
+  html += "<p>" + EscapeHtml(summary) + ".</p>\n";
   std::string maps;
   for (const auto& [a, b] : ShapePaths()) maps += ShapeMap(records, a, b);
   maps += ThreeCoordinateSums(records);

@@ -14,6 +14,7 @@ namespace koravel {
 // index, and the table of the records, sorted by a click on a column (a
 // small inline script). Every point names its file and centre when the
 // pointer rests on it.
-std::string SurveyPage(const std::vector<TSurveyRecord>& records, size_t fileCount);
+// `summary` says how many files and records the survey holds.
+std::string SurveyPage(const std::vector<TSurveyRecord>& records, const std::string& summary);
 
 }  // namespace koravel

@@ -145,15 +145,30 @@ std::string JsonRecord(const TSurveyRecord& r) {
            ",\"flag\":" + (q.Flag.empty() ? std::string("null") : JsonString(q.Flag)) + "}";
     }
     o += "}";
+    for (const auto& [key, list] : {std::pair{"distances", &r.Distances}, std::pair{"angles", &r.Angles}}) {
+      o += std::string(",\"") + key + "\":[";
+      for (size_t i = 0; i < list->size(); ++i) {
+        const TSurveyGeometry& g = (*list)[i];
+        o += (i ? ",{\"ligands\":[" : "{\"ligands\":[");
+        for (size_t k = 0; k < g.Ligands.size(); ++k) (o += k ? "," : "") += JsonString(g.Ligands[k]);
+        o += "],\"value\":" + JsonNumber(g.Value.Value) + ",\"su\":" + JsonNumber(g.Value.Su) +
+             ",\"text\":" + JsonString(g.Value.Text);
+        if (key == std::string("angles")) o += std::string(",\"published\":") + (g.Published ? "true" : "false");
+        o += "}";
+      }
+      o += "]";
+    }
   }
   return o + "}\n";
 }
 
-// The su a record holds: a Monte Carlo's to 6 significant digits, more than
+// The su a record holds: none (NaN) where no parameter with an su entered
+// the value, a Monte Carlo's to 6 significant digits, more than
 // its sampling error allows (a few per cent) yet the same on every platform,
 // whose mathematical libraries differ in the last bits of a draw; a
 // propagated su in full.
 double RecordedSu(const TPropagated& v) {
+  if (!v.ParametersEntered) return std::nan("");
   if (v.Draws == 0 || !(v.Su > 0)) return v.Su;
   char text[32];
   std::snprintf(text, sizeof text, "%.5e", v.Su);
@@ -172,6 +187,17 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;
   r.Quantities.push_back({"sum", sum.Value, RecordedSu(sum), FormatValueSu(sum.Value, sum.Su, 2), ""});
+  // The distances and angles as the report's tables hold them: an su of 0
+  // there is exact only where the sum's parameters had su.
+  const double noSu = sum.ParametersEntered ? 0 : std::nan("");
+  for (size_t i = 0; i < a.Ligands.List.size(); ++i) {
+    const TValueSu& d = a.Distances[i];
+    r.Distances.push_back({{r.Ligands[i]}, {"", d.Value, d.Su > 0 ? d.Su : noSu, FormatValueSu(d.Value, d.Su, 3), ""}});
+  }
+  for (const TAngle& angle : a.Angles.List)
+    r.Angles.push_back({{r.Ligands[static_cast<size_t>(angle.Lig1)], r.Ligands[static_cast<size_t>(angle.Lig2)]},
+                        {"", angle.Value, angle.Su > 0 ? angle.Su : noSu, FormatValueSu(angle.Value, angle.Su, 2), ""},
+                        angle.FromCif});
   r.Classification = PlanarityText(a.Planarity);
   for (const TDescriptorValue& d : a.Descriptors)
     r.Quantities.push_back({std::string(d.Row->Name), d.Value.Value, RecordedSu(d.Value),
@@ -220,7 +246,7 @@ std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r) {
     for (const std::string& name : QuantityNames()) {
       const TSurveyQuantity* q = FindQuantity(r, name);
       row.push_back(q ? Number(q->Value) : "");
-      row.push_back(q && q->Su > 0 ? Number(q->Su) : "");
+      row.push_back(q ? Number(q->Su) : "");
       row.push_back(q ? q->Text : "");
       row.push_back(q ? q->Flag : "");
     }
@@ -235,7 +261,7 @@ std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r) {
   for (const TSurveyQuantity& q : r.Quantities) {
     std::vector<std::string> row = base;
     for (const std::string& field :
-         {q.Name, Number(q.Value), q.Su > 0 ? Number(q.Su) : std::string(), q.Text, q.Flag})
+         {q.Name, Number(q.Value), Number(q.Su), q.Text, q.Flag})
       row.push_back(field);
     lines += CsvRow(row);
   }

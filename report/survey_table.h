@@ -7,13 +7,23 @@
 
 namespace koravel {
 
-// One quantity of a surveyed centre: the angle sum or a geometry index.
+// One quantity of a surveyed centre: the angle sum, a geometry index, a
+// distance or an angle.
 struct TSurveyQuantity {
-  std::string Name;  // "sum", "h", "tau4", ...
+  std::string Name;  // "sum", "h", "tau4", ...; the ligands of a distance or angle
   double Value = 0;
-  double Su = 0;     // 0: none
+  // 0 where the value is exact (held by symmetry), NaN where the input gives
+  // no su at all (a .res without its .mat, an XYZ file).
+  double Su = 0;
   std::string Text;  // value(su) as the report writes it
   std::string Flag;  // why its first-order su is not reliable, or ""
+};
+
+// A distance or angle of a surveyed centre, with the ligands it joins.
+struct TSurveyGeometry {
+  std::vector<std::string> Ligands;  // one for a distance, two for an angle
+  TSurveyQuantity Value;
+  bool Published = false;            // an angle from the CIF's _geom_angle list
 };
 
 // One record of a survey: a centre of a data block of a file, or a file or
@@ -27,6 +37,7 @@ struct TSurveyRecord {
   int CoordinationNumber = 0;
   std::vector<std::string> Ligands;  // labels with symmetry codes (N2#2_655)
   std::vector<TSurveyQuantity> Quantities;
+  std::vector<TSurveyGeometry> Distances, Angles;  // as the report's tables
   std::string Classification;        // three ligands with su, else ""
   int Fixed = 0;                     // coordinates involved that cannot move
   int Tied = 0;                      // coordinates involved tied by symmetry to free ones
@@ -58,6 +69,8 @@ std::string SurveyHeader(TSurveyFormat format);
 std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record);
 
 // The version of the JSON records' layout, written into every record.
-constexpr int kSurveySchemaVersion = 1;
+// 2: an su that the input does not give is null, no longer 0; the records
+// carry the distances and angles.
+constexpr int kSurveySchemaVersion = 2;
 
 }  // namespace koravel

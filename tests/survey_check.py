@@ -8,9 +8,9 @@
   with the csv module into the documented columns.
 * The survey gives the same bytes with 1 and with 2 threads.
 * Every record whose centre label is unique in its block has the values of a
-  single run for that centre: its coordination number, its ligands, and the
-  text of the sum and of every geometry index, exactly as the report prints
-  them.
+  single run for that centre: its coordination number, its ligands, the text
+  of the sum and of every geometry index, its distances and angles, exactly as
+  the report prints them.
 """
 import csv
 import io
@@ -20,7 +20,7 @@ import subprocess
 import sys
 
 FIELDS = {"schema", "file", "block", "centre", "element", "status", "message"}
-OK_FIELDS = FIELDS | {"cn", "ligands", "classification", "fixed", "tied", "quantities"}
+OK_FIELDS = FIELDS | {"cn", "ligands", "classification", "fixed", "tied", "quantities", "distances", "angles"}
 COLUMNS = ["file", "block", "centre", "element", "cn", "ligands", "classification", "fixed",
            "tied", "status", "message"]
 
@@ -38,6 +38,16 @@ def single_run(program, record):
     if record["block"]:
         args.append("--block=" + record["block"])
     return subprocess.run(args, capture_output=True, text=True).stdout
+
+
+def report_tables(text):
+    """The distances {ligand: text} and angles {(ligand, ligand): text} of a report."""
+    distances, angles = {}, {}
+    for label, code, d in re.findall(r"^\s+\d+\s+(\S+)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
+        distances[label if code in ("1_555", "centroid") else f"{label}#{code}"] = d
+    for a, b, v in re.findall(r"^  (\S+)\s+- \S+\s+- (\S+)\s+(\S+)\s+\((?:CIF|calculated)\)$", text, re.M):
+        angles[(a, b)] = v
+    return distances, angles
 
 
 def report_values(text):
@@ -91,7 +101,12 @@ def main():
     for r in records:
         if r["status"] != "ok" or seen[(r["file"], r["block"], r["centre"].lower())] > 1:
             continue
-        cn, ligands, total, indices = report_values(single_run(program, r))
+        text = single_run(program, r)
+        cn, ligands, total, indices = report_values(text)
+        distances, angles = report_tables(text)
+        if {d["ligands"][0]: d["text"] for d in r["distances"]} != distances or \
+                {tuple(a["ligands"]): a["text"] for a in r["angles"]} != angles:
+            failures.append(f"{r['file']} {r['block']} {r['centre']}: distances or angles differ from the single run")
         mine = {name: q["text"] for name, q in r["quantities"].items() if name != "sum"}
         where = f"{r['file']} {r['block']} {r['centre']}"
         if cn != r["cn"] or ligands != r["ligands"]:

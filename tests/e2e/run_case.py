@@ -13,6 +13,8 @@ A case file holds directives, then the expected output in sections:
     setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
     --- stdout
     ...the exact console output, line by line...
+    --- stderr
+    ...the exact standard error (optional: without it, standard error stays empty)...
     --- file report.txt
     ...the exact content of a file the run must leave in its working directory...
     --- page page.html
@@ -23,8 +25,8 @@ A case file holds directives, then the expected output in sections:
 The program runs in a fresh working directory holding a link "data" to the
 test data, with TEMP and TMP pointing at an empty "tmp" directory. The case
 passes when the exit status, standard output and the listed files match, the
-standard error stays empty, no other file is left behind (a temporary file
-included) and no data file changed.
+standard error is as given (empty when not given), no other file is left
+behind (a temporary file included) and no data file changed.
 
 The Windows build runs under wine (--wrapper wine) through a small launcher
 (--launcher koravel_launch.exe) that starts koravel.exe with CreateProcessW,
@@ -231,9 +233,14 @@ def main():
 
         if result.returncode != int(directives["status"]):
             failures.append(f"exit status {result.returncode}, expected {directives['status']}")
-        if result.stderr:
-            failures.append("standard error is not empty:\n" + result.stderr.decode(errors="replace"))
         workdir_text = wine_path(workdir) if options.launcher else workdir
+        want_err = expected_text(sections["stderr"], line_end, workdir_text).encode("utf-8") \
+            if "stderr" in sections else b""
+        if result.stderr != want_err:
+            if want_err:
+                failures.append(diff("standard error", want_err, result.stderr))
+            else:
+                failures.append("standard error is not empty:\n" + result.stderr.decode(errors="replace"))
         want = expected_text(sections.get("stdout", []), line_end, workdir_text).encode("utf-8")
         if result.stdout != want:
             if options.add_new_lines and adds_lines_only(want, result.stdout, line_end):
