@@ -25,7 +25,7 @@ repo=$(dirname "$here")
 build=$(cd "${1:-$repo/build}" && pwd)
 data=${2:-$build/bench-data}
 koravel=$build/koravel
-real_cif=${REAL_CIF:-$repo/../shared/realdata/big/fc_DK_Zucker2_0m.cif}
+real_cif=${REAL_CIF:-$data/fc_DK_Zucker2_0m.cif}
 real_atoms=${REAL_ATOMS:-C1 O1 O2 C2}
 small_cif=$repo/tests/data/cod_4063260-wrong-formula-sum.cif  # B1: three ligands
 runs=${RUNS:-10}
@@ -38,9 +38,11 @@ python=python3
 $python -c "import gemmi" 2>/dev/null || python=/usr/bin/python3
 $python -c "import gemmi" 2>/dev/null || { echo "missing prerequisite: python3-gemmi" >&2; exit 1; }
 [ -x "$koravel" ] || { echo "no koravel in $build (build it first)" >&2; exit 1; }
+mkdir -p "$data"
+# The default real CIF ships compressed (bench/data/SOURCES.md).
+[ -n "${REAL_CIF:-}" ] || [ -f "$real_cif" ] || gzip -dc "$here/data/fc_DK_Zucker2_0m.cif.gz" >"$real_cif"
 [ -f "$real_cif" ] || { echo "real CIF not found: $real_cif (set REAL_CIF)" >&2; exit 1; }
 
-mkdir -p "$data"
 if [ ! -f "$data/big_hkl.cif" ] || [ ! -f "$data/dense_cubic.cif" ]; then
   echo "Generating the benchmark inputs in $data ..."
   python3 "$here/make_bench_files.py" "$data"
