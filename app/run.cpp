@@ -115,6 +115,10 @@ struct TRunResult {
 // throws TError.
 TRunResult Run(const TCommandLine& cl, TOutput& output) {
   output.Start(cl.Options.Output);
+  if (cl.Version) {
+    output.WriteLine(std::string("koravel ") + kProgramVersion);
+    return {};
+  }
   if (cl.Help) {
     ShowHelp(output);
     return {};
@@ -123,6 +127,8 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
   TLigandArgs typed;
   if (cl.Positional.size() >= 2) typed = ParseLigandArgs(AtomArguments(cl), nullptr);
   if (typed.Names.empty()) {
+    if (!cl.Positional.empty())
+      output.WriteLine("The central atom is missing: koravel " + cl.Positional.front() + " <central atom> ...");
     ShowHelp(output);
     return {kExitUsage, ""};
   }
@@ -150,7 +156,7 @@ int RunKoravel(const TArguments& args, std::FILE* console) {
   std::string failure;
   try {
     const TCommandLine cl = ParseCommandLine(args);
-    if (cl.Options.Survey && !cl.Help)
+    if (cl.Options.Survey && !cl.Help && !cl.Version)
       result.Status = RunSurveyCommand(cl, console);
     else
       result = Run(cl, output);

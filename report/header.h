@@ -6,8 +6,10 @@
 
 namespace koravel {
 
-// The first line of the help text and of every report.
-constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles around an atom";
+// The program's version (KORAVEL_VERSION comes from the build), as --version
+// prints it, and the first line of the help text and of every report.
+constexpr const char* kProgramVersion = KORAVEL_VERSION;
+constexpr const char* kProgramTitle = "Koravel " KORAVEL_VERSION " - sum of the bond angles around an atom";
 
 // The report header, from the title down to the "Ligands      :" line, with
 // the input's warning block or matrix-file line in its place.
