@@ -22,14 +22,31 @@ TInputKind KindOfExtension(const std::string& fileName) {
   return TInputKind::Cif;
 }
 
-// The file to read: the typed name, else the stem's .res, .ins or .xyz.
+// The files a missing typed file falls back to, in order: the stem's .res,
+// .ins and .xyz; a name without extension is a stem and tries .cif first.
+std::vector<std::string> FallbackFiles(const std::string& typed) {
+  const std::string& name = typed;
+  const std::string stem = FileStem(name);
+  std::vector<std::string> files;
+  for (const char* extension : {".cif", ".res", ".ins", ".xyz"}) {
+    if (std::string_view(extension) == ".cif" && !FileExtension(name).empty()) continue;
+    files.push_back(stem + extension);
+  }
+  return files;
+}
+
+// The file to read: the typed name, else the first fallback that exists.
 std::string ResolveInputFile(const std::string& typed) {
   if (FileExists(typed)) return typed;
-  const std::string stem = FileStem(typed);
-  for (const char* extension : {".res", ".ins", ".xyz"})
-    if (FileExists(stem + extension)) return stem + extension;
-  Fail("file not found: " + typed + " - and no " + FileNameOnly(stem) +
-       ".res, .ins or .xyz in the same directory.");
+  for (const std::string& file : FallbackFiles(typed))
+    if (FileExists(file)) return file;
+  if (IsDirectory(typed))
+    Fail(typed + " is a folder, not a structure file (koravel --survey " + typed +
+         " reads every structure file in it).");
+  const std::string stem = FileNameOnly(FileStem(typed));
+  const bool isStem = FileExtension(typed).empty();
+  Fail("file not found: " + typed + " - and no " + stem + (isStem ? ".cif, .res" : ".res") +
+       ", .ins or .xyz in the same directory.");
 }
 
 TInput LoadShelx(TSource source) {
@@ -79,7 +96,7 @@ TStructureFile::TStructureFile(const std::string& typedName, TXyzNaming naming) 
   Source_.Kind = KindOfExtension(Source_.FileName);
   if (Source_.Kind != TInputKind::Cif) return;
   Cif_.emplace(ReadCifFile(Source_.FileName));
-  if (Cif_->Blocks().empty()) Fail("no data block found in the CIF.");
+  if (Cif_->Blocks().empty()) Fail("no data block found in " + Source_.FileName + ".");
   Source_.BlockCount = static_cast<int>(Cif_->Blocks().size());
   Source_.StructureBlocks = StructureBlockNames(*Cif_);
 }
@@ -122,9 +139,10 @@ std::vector<std::string> InputFilesOfRun(const std::string& typedName) {
   std::vector<std::string> files;
   if (typedName.empty()) return files;
   files.push_back(typedName);
-  const std::string stem = FileStem(typedName);
-  for (const char* ext : {".res", ".ins", ".xyz", ".mat"})
-    if (FileExists(stem + ext)) files.push_back(stem + ext);
+  std::vector<std::string> others = FallbackFiles(typedName);
+  others.push_back(ChangeExtension(typedName, ".mat"));
+  for (const std::string& file : others)
+    if (file != typedName && FileExists(file)) files.push_back(file);
   return files;
 }
 

@@ -27,7 +27,7 @@ struct TInputRequest {
 };
 
 // A structure file, found and opened: the typed file, else the stem's .res,
-// .ins or .xyz. A CIF is read once for all its data blocks; a SHELX or XYZ
+// .ins or .xyz (for a name without extension, .cif first). A CIF is read once for all its data blocks; a SHELX or XYZ
 // file is one block. Throws TError when no file is found or it cannot be read.
 class TStructureFile {
  public:
@@ -58,7 +58,8 @@ class TStructureFile {
 TInput LoadInput(const TInputRequest& request);
 
 // The files a run on the typed name may read, which no output may replace:
-// the typed file, and the stem's .res, .ins, .xyz and .mat that exist.
+// the typed file, and the files of its stem that exist which it falls back
+// to, and the .mat.
 std::vector<std::string> InputFilesOfRun(const std::string& typedName);
 
 }  // namespace koravel

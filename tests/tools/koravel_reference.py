@@ -670,7 +670,7 @@ _CELL_ITEMS = (('_cell_length_a', 0.0), ('_cell_length_b', 0.0), ('_cell_length_
                ('_cell_angle_alpha', 90.0), ('_cell_angle_beta', 90.0), ('_cell_angle_gamma', 90.0))
 
 
-def read_cell(block):
+def read_cell(block, file_name):
     values = []
     sus = []
     for tag, default in _CELL_ITEMS:
@@ -688,7 +688,7 @@ def read_cell(block):
     if usable and not metric_term(values[3], values[4], values[5]) > 1e-6:
         usable = False
     if not usable:
-        raise FatalError('cell parameters are missing or unusable.')
+        raise FatalError('cell parameters are missing or unusable in ' + file_name + '.')
     return values + sus
 
 
@@ -721,16 +721,17 @@ def read_symops(block):
     return symops
 
 
-def read_atoms(block):
+def read_atoms(block, file_name):
     loop = block.find_loop('_atom_site_label')
     if loop is None:
-        raise FatalError('no _atom_site loop found in the CIF.')
+        raise FatalError('no _atom_site loop found in ' + file_name + '.')
     c_label = loop.index_of_name('_atom_site_label')
     c_type = loop.index_of_name('_atom_site_type_symbol')
     c_xyz = [loop.index_of_name('_atom_site_fract_' + a) for a in 'xyz']
     c_occ = loop.index_of_name('_atom_site_occupancy')
     if min(c_xyz) < 0:
-        raise FatalError('fractional coordinates are missing in the _atom_site loop.')
+        raise FatalError('fractional coordinates are missing in the _atom_site loop of '
+                         + file_name + '.')
     atoms = []
     for row in range(loop.row_count()):
         label = loop.value(row, c_label)
@@ -748,7 +749,7 @@ def read_atoms(block):
         atoms.append(Atom(label, element, tuple(p[0] for p in parsed),
                           tuple(p[1] for p in parsed), occ))
     if not atoms:
-        raise FatalError('no atoms with coordinates found.')
+        raise FatalError('no atoms with coordinates found in ' + file_name + '.')
     return atoms
 
 
@@ -1694,7 +1695,8 @@ class Run:
             if os.path.isfile(stem + candidate):
                 return stem + candidate, kind
         raise FatalError('file not found: ' + name + ' - and no ' + stem[base_start:]
-                         + '.res, .ins or .xyz in the same directory.')
+                         + ('.cif, .res' if stem == name else '.res')
+                         + ', .ins or .xyz in the same directory.')
 
     def load_xyz(self):
         self.xyz = read_xyz_file(self.file_name, self.opt.xyz_naming)
@@ -1749,7 +1751,7 @@ class Run:
 
     def choose_block(self, blocks, central_name):
         if not blocks:
-            raise FatalError('no data block found in the CIF.')
+            raise FatalError('no data block found in ' + self.file_name + '.')
         names = structure_block_names(blocks)
         if self.opt.block_name:
             for block in blocks:
@@ -1768,7 +1770,8 @@ class Run:
         for block in blocks:
             if has_structure(block):
                 return block
-        raise FatalError('no data block with cell parameters and atom sites found.')
+        raise FatalError('no data block with cell parameters and atom sites found in '
+                         + self.file_name + '.')
 
     # -- neighbour search -------------------------------------------------
 
@@ -2177,9 +2180,9 @@ class Run:
         else:
             blocks = load_cif(self.file_name)
             block = self.choose_block(blocks, central_name)
-            self.cell = read_cell(block)
+            self.cell = read_cell(block, self.file_name)
             self.symops = read_symops(block)
-            self.atoms = read_atoms(block)
+            self.atoms = read_atoms(block, self.file_name)
             self.cif_angles = read_cif_angles(block)
         self.frac = [a.frac for a in self.atoms]
         self.frac_su = [a.frac_su for a in self.atoms]

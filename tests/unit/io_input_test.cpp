@@ -56,6 +56,7 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
       {{"x.txt"}, "x.txt", "x.txt", TInputKind::Cif},
       {{"x.Xyz"}, "x.Xyz", "x.Xyz", TInputKind::Xyz},
       {{"x.res"}, "x", "x.res", TInputKind::Shelx},
+      {{"x.res", "x.cif"}, "x", "x.cif", TInputKind::Cif},  // a stem tries .cif first
       {{"a.b.res"}, "a.b.cif", "a.b.res", TInputKind::Shelx},
   };
   for (const Case& c : cases) {
@@ -70,16 +71,14 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
   }
 }
 
-TEST(LoadInput, NeverSearchesForACif) {
+TEST(LoadInput, NamesWhatIsMissing) {
   TScratchDir dir;
-  dir.Write("x.cif", kCif);
-  std::filesystem::create_directories(dir.Path("y.cif"));  // a directory is no file
-  for (const char* typed : {"x", "y.cif"}) {
-    const std::string stem = std::filesystem::path(typed).stem().string();
-    EXPECT_EQ(ErrorOf([&] { Load(dir.Path(typed)); }),
-              "file not found: " + dir.Path(typed) + " - and no " + stem +
-                  ".res, .ins or .xyz in the same directory.");
-  }
+  std::filesystem::create_directories(dir.Path("y.cif"));  // a folder is no structure file
+  EXPECT_EQ(ErrorOf([&] { Load(dir.Path("x")); }),
+            "file not found: " + dir.Path("x") + " - and no x.cif, .res, .ins or .xyz in the same directory.");
+  EXPECT_EQ(ErrorOf([&] { Load(dir.Path("y.cif")); }),
+            dir.Path("y.cif") + " is a folder, not a structure file (koravel --survey " + dir.Path("y.cif") +
+                " reads every structure file in it).");
 }
 
 TEST(LoadInput, CifBlockAndPublishedAngles) {
