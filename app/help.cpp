@@ -30,6 +30,8 @@ const char* const kHelpLines[] = {
     "and a warning is printed - unless a SHELXL matrix file of the same",
     "stem (.mat) lies beside it. That file carries the full",
     "variance-covariance matrix, from which correct su are obtained.",
+    "A name without extension tries .cif first. Every file may also be",
+    "gzip-compressed (x.cif.gz; x.res.gz with x.mat or x.mat.gz).",
     "",
     "Without ligand arguments the ligands are determined automatically",
     "(criterion: d(A-B) <= r_cov(A) + r_cov(B) + tolerance).",

@@ -16,7 +16,7 @@ namespace {
 constexpr double kXyzCellEdge = 10000;
 
 TInputKind KindOfExtension(const std::string& fileName) {
-  const std::string ext = LowerAscii(FileExtension(fileName));
+  const std::string ext = LowerAscii(FileExtension(WithoutGzip(fileName)));
   if (ext == ".res" || ext == ".ins") return TInputKind::Shelx;
   if (ext == ".xyz") return TInputKind::Xyz;
   return TInputKind::Cif;
@@ -24,13 +24,15 @@ TInputKind KindOfExtension(const std::string& fileName) {
 
 // The files a missing typed file falls back to, in order: the stem's .res,
 // .ins and .xyz; a name without extension is a stem and tries .cif first.
+// Each may also be gzip-compressed.
 std::vector<std::string> FallbackFiles(const std::string& typed) {
-  const std::string& name = typed;
+  const std::string name = WithoutGzip(typed);
   const std::string stem = FileStem(name);
   std::vector<std::string> files;
   for (const char* extension : {".cif", ".res", ".ins", ".xyz"}) {
     if (std::string_view(extension) == ".cif" && !FileExtension(name).empty()) continue;
     files.push_back(stem + extension);
+    files.push_back(stem + extension + ".gz");
   }
   return files;
 }
@@ -43,10 +45,17 @@ std::string ResolveInputFile(const std::string& typed) {
   if (IsDirectory(typed))
     Fail(typed + " is a folder, not a structure file (koravel --survey " + typed +
          " reads every structure file in it).");
-  const std::string stem = FileNameOnly(FileStem(typed));
-  const bool isStem = FileExtension(typed).empty();
+  const std::string stem = FileNameOnly(FileStem(WithoutGzip(typed)));
+  const bool isStem = FileExtension(WithoutGzip(typed)).empty();
   Fail("file not found: " + typed + " - and no " + stem + (isStem ? ".cif, .res" : ".res") +
        ", .ins or .xyz in the same directory.");
+}
+
+// The matrix file of a SHELX file: the stem's .mat, else its .mat.gz; the
+// plain name when neither exists.
+std::string MatFileOf(const std::string& shelxFile) {
+  const std::string mat = FileStem(WithoutGzip(shelxFile)) + ".mat";
+  return !FileExists(mat) && FileExists(mat + ".gz") ? mat + ".gz" : mat;
 }
 
 TInput LoadShelx(TSource source) {
@@ -54,7 +63,7 @@ TInput LoadShelx(TSource source) {
   TInput in;
   in.Model.Structure = std::move(shelx.Structure);
   source.Title = shelx.Title;
-  source.MatFileName = ChangeExtension(source.FileName, ".mat");
+  source.MatFileName = MatFileOf(source.FileName);
   if (FileExists(source.MatFileName)) {
     auto matrix = std::make_unique<TMatFile>(ReadMatFile(source.MatFileName));
     matrix->MatchStructure(in.Model.Structure, source.MatFileName, source.FileName);
@@ -140,7 +149,8 @@ std::vector<std::string> InputFilesOfRun(const std::string& typedName) {
   if (typedName.empty()) return files;
   files.push_back(typedName);
   std::vector<std::string> others = FallbackFiles(typedName);
-  others.push_back(ChangeExtension(typedName, ".mat"));
+  const std::string mat = FileStem(WithoutGzip(typedName)) + ".mat";
+  others.insert(others.end(), {mat, mat + ".gz"});
   for (const std::string& file : others)
     if (file != typedName && FileExists(file)) files.push_back(file);
   return files;

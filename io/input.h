@@ -27,7 +27,7 @@ struct TInputRequest {
 };
 
 // A structure file, found and opened: the typed file, else the stem's .res,
-// .ins or .xyz (for a name without extension, .cif first). A CIF is read once for all its data blocks; a SHELX or XYZ
+// .ins or .xyz (for a name without extension, .cif first; each also as .gz). A CIF is read once for all its data blocks; a SHELX or XYZ
 // file is one block. Throws TError when no file is found or it cannot be read.
 class TStructureFile {
  public:
@@ -59,7 +59,7 @@ TInput LoadInput(const TInputRequest& request);
 
 // The files a run on the typed name may read, which no output may replace:
 // the typed file, and the files of its stem that exist which it falls back
-// to, and the .mat.
+// to, and the .mat (or .mat.gz).
 std::vector<std::string> InputFilesOfRun(const std::string& typedName);
 
 }  // namespace koravel

@@ -65,9 +65,9 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
 // A SHELX file without a matrix file: 12 lines, the first one empty; names
 // the file's type (RES or INS) and the .mat to add.
 void WriteShelxWarning(TTextSink& out, const std::string& shelxFileName) {
-  std::string kind = FileExtension(shelxFileName);
+  std::string kind = FileExtension(WithoutGzip(shelxFileName));
   if (!kind.empty()) kind.erase(0, 1);
-  const std::string matName = FileNameOnly(ChangeExtension(shelxFileName, ".mat"));
+  const std::string matName = FileNameOnly(ChangeExtension(WithoutGzip(shelxFileName), ".mat"));
   out.WriteLine("");
   out.WriteLine("*** WARNING - no standard uncertainties ***");
   out.WriteLine("The geometry was taken from a SHELX " + UpperAscii(kind) + " file. Such files store");

@@ -120,7 +120,7 @@ void WriteSum(TTextSink& out, const TAnalysis& a) {
 
 // The input file's extension without its point, upper case: "RES", "XYZ".
 std::string UpperExtension(const std::string& fileName) {
-  const std::string extension = FileExtension(fileName);
+  const std::string extension = FileExtension(WithoutGzip(fileName));
   return extension.empty() ? "" : UpperAscii(std::string_view(extension).substr(1));
 }
 
