@@ -82,6 +82,15 @@ TInput LoadXyz(TSource source, TXyzNaming naming) {
   source.Frames = xyz.StructureCount;
   source.HasLabels = xyz.HasLabels;
   source.AtomNames = XyzNamingDescription(xyz.HasLabels, naming);
+  if (!xyz.HasLabels)
+    for (TXyzNaming other : {xnOlex, xnPosition, xnElement}) {
+      if (other == naming) continue;
+      const std::vector<std::string> names = UnlabelledNames(xyz, other);
+      for (size_t i = 0; i < names.size(); ++i)
+        if (!SameText(names[i], xyz.Atoms[i].Label))
+          source.OtherNames.emplace_back(names[i], "line " + std::to_string(xyz.Atoms[i].Line) + " is " +
+                                                       xyz.Atoms[i].Label + " with " + XyzNumberingName(naming));
+    }
   TInput in;
   in.Model.HasSu = false;
   TStructure& s = in.Model.Structure;

@@ -1,5 +1,7 @@
 #pragma once
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace koravel {
 
@@ -27,6 +29,10 @@ struct TSource {
   int Frames = 1;
   bool HasLabels = false;
   std::string AtomNames;
+  // XYZ without labels: the names the other schemes give the atoms, each
+  // with the line that says which atom it is under the naming in use
+  // ("line 3 is Co2 with Olex2 numbering").
+  std::vector<std::pair<std::string, std::string>> OtherNames;
 };
 
 }  // namespace koravel
