@@ -10,6 +10,7 @@ namespace koravel {
 namespace {
 
 std::string Count(size_t n) { return std::to_string(n); }
+std::string Atoms(size_t n) { return Count(n) + (n == 1 ? " atom" : " atoms"); }
 
 void WriteInputLines(TTextSink& out, const TSource& in) {
   switch (in.Kind) {
@@ -110,7 +111,7 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
   }
   const TLigandArgs& args = request.Names;
   if (args.GroupCount == 0) {
-    out.WriteLine("Ligands      : specified (" + Count(args.Names.size()) + " atoms)");
+    out.WriteLine("Ligands      : specified (" + Atoms(args.Names.size()) + ")");
     return;
   }
   size_t single = 0;
@@ -118,7 +119,7 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
     if (group < 0) ++single;
   out.WriteLine("Ligands      : specified (" + Count(single) + " atom(s), " +
                 Count(static_cast<size_t>(args.GroupCount)) + " centroid(s) from " +
-                Count(args.Names.size() - single) + " atoms)");
+                Atoms(args.Names.size() - single) + ")");
 }
 
 // Labels that several atom sites carry make the tables ambiguous; which

@@ -2293,12 +2293,13 @@ class Run:
                       + format_fixed(self.opt.tolerance, 2) + ' A, occupancy >= '
                       + format_fixed(self.opt.min_occupancy, 2) + ')')
         elif self.group_count == 0:
-            self.line('Ligands      : specified (%d atoms)' % len(self.arg_names))
+            self.line('Ligands      : specified (%d atom%s)'
+                      % (len(self.arg_names), '' if len(self.arg_names) == 1 else 's'))
         else:
             outside = sum(1 for g in self.arg_groups if g < 0)
             inside = len(self.arg_groups) - outside
-            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atoms)'
-                      % (outside, self.group_count, inside))
+            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atom%s)'
+                      % (outside, self.group_count, inside, '' if inside == 1 else 's'))
 
     def write_shelx_warning(self):
         base = os.path.basename(self.file_name)
