@@ -1,5 +1,7 @@
 #include "io/cif_structure.h"
 
+#include <algorithm>
+
 #include "base/error.h"
 #include "base/numbers.h"
 #include "base/text.h"
@@ -170,6 +172,12 @@ std::string StructureBlockNames(const TCifDocument& cif) {
   return names;
 }
 
+bool HasStructureWithAtom(const TCifDocument& cif, const TCifBlock& block,
+                          const std::vector<std::string>& names) {
+  return HasStructure(block) &&
+         std::any_of(names.begin(), names.end(), [&](const std::string& name) { return HasAtom(cif, block, name); });
+}
+
 const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blockName,
                                  const std::vector<std::string>& centralNames) {
   if (cif.Blocks().empty()) Fail("no data block found in " + cif.Name() + ".");
@@ -184,9 +192,7 @@ const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blo
     return *block;
   }
   for (const TCifBlock& block : cif.Blocks())
-    if (HasStructure(block))
-      for (const std::string& name : centralNames)
-        if (HasAtom(cif, block, name)) return block;
+    if (HasStructureWithAtom(cif, block, centralNames)) return block;
   for (const TCifBlock& block : cif.Blocks())
     if (HasStructure(block)) return block;
   Fail("no data block with cell parameters and atom sites found in " + cif.Name() + ".");

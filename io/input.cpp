@@ -131,6 +131,14 @@ size_t TStructureFile::ChooseBlock(const std::string& name,
   return static_cast<size_t>(&ChooseDataBlock(*Cif_, name, centralNames) - Cif_->Blocks().data());
 }
 
+std::vector<size_t> TStructureFile::BlocksWithAtom(const std::vector<std::string>& names) const {
+  std::vector<size_t> blocks;
+  if (Cif_)
+    for (size_t b = 0; b < Cif_->Blocks().size(); ++b)
+      if (HasStructureWithAtom(*Cif_, Cif_->Blocks()[b], names)) blocks.push_back(b);
+  return blocks;
+}
+
 TInput TStructureFile::Load(size_t block) const {
   switch (Source_.Kind) {
     case TInputKind::Shelx: return LoadShelx(Source_);
@@ -150,7 +158,14 @@ TInput TStructureFile::Load(size_t block) const {
 
 TInput LoadInput(const TInputRequest& request) {
   const TStructureFile file(request.FileName, request.XyzNaming);
-  return file.Load(file.ChooseBlock(request.BlockName, request.CentralNames));
+  const size_t chosen = file.ChooseBlock(request.BlockName, request.CentralNames);
+  TInput in = file.Load(chosen);
+  // A label such as As1 in several structures of one file: the block taken
+  // first may not be the one meant.
+  if (request.BlockName.empty())
+    for (size_t block : file.BlocksWithAtom(request.CentralNames))
+      if (block != chosen) in.Source.OtherCentralBlocks.push_back(file.BlockName(block));
+  return in;
 }
 
 std::vector<std::string> InputFilesOfRun(const std::string& typedName) {

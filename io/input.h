@@ -43,6 +43,10 @@ class TStructureFile {
   // first with a structure. Throws TError when there is none.
   size_t ChooseBlock(const std::string& name, const std::vector<std::string>& centralNames) const;
 
+  // The blocks with a structure whose atom sites hold one of `names`, in
+  // file order; none for a SHELX or XYZ file.
+  std::vector<size_t> BlocksWithAtom(const std::vector<std::string>& names) const;
+
   // The model of a block and its source. A SHELX file is paired with the .mat
   // of its stem when one exists. Throws TError when the block holds no
   // structure that can be read.
@@ -54,7 +58,8 @@ class TStructureFile {
   std::optional<TCifDocument> Cif_;
 };
 
-// The block the request names or implies, read.
+// The block the request names or implies, read. A block chosen by the
+// central atom's name notes the other blocks that hold it too.
 TInput LoadInput(const TInputRequest& request);
 
 // The files a run on the typed name may read, which no output may replace:

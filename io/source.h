@@ -13,10 +13,13 @@ struct TSource {
   TInputKind Kind = TInputKind::Cif;
   std::string FileName;  // the file read (after falling back from a missing CIF)
 
-  // CIF: the block read, how many blocks the file has, which hold a structure.
+  // CIF: the block read, how many blocks the file has, which hold a structure,
+  // and, for a block chosen by the central atom's name, the other blocks
+  // whose structure has that name too.
   std::string BlockName;
   int BlockCount = 0;
   std::string StructureBlocks;
+  std::vector<std::string> OtherCentralBlocks;
 
   // SHELX: the title, where the matrix file was looked for, and the number of
   // refined parameters of the matrix file paired with it (0: none).

@@ -122,6 +122,16 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
                 Atoms(args.Names.size() - single) + ")");
 }
 
+// The central atom's label in other structures of the file: which block
+// was read is then worth a second look.
+void WriteOtherBlocksNote(TTextSink& out, const TSource& in, const TCentre& centre) {
+  if (in.OtherCentralBlocks.empty()) return;
+  std::string blocks;
+  for (const std::string& block : in.OtherCentralBlocks) blocks += (blocks.empty() ? "" : ", ") + block;
+  out.WriteLine("Note         : " + centre.Label + " is also in data block" +
+                (in.OtherCentralBlocks.size() == 1 ? " " : "s ") + blocks + " (select with --block=)");
+}
+
 // Labels that several atom sites carry make the tables ambiguous; which
 // site each name took.
 void WriteSharedLabelNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
@@ -144,6 +154,7 @@ void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, con
   WriteInputLines(out, source);
   WriteStructureLines(out, source, s);
   out.WriteLine("Central atom : " + centre.Label + " (" + centre.Element + ")");
+  WriteOtherBlocksNote(out, source, centre);
   WriteSourceNotes(out, source);
   WriteLigandsLine(out, request);
   WriteSharedLabelNotes(out, s, centre, request);

@@ -357,6 +357,7 @@ std::string BriefLine(const TSource& source, const TModel& model, const TAnalysi
                      std::to_string(count) + " " + AngleWord(count) + " = " +
                      FormatValueSu(a.Angles.Sum.Value, a.Angles.Sum.Su, 2) + " deg  [" + names + "]";
   if (!model.HasSu) line += "  (no su - from " + UpperExtension(source.FileName) + ")";
+  if (!source.OtherCentralBlocks.empty()) line += "  (data block " + source.BlockName + ")";
   return line;
 }
 

@@ -1667,6 +1667,8 @@ class Run:
         self.out = out
         self.olex_suffix_note = False
         self.brief_line = ''
+        self.other_central_blocks = []
+        self.block_name_read = ''
         self.kind = IK_CIF
         self.has_su = True
         self.mat = None            # the paired MatFile, the covariance source
@@ -2098,6 +2100,8 @@ class Run:
         if not self.has_su:
             self.brief_line += ('  (no su - from ' + file_extension(self.file_name)[1:].upper()
                                 + ')')
+        if self.other_central_blocks:
+            self.brief_line += '  (data block ' + self.block_name_read + ')'
         if self.has_su and r.su > 0:
             ratio = r.su_second_order * r.su_second_order / (r.su * r.su)
             if ratio >= 0.1:
@@ -2180,6 +2184,11 @@ class Run:
         else:
             blocks = load_cif(self.file_name)
             block = self.choose_block(blocks, central_name)
+            self.block_name_read = block.name
+            if not self.opt.block_name:
+                stripped, _ = strip_olex_suffix(central_name)
+                self.other_central_blocks = [b.name for b in blocks if b is not block
+                                             and has_structure(b) and block_has_atom(b, stripped)]
             self.cell = read_cell(block, self.file_name)
             self.symops = read_symops(block)
             self.atoms = read_atoms(block, self.file_name)
@@ -2281,6 +2290,10 @@ class Run:
                 self.line('Symmetry     : %d operation(s), %d atom sites'
                           % (len(self.symops), len(self.atoms)))
         self.line('Central atom : ' + self.central_label + ' (' + self.central_element + ')')
+        if self.other_central_blocks:
+            self.line('Note         : ' + self.central_label + ' is also in data block'
+                      + ('s ' if len(self.other_central_blocks) > 1 else ' ')
+                      + ', '.join(self.other_central_blocks) + ' (select with --block=)')
         if self.kind == IK_SHELX and self.mat is not None:
             self.line('Matrix file  : ' + os.path.basename(self.mat_file_name)
                       + '  (%d refined parameters)' % self.mat.param_count)
