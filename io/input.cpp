@@ -76,21 +76,31 @@ TInput LoadShelx(TSource source) {
   return in;
 }
 
+// The names the other schemes give the atoms of an XYZ file without labels,
+// each with the line that says which atom it is under the naming in use.
+std::vector<std::pair<std::string, std::string>> OtherXyzNames(const TXyzFile& xyz, TXyzNaming naming) {
+  std::vector<std::pair<std::string, std::string>> others;
+  if (xyz.HasLabels) return others;
+  for (TXyzNaming other : {xnOlex, xnPosition, xnElement}) {
+    if (other == naming) continue;
+    const std::vector<std::string> names = UnlabelledNames(xyz, other);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const TXyzAtom& atom = xyz.Atoms[i];
+      if (!SameText(names[i], atom.Label))
+        others.emplace_back(names[i], "line " + std::to_string(atom.Line) + " is " + atom.Label + " with " +
+                                          XyzNumberingName(naming));
+    }
+  }
+  return others;
+}
+
 TInput LoadXyz(TSource source, TXyzNaming naming) {
   TXyzFile xyz = ReadXyzFile(source.FileName, naming);
   source.Comment = xyz.Comment;
   source.Frames = xyz.StructureCount;
   source.HasLabels = xyz.HasLabels;
   source.AtomNames = XyzNamingDescription(xyz.HasLabels, naming);
-  if (!xyz.HasLabels)
-    for (TXyzNaming other : {xnOlex, xnPosition, xnElement}) {
-      if (other == naming) continue;
-      const std::vector<std::string> names = UnlabelledNames(xyz, other);
-      for (size_t i = 0; i < names.size(); ++i)
-        if (!SameText(names[i], xyz.Atoms[i].Label))
-          source.OtherNames.emplace_back(names[i], "line " + std::to_string(xyz.Atoms[i].Line) + " is " +
-                                                       xyz.Atoms[i].Label + " with " + XyzNumberingName(naming));
-    }
+  source.OtherNames = OtherXyzNames(xyz, naming);
   TInput in;
   in.Model.HasSu = false;
   TStructure& s = in.Model.Structure;

@@ -142,7 +142,7 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
 std::vector<std::string> UnlabelledNames(const TXyzFile& data, TXyzNaming naming) {
   std::map<std::string, int> unlabelledOfElement;  // keyed by lower-case symbol
   for (const TXyzAtom& atom : data.Atoms)
-    if (atom.Label.empty() || !data.HasLabels) ++unlabelledOfElement[LowerAscii(atom.Element)];
+    if (atom.Label.empty()) ++unlabelledOfElement[LowerAscii(atom.Element)];
   std::map<std::string, int> runningNumber;
   std::vector<std::string> names(data.Atoms.size());
   for (size_t i = 0; i < data.Atoms.size(); ++i) {

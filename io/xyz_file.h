@@ -38,8 +38,9 @@ TXyzFile ReadXyzFile(const std::string& fileName, TXyzNaming naming);
 // The same on the file's bytes; `fileName` only names the file in messages.
 TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNaming naming);
 
-// The names of the atoms without a label of their own by a scheme, in atom
-// order; "" for a labelled atom.
+// The names a scheme gives the atoms without a label of their own, in atom
+// order, "" for a labelled atom; in a file without labels every atom is
+// named, also after the file was read.
 std::vector<std::string> UnlabelledNames(const TXyzFile& data, TXyzNaming naming);
 
 // The scheme as a hint names it: "Olex2 numbering".
