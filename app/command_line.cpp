@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "base/numbers.h"
 #include "base/text.h"
@@ -21,13 +23,36 @@ size_t SkipProgramName(std::string_view raw) {
   return pos;
 }
 
-// The options with a value also have a bare form without the dashes
+// The options that take a value, without their dashes. Each is written
+// --name=value or --name value, and also in a bare form without the dashes
 // (tol=0.5): Olex2's exec takes an argument -name=value, and a bare
 // name=value whose value holds a function call or a blank, as an option of
 // its own, and stops at one it does not know.
-const char* const kBareForms[] = {"tol=",     "occ=",    "max=",    "block=",  "out=",
-                                  "html=",    "mc=",     "centres=", "format=", "threads=",
-                                  "xyznames="};
+const char* const kValueOptions[] = {"tol",     "occ",    "max",     "block",   "out",     "html",
+                                     "mc",      "centres", "format", "threads", "xyznames"};
+const char* const kFlagOptions[] = {"survey", "brief", "calc", "help", "version"};
+
+bool IsValueOption(std::string_view dashed) {
+  return StartsWith(dashed, "--") && std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
+                                                 [&](const char* name) { return dashed.substr(2) == name; });
+}
+
+bool IsBareForm(std::string_view word) {
+  for (const char* name : kValueOptions)
+    if (StartsWith(word, name) && word.size() > std::strlen(name) && word[std::strlen(name)] == '=')
+      return true;
+  return false;
+}
+
+// A single-dash argument (-tol=0.5, -brief) that two dashes would make an
+// option of the program.
+bool IsOptionWithOneDash(std::string_view word) {
+  if (word.size() < 2 || word[0] != '-' || word[1] == '-') return false;
+  const std::string_view name = word.substr(1, word.find('=') - 1);
+  auto named = [&](const char* option) { return name == option; };
+  return std::any_of(std::begin(kValueOptions), std::end(kValueOptions), named) ||
+         std::any_of(std::begin(kFlagOptions), std::end(kFlagOptions), named);
+}
 
 // A Monte Carlo check needs enough draws to say anything, and must end in
 // reasonable time.
@@ -78,9 +103,18 @@ TXyzNaming XyzNamingOption(const std::string& value) {
   Fail("invalid value for --xyznames: " + value + " (olex, position or element)");
 }
 
-// Reads one option into `o`; false when the argument is none.
+// Whether a word is meant as an option rather than as a file, an atom or a
+// value: a leading dash (not that of a negative number), or a bare form.
+bool IsOptionWord(std::string_view word) {
+  if (word == "/?" || IsBareForm(word)) return true;
+  return word.size() > 1 && word[0] == '-' && !IsDigit(word[1]) && word[1] != '.';
+}
+
+// Reads one option (in its --name=value form) into `o`; false when the
+// argument is none.
 bool ReadOption(const std::string& arg, TRunOptions& o) {
-  if (StartsWith(arg, "--tol=")) o.Tolerance = NumberOption(arg.substr(6), "--tol");
+  if (IsValueOption(arg)) Fail("missing value for " + arg);
+  else if (StartsWith(arg, "--tol=")) o.Tolerance = NumberOption(arg.substr(6), "--tol");
   else if (StartsWith(arg, "--occ=")) o.MinOccupancy = NumberOption(arg.substr(6), "--occ");
   else if (StartsWith(arg, "--max=")) o.MaxRadius = NumberOption(arg.substr(6), "--max");
   else if (StartsWith(arg, "--block=")) o.BlockName = arg.substr(8);
@@ -94,7 +128,8 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--threads=")) o.Threads = ThreadsOption(arg.substr(10));
   else if (arg == "--brief") o.Output.Brief = true;
   else if (arg == "--calc") o.CalcOnly = true;
-  else if (StartsWith(arg, "--")) Fail("unknown option: " + arg);
+  else if (IsOptionWithOneDash(arg)) Fail("option with one dash: " + arg + " (write -" + arg + ")");
+  else if (IsOptionWord(arg)) Fail("unknown option: " + arg);
   else return false;
   return true;
 }
@@ -110,13 +145,23 @@ bool ReadOutputOption(const std::string& arg, TRunOptions& o) {
 }
 
 // An option's bare form (tol=0.5, as Olex2's exec passes it) with its dashes.
-std::string WithDashes(const std::string& arg) {
-  for (const char* bare : kBareForms)
-    if (StartsWith(arg, bare)) return "--" + arg;
-  return arg;
+std::string WithDashes(const std::string& arg) { return IsBareForm(arg) ? "--" + arg : arg; }
+
+// The arguments with every option in its --name=value form: a bare form gets
+// its dashes, and an option that takes a value and stands alone takes the
+// next argument, unless that is an option itself (then the value is missing).
+std::vector<std::string> JoinedOptions(const std::vector<std::string>& list) {
+  std::vector<std::string> joined;
+  for (size_t i = 0; i < list.size(); ++i) {
+    std::string arg = WithDashes(list[i]);
+    if (IsValueOption(arg) && i + 1 < list.size() && !IsOptionWord(list[i + 1])) arg += "=" + list[++i];
+    joined.push_back(std::move(arg));
+  }
+  return joined;
 }
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
+bool IsVersion(const std::string& arg) { return arg == "--version" || arg == "-V"; }
 
 }  // namespace
 
@@ -194,13 +239,6 @@ std::vector<TWord> SplitWords(std::string_view raw, size_t pos) {
   return words;
 }
 
-bool IsOptionWord(std::string_view word) {
-  if (StartsWith(word, "--") || word == "-h" || word == "/?") return true;
-  for (const char* bare : kBareForms)
-    if (StartsWith(word, bare)) return true;
-  return false;
-}
-
 // Olex2's exec puts double quotes round an argument with blanks without
 // escaping the quotes inside it: the selection Mg" O1" O3" arrives as
 // "Mg" O1" O3"". Read by the rules above that gives Mg, O1", O3, and the
@@ -209,8 +247,13 @@ bool IsOptionWord(std::string_view word) {
 // followed by one that ends in a quote.
 bool LooksLikeQuotedSelection(const std::vector<TWord>& words) {
   bool fileSeen = false, quotedAtom = false;
-  for (const TWord& word : words) {
-    if (IsOptionWord(word.Text)) continue;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const TWord& word = words[i];
+    if (IsOptionWord(word.Text)) {
+      // --block name: the name is no atom
+      if (IsValueOption(word.Text) && i + 1 < words.size() && !IsOptionWord(words[i + 1].Text)) ++i;
+      continue;
+    }
     if (!fileSeen) {
       fileSeen = true;
       continue;
@@ -252,33 +295,34 @@ TCommandLine ParseCommandLine(const TArguments& args) {
           "instead (Mg'' O1'' O3'') - see MANUAL, section 6."});
   TCommandLine cl;
   std::vector<std::string> given;  // the options named, without their values
-  for (const std::string& original : args.List) {
-    const std::string arg = WithDashes(original);
+  for (const std::string& arg : JoinedOptions(args.List)) {
     if (IsHelp(arg)) {
       cl.Help = true;
-    } else if (cl.Help) {
+    } else if (IsVersion(arg)) {
+      cl.Version = true;
+    } else if (cl.Help || cl.Version) {
       // The file still counts: the help must not overwrite it.
-      if (!ReadOutputOption(arg, cl.Options) && !StartsWith(arg, "--")) cl.Positional.push_back(arg);
+      if (!ReadOutputOption(arg, cl.Options) && !StartsWith(arg, "-")) cl.Positional.push_back(arg);
     } else if (ReadOption(arg, cl.Options)) {
       given.push_back(arg.substr(0, arg.find('=')));
     } else {
       cl.Positional.push_back(arg);
     }
   }
-  if (!cl.Help) CheckSurveyOptions(cl.Options.Survey, given);
+  if (!cl.Help && !cl.Version) CheckSurveyOptions(cl.Options.Survey, given);
   return cl;
 }
 
 std::string FileOfArguments(const TArguments& args) {
-  for (const std::string& arg : args.List)
+  for (const std::string& arg : JoinedOptions(args.List))
     if (!IsOptionWord(arg)) return arg;
   return "";
 }
 
 std::string PageOfArguments(const TArguments& args) {
   std::string page;
-  for (const std::string& original : args.List)
-    if (const std::string arg = WithDashes(original); StartsWith(arg, "--html=")) page = arg.substr(7);
+  for (const std::string& arg : JoinedOptions(args.List))
+    if (StartsWith(arg, "--html=")) page = arg.substr(7);
   return page;
 }
 

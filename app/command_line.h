@@ -34,6 +34,7 @@ struct TCommandLine {
   TRunOptions Options;
   std::vector<std::string> Positional;  // file name, then the atom arguments
   bool Help = false;
+  bool Version = false;
 };
 
 // The arguments of a run, and whether a raw command line held atom names
@@ -45,8 +46,10 @@ struct TArguments {
 };
 
 // Reads the command line; throws TError for the first argument that is
-// wrong. A request for help counts only before such an argument; after it
-// only the outputs are read (help goes where they say), nothing is checked.
+// wrong. An option that takes a value is written --name=value, --name value
+// or name=value. A request for help or the version counts only before such
+// an argument; after it only the outputs are read (help goes where they
+// say), nothing is checked.
 TCommandLine ParseCommandLine(const TArguments& args);
 
 // The HTML page the arguments name, whatever else is wrong with them: a

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "report/header.h"
 
 namespace koravel {
 
@@ -6,7 +7,7 @@ namespace {
 
 // The help text, one entry per output line.
 const char* const kHelpLines[] = {
-    "Koravel 1.0 - sum of the bond angles around an atom",
+    kProgramTitle,
     "",
     "Usage:",
     "  koravel <file.cif> <central atom> [ligand1 ligand2 ...] [options]",
@@ -29,6 +30,8 @@ const char* const kHelpLines[] = {
     "and a warning is printed - unless a SHELXL matrix file of the same",
     "stem (.mat) lies beside it. That file carries the full",
     "variance-covariance matrix, from which correct su are obtained.",
+    "A name without extension tries .cif first. Every file may also be",
+    "gzip-compressed (x.cif.gz; x.res.gz with x.mat or x.mat.gz).",
     "",
     "Without ligand arguments the ligands are determined automatically",
     "(criterion: d(A-B) <= r_cov(A) + r_cov(B) + tolerance).",
@@ -74,6 +77,7 @@ const char* const kHelpLines[] = {
     "  --html=<file> also write the full report as HTML (e.g. for Olex2)",
     "  --brief       print a single result line only",
     "  --help        this help",
+    "  --version     the program's version",
     "",
     "Survey options (every centre of many files in one table, MANUAL 8):",
     "  --survey      survey the files and folders given (recursively)",
@@ -82,9 +86,9 @@ const char* const kHelpLines[] = {
     "  --threads=<N> files read in parallel (default: one per core)",
     "  A survey ends with status 3 when some record reports an error.",
     "",
-    "The options with a value may also be written without the leading",
-    "\"--\" (block=x, html=x, out=x, tol=x, occ=x, max=x, mc=x, xyznames=x,",
-    "centres=x, format=x, threads=x).",
+    "The options with a value may also be written as two arguments",
+    "(--tol 0.5), or without the leading \"--\" (block=x, html=x, out=x,",
+    "tol=x, occ=x, max=x, mc=x, xyznames=x, centres=x, format=x, threads=x).",
     "Olex2 needs this: its exec command reads an argument -name=value, and",
     "name=value with a function call or a blank in the value, as an option",
     "of its own and stops at one it does not know.",

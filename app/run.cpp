@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "app/command_line.h"
@@ -47,19 +48,21 @@ TAtomNames ReadAtomNames(const TCommandLine& cl, const TStructure& s) {
   }));
 }
 
+// The first word of the atom arguments as typed: the central atom, also
+// when its label holds parentheses, such as Fe(1), that the reading without
+// the structure takes for a centroid.
+std::string TypedCentral(const TCommandLine& cl) {
+  for (const std::string& arg : AtomArguments(cl)) {
+    const auto words = SplitFields(arg, [](char c) { return c == ' ' || c == '\t' || c == ','; });
+    if (!words.empty()) return std::string(words.front());
+  }
+  return "";
+}
+
 // The names the central atom may have in the file, to choose the CIF block.
 std::vector<std::string> CentralNames(const TCommandLine& cl, const TAtomNames& names) {
   bool removed = false;
-  std::vector<std::string> candidates{names.Central, StripOlexSuffix(names.Central, removed)};
-  // The first word as typed: a label with parentheses such as Fe(1).
-  for (const std::string& arg : AtomArguments(cl)) {
-    const auto words = SplitFields(arg, [](char c) { return c == ' ' || c == '\t' || c == ','; });
-    if (!words.empty()) {
-      candidates.emplace_back(words.front());
-      break;
-    }
-  }
-  return candidates;
+  return {names.Central, StripOlexSuffix(names.Central, removed), TypedCentral(cl)};
 }
 
 // What "not found" messages add for XYZ input: the naming in use and,
@@ -74,23 +77,61 @@ std::vector<std::string> XyzNamingHint(const TSource& source) {
   return hint;
 }
 
-// The central atom by its typed name (Olex2 suffixes and the two-apostrophe
-// form allowed); a name the structure lacks is worded by its source.
-TCentre FindCentre(const TInput& input, const std::string& typed) {
-  const TNameLookup found = FindAtomWithoutSuffix(input.Model.Structure, typed);
+// "B1", "B1 or B2", "B1, B2 or B3".
+std::string OneOf(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+  return text;
+}
+
+// What a "not found" message adds for a typed name: the labels it was
+// probably meant to be and, in an XYZ file without labels, the atom that
+// another scheme gives that name (Co1 is the first atom by position, which
+// Olex2's numbering names Co2).
+std::vector<std::string> LabelHint(const TInput& input, const std::string& typed) {
+  std::vector<std::string> lines;
+  const std::vector<std::string> similar = SimilarLabels(input.Model.Structure, typed);
+  if (!similar.empty()) lines.push_back("did you mean " + OneOf(similar) + "?");
+  bool removed = false;
+  const std::string name = StripOlexSuffix(typed.substr(0, typed.find('#')), removed);
+  std::vector<std::string> atoms;
+  for (const auto& [otherName, atom] : input.Source.OtherNames)
+    if (SameText(otherName, name) && std::find(atoms.begin(), atoms.end(), atom) == atoms.end())
+      atoms.push_back(atom);
+  for (const std::string& atom : atoms) lines.push_back(atom + ".");
+  return lines;
+}
+
+// The central atom by its name (Olex2 suffixes and the two-apostrophe form
+// allowed); a name the structure lacks is quoted as typed and worded by its
+// source, with the labels it may have meant.
+TCentre FindCentre(const TInput& input, const std::string& name, const std::string& typed) {
+  const TNameLookup found = FindAtomWithoutSuffix(input.Model.Structure, name);
   if (found.Atom >= 0) return CentreOf(input.Model.Structure, found);
   const TSource& source = input.Source;
-  if (source.Kind == TInputKind::Cif)
-    Fail("central atom \"" + found.Name + "\" not found in data block \"" + source.BlockName +
-         "\". Blocks with a structure: " + source.StructureBlocks);
-  std::vector<std::string> lines{"central atom \"" + found.Name + "\" not found in " +
-                                 FileNameOnly(source.FileName) + "."};
+  std::vector<std::string> lines{
+      source.Kind == TInputKind::Cif
+          ? "central atom \"" + typed + "\" not found in data block \"" + source.BlockName +
+                "\". Blocks with a structure: " + source.StructureBlocks
+          : "central atom \"" + typed + "\" not found in " + FileNameOnly(source.FileName) + "."};
+  for (std::string& line : LabelHint(input, typed)) lines.push_back(std::move(line));
   for (std::string& line : XyzNamingHint(source)) lines.push_back(std::move(line));
   Fail(std::move(lines));
 }
 
+// Olex2 names its centroids Cnt1, Cnt2, ...; Cg1 is the usual name in papers.
+bool LooksLikeCentroid(std::string_view name) {
+  for (std::string_view prefix : {"cnt", "cg"})
+    if (StartsWithText(name, prefix) && name.size() > prefix.size() &&
+        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsDigit))
+      return true;
+  return false;
+}
+
 // Every ligand name must be an atom of the structure; one that is not is
-// worded by its source, with the likely reasons.
+// quoted as typed and worded by its source, with the likely reasons: a
+// label it was probably meant to be, else a centroid that only Olex2 knows.
 void CheckLigandNames(const TInput& input, const TLigandArgs& names) {
   const std::optional<std::string> unknown = FirstUnknownName(input.Model.Structure, names);
   if (!unknown) return;
@@ -99,10 +140,16 @@ void CheckLigandNames(const TInput& input, const TLigandArgs& names) {
           "substituted. Check the macro definition (see MANUAL, section 6)."});
   std::vector<std::string> lines{"atom \"" + *unknown + "\" not found in " +
                                  FileNameOnly(input.Source.FileName) + "."};
+  const bool centroid = LooksLikeCentroid(*unknown);
+  std::vector<std::string> hint = centroid ? std::vector<std::string>{} : LabelHint(input, *unknown);
+  const bool labelHint = !hint.empty();
+  for (std::string& line : hint) lines.push_back(std::move(line));
   for (std::string& line : XyzNamingHint(input.Source)) lines.push_back(std::move(line));
-  lines.push_back("If this is a centroid created in Olex2 (cent, named Cnt1, Cnt2, ...):");
-  lines.push_back("it exists only inside Olex2. Give its atoms in square brackets");
-  lines.push_back("instead, e.g. [C1 C2 C3 C4 C5], or use the korvex macro.");
+  if (centroid || !labelHint) {
+    lines.push_back("If this is a centroid created in Olex2 (cent, named Cnt1, Cnt2, ...):");
+    lines.push_back("it exists only inside Olex2. Give its atoms in square brackets");
+    lines.push_back("instead, e.g. [C1 C2 C3 C4 C5], or use the korvex macro.");
+  }
   Fail(std::move(lines));
 }
 
@@ -116,6 +163,10 @@ struct TRunResult {
 // throws TError.
 TRunResult Run(const TCommandLine& cl, TOutput& output) {
   output.Start(cl.Options.Output);
+  if (cl.Version) {
+    output.WriteLine(std::string("koravel ") + kProgramVersion);
+    return {};
+  }
   if (cl.Help) {
     ShowHelp(output);
     return {};
@@ -124,6 +175,8 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
   TLigandArgs typed;
   if (cl.Positional.size() >= 2) typed = ParseLigandArgs(AtomArguments(cl), nullptr);
   if (typed.Names.empty()) {
+    if (!cl.Positional.empty())
+      output.WriteLine("The central atom is missing: koravel " + cl.Positional.front() + " <central atom> ...");
     ShowHelp(output);
     return {kExitUsage, ""};
   }
@@ -132,7 +185,7 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
       {cl.Positional.front(), o.BlockName, CentralNames(cl, SplitCentral(std::move(typed))), o.XyzNaming});
   const TModel& model = input.Model;
   const TAtomNames names = ReadAtomNames(cl, model.Structure);
-  const TCentre centre = FindCentre(input, names.Central);
+  const TCentre centre = FindCentre(input, names.Central, TypedCentral(cl));
   const TLigandRequest request{names.Ligands, o.Tolerance, o.MinOccupancy, o.MaxRadius};
   const TNeighbourhood neighbours = SearchNeighbours(model.Structure, centre, request);
   WriteHeader(output, input.Source, model.Structure, centre, request);
@@ -152,7 +205,7 @@ int RunKoravel(const TArguments& args, std::FILE* console) {
   std::string failure;
   try {
     const TCommandLine cl = ParseCommandLine(args);
-    if (cl.Options.Survey && !cl.Help)
+    if (cl.Options.Survey && !cl.Help && !cl.Version)
       result.Status = RunSurveyCommand(cl, console);
     else
       result = Run(cl, output);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <utility>
 
+#include <zlib.h>
+
 #include "base/error.h"
 #include "base/text.h"
 
@@ -59,6 +61,41 @@ size_t ExtensionStart(std::string_view path) {
 
 std::string ErrnoReason() { return errno != 0 ? std::strerror(errno) : "cannot open the file"; }
 
+// The text of gzip data: every member, one after another, as gzip writes
+// files given together (gzip -c a b > c).
+std::string Gunzip(std::string_view packed, const std::string& name) {
+  z_stream z{};
+  // 15 + 16: the largest window, and a gzip header and trailer around it.
+  if (inflateInit2(&z, 15 + 16) != Z_OK) CannotRead(name, "cannot start decompressing");
+  struct TEnd {
+    z_stream& Z;
+    ~TEnd() { inflateEnd(&Z); }
+  } end{z};
+  std::string text;
+  char block[1 << 16];
+  std::size_t given = 0;  // bytes of `packed` handed to zlib so far
+  for (;;) {
+    if (z.avail_in == 0 && given < packed.size()) {
+      const std::size_t n = std::min<std::size_t>(packed.size() - given, 1u << 30);
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data() + given));
+      z.avail_in = static_cast<uInt>(n);
+      given += n;
+    }
+    z.next_out = reinterpret_cast<Bytef*>(block);
+    z.avail_out = sizeof block;
+    const int status = inflate(&z, Z_NO_FLUSH);
+    text.append(block, sizeof block - z.avail_out);
+    if (status == Z_STREAM_END) {
+      if (z.avail_in == 0 && given == packed.size()) return text;
+      if (inflateReset(&z) != Z_OK) CannotRead(name, "cannot decompress the next member");
+    } else if (status == Z_BUF_ERROR && z.avail_in == 0 && given == packed.size()) {
+      CannotRead(name, "the compressed data end early");
+    } else if (status != Z_OK && status != Z_BUF_ERROR) {
+      CannotRead(name, std::string("not gzip data") + (z.msg != nullptr ? " (" + std::string(z.msg) + ")" : ""));
+    }
+  }
+}
+
 #ifdef _WIN32
 bool FileIdentity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
   HANDLE file = CreateFileW(WideFromUtf8(name).c_str(), 0,
@@ -91,6 +128,12 @@ std::string FileStem(std::string_view path) {
 
 std::string ChangeExtension(std::string_view path, std::string_view extension) {
   return FileStem(path) + std::string(extension);
+}
+
+bool IsGzipName(std::string_view path) { return SameText(FileExtension(path), ".gz"); }
+
+std::string WithoutGzip(std::string_view path) {
+  return IsGzipName(path) ? FileStem(path) : std::string(path);
 }
 
 #ifdef _WIN32
@@ -178,13 +221,19 @@ TFileBytes::TFileBytes(const std::string& name) {
   if (Mapping_ != nullptr) {
     Data_ = static_cast<const char*>(Mapping_);
     Size_ = size;
-    return;
+  } else {
+    Read_.reserve(size);
+    char block[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Read_.append(block, n);
+    if (std::ferror(file.get())) CannotRead(name, "read error");
+    Data_ = Read_.data();
+    Size_ = Read_.size();
   }
-  Read_.reserve(size);
-  char block[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Read_.append(block, n);
-  if (std::ferror(file.get())) CannotRead(name, "read error");
+  if (!IsGzipName(name)) return;
+  std::string text = Gunzip(View(), name);
+  Release();
+  Read_ = std::move(text);
   Data_ = Read_.data();
   Size_ = Read_.size();
 }

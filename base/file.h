@@ -20,6 +20,11 @@ std::string FileStem(std::string_view path);       // without the extension
 // with `extension` appended when it has none.
 std::string ChangeExtension(std::string_view path, std::string_view extension);
 
+// A name ending in ".gz" (any case) denotes gzip-compressed bytes: the
+// readers take the text it holds, named by the rest (x.cif for x.cif.gz).
+bool IsGzipName(std::string_view path);
+std::string WithoutGzip(std::string_view path);
+
 struct TFileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -44,8 +49,9 @@ std::vector<std::string> FilesBelow(const std::string& folder);
 bool IsTerminal(std::FILE* stream);
 
 // The bytes of a whole file: mapped into memory where that is cheaper than
-// reading (large files), else read. Throws TError "cannot read NAME: reason"
-// when the file cannot be opened or read (a directory counts as unreadable).
+// reading (large files), else read; for a .gz name, the bytes it holds
+// decompressed. Throws TError "cannot read NAME: reason" when the file
+// cannot be opened, read or decompressed (a directory counts as unreadable).
 class TFileBytes {
  public:
   explicit TFileBytes(const std::string& name);

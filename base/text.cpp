@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <algorithm>
+
 namespace koravel {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
@@ -30,6 +32,22 @@ std::string UpperAscii(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = UpperAscii(c);
   return out;
+}
+
+size_t EditDistance(std::string_view a, std::string_view b) {
+  // One row of the table of distances between the prefixes of a and b.
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t substitution = diagonal + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1);
+      diagonal = row[j];
+      row[j] = std::min({substitution, row[j] + 1, row[j - 1] + 1});
+    }
+  }
+  return row[b.size()];
 }
 
 bool SameText(std::string_view a, std::string_view b) {

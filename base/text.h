@@ -19,6 +19,9 @@ std::string UpperAscii(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // ignoring ASCII case
 bool StartsWith(std::string_view s, std::string_view prefix);
 bool StartsWithText(std::string_view s, std::string_view prefix);  // ignoring case
+// The number of single-character insertions, deletions and substitutions
+// that turn one text into the other, ignoring ASCII case.
+size_t EditDistance(std::string_view a, std::string_view b);
 
 // Field padding like printf's %-Ns and %Ns, except that a longer text is
 // written whole.

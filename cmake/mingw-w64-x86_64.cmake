@@ -5,7 +5,8 @@
 #
 # The compiler is named with its thread model, so the build does not depend on
 # which variant the system's x86_64-w64-mingw32-g++ alternative points to.
-# koravel.exe is linked statically: it needs nothing but the system DLLs.
+# koravel.exe is linked statically: it needs nothing but the system DLLs. zlib
+# comes from Debian's libz-mingw-w64-dev, as its static libz.a.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -21,3 +22,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(ZLIB_USE_STATIC_LIBS ON)

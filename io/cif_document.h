@@ -89,6 +89,7 @@ class TCifDocument {
   ~TCifDocument();
 
   const std::vector<TCifBlock>& Blocks() const { return Blocks_; }
+  const std::string& Name() const { return Name_; }  // as messages name the text
 
   // First block whose name equals `name` ignoring ASCII case; null when none.
   const TCifBlock* FindBlock(std::string_view name) const;

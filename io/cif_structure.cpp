@@ -1,5 +1,7 @@
 #include "io/cif_structure.h"
 
+#include <algorithm>
+
 #include "base/error.h"
 #include "base/numbers.h"
 #include "base/text.h"
@@ -34,7 +36,7 @@ void ReadCellItem(const TCifBlock& block, std::string_view tag, double fallback,
   }
 }
 
-TCell ReadCell(const TCifBlock& block) {
+TCell ReadCell(const TCifBlock& block, const std::string& fileName) {
   TCell c;
   ReadCellItem(block, kCellLengthA, 0, c.A, c.SuA);
   ReadCellItem(block, "_cell_length_b", 0, c.B, c.SuB);
@@ -42,7 +44,7 @@ TCell ReadCell(const TCifBlock& block) {
   ReadCellItem(block, "_cell_angle_alpha", 90, c.Alpha, c.SuAlpha);
   ReadCellItem(block, "_cell_angle_beta", 90, c.Beta, c.SuBeta);
   ReadCellItem(block, "_cell_angle_gamma", 90, c.Gamma, c.SuGamma);
-  if (!IsUsable(c)) Fail("cell parameters are missing or unusable.");
+  if (!IsUsable(c)) Fail("cell parameters are missing or unusable in " + fileName + ".");
   return c;
 }
 
@@ -141,15 +143,15 @@ std::vector<TAtom> ReadAtoms(const TCifDocument& cif, const TCifBlock& block) {
   const TCifTable t = cif.FindTable(block, {kAtomSiteLabel, "_atom_site_type_symbol",
                                             "_atom_site_fract_x", "_atom_site_fract_y",
                                             "_atom_site_fract_z", "_atom_site_occupancy"});
-  if (!t.Found()) Fail("no _atom_site loop found in the CIF.");
+  if (!t.Found()) Fail("no _atom_site loop found in " + cif.Name() + ".");
   if (!t.Has(kX) || !t.Has(kY) || !t.Has(kZ))
-    Fail("fractional coordinates are missing in the _atom_site loop.");
+    Fail("fractional coordinates are missing in the _atom_site loop of " + cif.Name() + ".");
   std::vector<TAtom> atoms;
   for (std::size_t row = 0; row < t.Rows(); ++row) {
     TAtom atom;
     if (ReadAtomRow(t, row, atom)) atoms.push_back(std::move(atom));
   }
-  if (atoms.empty()) Fail("no atoms with coordinates found.");
+  if (atoms.empty()) Fail("no atoms with coordinates found in " + cif.Name() + ".");
   return atoms;
 }
 
@@ -174,9 +176,15 @@ std::string StructureBlockNames(const TCifDocument& cif) {
   return names;
 }
 
+bool HasStructureWithAtom(const TCifDocument& cif, const TCifBlock& block,
+                          const std::vector<std::string>& names) {
+  return HasStructure(block) &&
+         std::any_of(names.begin(), names.end(), [&](const std::string& name) { return HasAtom(cif, block, name); });
+}
+
 const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blockName,
                                  const std::vector<std::string>& centralNames) {
-  if (cif.Blocks().empty()) Fail("no data block found in the CIF.");
+  if (cif.Blocks().empty()) Fail("no data block found in " + cif.Name() + ".");
   if (!blockName.empty()) {
     const TCifBlock* block = cif.FindBlock(blockName);
     if (block == nullptr)
@@ -188,17 +196,15 @@ const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blo
     return *block;
   }
   for (const TCifBlock& block : cif.Blocks())
-    if (HasStructure(block))
-      for (const std::string& name : centralNames)
-        if (HasAtom(cif, block, name)) return block;
+    if (HasStructureWithAtom(cif, block, centralNames)) return block;
   for (const TCifBlock& block : cif.Blocks())
     if (HasStructure(block)) return block;
-  Fail("no data block with cell parameters and atom sites found.");
+  Fail("no data block with cell parameters and atom sites found in " + cif.Name() + ".");
 }
 
 TStructure ReadCifStructure(const TCifDocument& cif, const TCifBlock& block) {
   TStructure s;
-  s.Cell = ReadCell(block);
+  s.Cell = ReadCell(block, cif.Name());
   ReadSymmetry(cif, block, s);
   s.Atoms = ReadAtoms(cif, block);
   return s;

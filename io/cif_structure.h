@@ -27,6 +27,11 @@ std::string StructureBlockNames(const TCifDocument& cif);
 const TCifBlock& ChooseDataBlock(const TCifDocument& cif, const std::string& blockName,
                                  const std::vector<std::string>& centralNames);
 
+// Whether a block holds a structure whose atom sites hold one of `names` (as
+// FindAtom reads a typed name).
+bool HasStructureWithAtom(const TCifDocument& cif, const TCifBlock& block,
+                          const std::vector<std::string>& names);
+
 // The structure of a block: the cell with su, the operators, the atom sites
 // with coordinates, su and occupancy (rows without three readable
 // coordinates are left out). Operators keep the number of their row, or

@@ -16,20 +16,46 @@ namespace {
 constexpr double kXyzCellEdge = 10000;
 
 TInputKind KindOfExtension(const std::string& fileName) {
-  const std::string ext = LowerAscii(FileExtension(fileName));
+  const std::string ext = LowerAscii(FileExtension(WithoutGzip(fileName)));
   if (ext == ".res" || ext == ".ins") return TInputKind::Shelx;
   if (ext == ".xyz") return TInputKind::Xyz;
   return TInputKind::Cif;
 }
 
-// The file to read: the typed name, else the stem's .res, .ins or .xyz.
+// The files a missing typed file falls back to, in order: the stem's .res,
+// .ins and .xyz; a name without extension is a stem and tries .cif first.
+// Each may also be gzip-compressed.
+std::vector<std::string> FallbackFiles(const std::string& typed) {
+  const std::string name = WithoutGzip(typed);
+  const std::string stem = FileStem(name);
+  std::vector<std::string> files;
+  for (const char* extension : {".cif", ".res", ".ins", ".xyz"}) {
+    if (std::string_view(extension) == ".cif" && !FileExtension(name).empty()) continue;
+    files.push_back(stem + extension);
+    files.push_back(stem + extension + ".gz");
+  }
+  return files;
+}
+
+// The file to read: the typed name, else the first fallback that exists.
 std::string ResolveInputFile(const std::string& typed) {
   if (FileExists(typed)) return typed;
-  const std::string stem = FileStem(typed);
-  for (const char* extension : {".res", ".ins", ".xyz"})
-    if (FileExists(stem + extension)) return stem + extension;
-  Fail("file not found: " + typed + " - and no " + FileNameOnly(stem) +
-       ".res, .ins or .xyz in the same directory.");
+  for (const std::string& file : FallbackFiles(typed))
+    if (FileExists(file)) return file;
+  if (IsDirectory(typed))
+    Fail(typed + " is a folder, not a structure file (koravel --survey " + typed +
+         " reads every structure file in it).");
+  const std::string stem = FileNameOnly(FileStem(WithoutGzip(typed)));
+  const bool isStem = FileExtension(WithoutGzip(typed)).empty();
+  Fail("file not found: " + typed + " - and no " + stem + (isStem ? ".cif, .res" : ".res") +
+       ", .ins or .xyz in the same directory.");
+}
+
+// The matrix file of a SHELX file: the stem's .mat, else its .mat.gz; the
+// plain name when neither exists.
+std::string MatFileOf(const std::string& shelxFile) {
+  const std::string mat = FileStem(WithoutGzip(shelxFile)) + ".mat";
+  return !FileExists(mat) && FileExists(mat + ".gz") ? mat + ".gz" : mat;
 }
 
 TInput LoadShelx(TSource source) {
@@ -37,7 +63,7 @@ TInput LoadShelx(TSource source) {
   TInput in;
   in.Model.Structure = std::move(shelx.Structure);
   source.Title = shelx.Title;
-  source.MatFileName = ChangeExtension(source.FileName, ".mat");
+  source.MatFileName = MatFileOf(source.FileName);
   if (FileExists(source.MatFileName)) {
     auto matrix = std::make_unique<TMatFile>(ReadMatFile(source.MatFileName));
     matrix->MatchStructure(in.Model.Structure, source.MatFileName, source.FileName);
@@ -50,12 +76,31 @@ TInput LoadShelx(TSource source) {
   return in;
 }
 
+// The names the other schemes give the atoms of an XYZ file without labels,
+// each with the line that says which atom it is under the naming in use.
+std::vector<std::pair<std::string, std::string>> OtherXyzNames(const TXyzFile& xyz, TXyzNaming naming) {
+  std::vector<std::pair<std::string, std::string>> others;
+  if (xyz.HasLabels) return others;
+  for (TXyzNaming other : {xnOlex, xnPosition, xnElement}) {
+    if (other == naming) continue;
+    const std::vector<std::string> names = UnlabelledNames(xyz, other);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const TXyzAtom& atom = xyz.Atoms[i];
+      if (!SameText(names[i], atom.Label))
+        others.emplace_back(names[i], "line " + std::to_string(atom.Line) + " is " + atom.Label + " with " +
+                                          XyzNumberingName(naming));
+    }
+  }
+  return others;
+}
+
 TInput LoadXyz(TSource source, TXyzNaming naming) {
   TXyzFile xyz = ReadXyzFile(source.FileName, naming);
   source.Comment = xyz.Comment;
   source.Frames = xyz.StructureCount;
   source.HasLabels = xyz.HasLabels;
   source.AtomNames = XyzNamingDescription(xyz.HasLabels, naming);
+  source.OtherNames = OtherXyzNames(xyz, naming);
   TInput in;
   in.Model.HasSu = false;
   TStructure& s = in.Model.Structure;
@@ -79,7 +124,7 @@ TStructureFile::TStructureFile(const std::string& typedName, TXyzNaming naming) 
   Source_.Kind = KindOfExtension(Source_.FileName);
   if (Source_.Kind != TInputKind::Cif) return;
   Cif_.emplace(ReadCifFile(Source_.FileName));
-  if (Cif_->Blocks().empty()) Fail("no data block found in the CIF.");
+  if (Cif_->Blocks().empty()) Fail("no data block found in " + Source_.FileName + ".");
   Source_.BlockCount = static_cast<int>(Cif_->Blocks().size());
   Source_.StructureBlocks = StructureBlockNames(*Cif_);
 }
@@ -98,6 +143,14 @@ size_t TStructureFile::ChooseBlock(const std::string& name,
                                    const std::vector<std::string>& centralNames) const {
   if (!Cif_) return 0;
   return static_cast<size_t>(&ChooseDataBlock(*Cif_, name, centralNames) - Cif_->Blocks().data());
+}
+
+std::vector<size_t> TStructureFile::BlocksWithAtom(const std::vector<std::string>& names) const {
+  std::vector<size_t> blocks;
+  if (Cif_)
+    for (size_t b = 0; b < Cif_->Blocks().size(); ++b)
+      if (HasStructureWithAtom(*Cif_, Cif_->Blocks()[b], names)) blocks.push_back(b);
+  return blocks;
 }
 
 TInput TStructureFile::Load(size_t block) const {
@@ -119,16 +172,25 @@ TInput TStructureFile::Load(size_t block) const {
 
 TInput LoadInput(const TInputRequest& request) {
   const TStructureFile file(request.FileName, request.XyzNaming);
-  return file.Load(file.ChooseBlock(request.BlockName, request.CentralNames));
+  const size_t chosen = file.ChooseBlock(request.BlockName, request.CentralNames);
+  TInput in = file.Load(chosen);
+  // A label such as As1 in several structures of one file: the block taken
+  // first may not be the one meant.
+  if (request.BlockName.empty())
+    for (size_t block : file.BlocksWithAtom(request.CentralNames))
+      if (block != chosen) in.Source.OtherCentralBlocks.push_back(file.BlockName(block));
+  return in;
 }
 
 std::vector<std::string> InputFilesOfRun(const std::string& typedName) {
   std::vector<std::string> files;
   if (typedName.empty()) return files;
   files.push_back(typedName);
-  const std::string stem = FileStem(typedName);
-  for (const char* ext : {".res", ".ins", ".xyz", ".mat"})
-    if (FileExists(stem + ext)) files.push_back(stem + ext);
+  std::vector<std::string> others = FallbackFiles(typedName);
+  const std::string mat = FileStem(WithoutGzip(typedName)) + ".mat";
+  others.insert(others.end(), {mat, mat + ".gz"});
+  for (const std::string& file : others)
+    if (file != typedName && FileExists(file)) files.push_back(file);
   return files;
 }
 

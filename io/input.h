@@ -27,7 +27,7 @@ struct TInputRequest {
 };
 
 // A structure file, found and opened: the typed file, else the stem's .res,
-// .ins or .xyz. A CIF is read once for all its data blocks; a SHELX or XYZ
+// .ins or .xyz (for a name without extension, .cif first; each also as .gz). A CIF is read once for all its data blocks; a SHELX or XYZ
 // file is one block. Throws TError when no file is found or it cannot be read.
 class TStructureFile {
  public:
@@ -45,6 +45,10 @@ class TStructureFile {
   // first with a structure. Throws TError when there is none.
   size_t ChooseBlock(const std::string& name, const std::vector<std::string>& centralNames) const;
 
+  // The blocks with a structure whose atom sites hold one of `names`, in
+  // file order; none for a SHELX or XYZ file.
+  std::vector<size_t> BlocksWithAtom(const std::vector<std::string>& names) const;
+
   // The model of a block and its source. A SHELX file is paired with the .mat
   // of its stem when one exists. Throws TError when the block holds no
   // structure that can be read.
@@ -56,11 +60,13 @@ class TStructureFile {
   std::optional<TCifDocument> Cif_;
 };
 
-// The block the request names or implies, read.
+// The block the request names or implies, read. A block chosen by the
+// central atom's name notes the other blocks that hold it too.
 TInput LoadInput(const TInputRequest& request);
 
 // The files a run on the typed name may read, which no output may replace:
-// the typed file, and the stem's .res, .ins, .xyz and .mat that exist.
+// the typed file, and the files of its stem that exist which it falls back
+// to, and the .mat (or .mat.gz).
 std::vector<std::string> InputFilesOfRun(const std::string& typedName);
 
 }  // namespace koravel

@@ -177,7 +177,7 @@ std::string PairingMessage(const std::string& matFileName, const std::string& sh
                            const std::string& matchMessage) {
   std::string message = FileNameOnly(matFileName) + " does not belong to " +
                         FileNameOnly(shelxFileName) + " - " + matchMessage;
-  if (SameText(FileExtension(shelxFileName), ".ins"))
+  if (SameText(FileExtension(WithoutGzip(shelxFileName)), ".ins"))
     return message +
            " An .ins is the input of a refinement, while the .mat is written by it; the two "
            "only match if the .ins is a copy of that run's .res. Use the .res, or remove the "

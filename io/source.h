@@ -1,5 +1,7 @@
 #pragma once
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace koravel {
 
@@ -11,10 +13,13 @@ struct TSource {
   TInputKind Kind = TInputKind::Cif;
   std::string FileName;  // the file read (after falling back from a missing CIF)
 
-  // CIF: the block read, how many blocks the file has, which hold a structure.
+  // CIF: the block read, how many blocks the file has, which hold a structure,
+  // and, for a block chosen by the central atom's name, the other blocks
+  // whose structure has that name too.
   std::string BlockName;
   int BlockCount = 0;
   std::string StructureBlocks;
+  std::vector<std::string> OtherCentralBlocks;
 
   // SHELX: the title, where the matrix file was looked for, and the number of
   // refined parameters of the matrix file paired with it (0: none).
@@ -27,6 +32,10 @@ struct TSource {
   int Frames = 1;
   bool HasLabels = false;
   std::string AtomNames;
+  // XYZ without labels: the names the other schemes give the atoms, each
+  // with the line that says which atom it is under the naming in use
+  // ("line 3 is Co2 with Olex2 numbering").
+  std::vector<std::pair<std::string, std::string>> OtherNames;
 };
 
 }  // namespace koravel

@@ -51,24 +51,7 @@ int OlexAtomLinesUpTo(const std::vector<std::string_view>& lines, size_t pos,
 
 // Names the atoms that carry no label of their own, by the chosen scheme.
 void NameUnlabelledAtoms(TXyzFile& data, TXyzNaming naming) {
-  std::map<std::string, int> unlabelledOfElement;  // keyed by lower-case symbol
-  for (const TXyzAtom& atom : data.Atoms)
-    if (atom.Label.empty()) ++unlabelledOfElement[LowerAscii(atom.Element)];
-  std::map<std::string, int> runningNumber;
-  std::vector<std::string> names(data.Atoms.size());
-  for (size_t i = 0; i < data.Atoms.size(); ++i) {
-    const TXyzAtom& atom = data.Atoms[i];
-    if (!atom.Label.empty()) continue;
-    const std::string key = LowerAscii(atom.Element);
-    if (data.HasLabels && unlabelledOfElement[key] == 1) {
-      names[i] = atom.Element;  // the only Fe among labelled atoms is simply Fe
-      continue;
-    }
-    long long number = atom.OlexNumber;
-    if (!data.HasLabels && naming == xnPosition) number = static_cast<long long>(i) + 1;
-    if (!data.HasLabels && naming == xnElement) number = ++runningNumber[key];
-    names[i] = atom.Element + std::to_string(number);
-  }
+  const std::vector<std::string> names = UnlabelledNames(data, naming);
   for (size_t i = 0; i < data.Atoms.size(); ++i)
     if (!names[i].empty()) data.Atoms[i].Label = names[i];
 }
@@ -139,6 +122,7 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
       data.HasLabels = true;
     }
     atom.OlexNumber = OlexAtomLinesUpTo(lines, pos, olexLines) + 1;
+    atom.Line = static_cast<long long>(pos) + 1;
     data.Atoms.push_back(std::move(atom));
   }
   if (static_cast<long long>(data.Atoms.size()) < announced)
@@ -153,6 +137,37 @@ TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNa
   }
   NameUnlabelledAtoms(data, naming);
   return data;
+}
+
+std::vector<std::string> UnlabelledNames(const TXyzFile& data, TXyzNaming naming) {
+  std::map<std::string, int> unlabelledOfElement;  // keyed by lower-case symbol
+  for (const TXyzAtom& atom : data.Atoms)
+    if (atom.Label.empty()) ++unlabelledOfElement[LowerAscii(atom.Element)];
+  std::map<std::string, int> runningNumber;
+  std::vector<std::string> names(data.Atoms.size());
+  for (size_t i = 0; i < data.Atoms.size(); ++i) {
+    const TXyzAtom& atom = data.Atoms[i];
+    if (data.HasLabels && !atom.Label.empty()) continue;
+    const std::string key = LowerAscii(atom.Element);
+    if (data.HasLabels && unlabelledOfElement[key] == 1) {
+      names[i] = atom.Element;  // the only Fe among labelled atoms is simply Fe
+      continue;
+    }
+    long long number = atom.OlexNumber;
+    if (!data.HasLabels && naming == xnPosition) number = static_cast<long long>(i) + 1;
+    if (!data.HasLabels && naming == xnElement) number = ++runningNumber[key];
+    names[i] = atom.Element + std::to_string(number);
+  }
+  return names;
+}
+
+std::string XyzNumberingName(TXyzNaming naming) {
+  switch (naming) {
+    case xnPosition: return "position numbering";
+    case xnElement: return "numbering per element";
+    case xnOlex:
+    default: return "Olex2 numbering";
+  }
 }
 
 std::string XyzNamingDescription(bool hasLabels, TXyzNaming naming) {

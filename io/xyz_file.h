@@ -20,6 +20,7 @@ struct TXyzAtom {
   std::string Element;  // element symbol
   TVec3 Cart{};         // x, y, z in ångström as written
   int OlexNumber = 0;   // k + 1 for the k-th line Olex2 reads as an atom
+  long long Line = 0;   // its line in the file, the first being 1
 };
 
 // The first structure of an XYZ file.
@@ -36,6 +37,14 @@ struct TXyzFile {
 TXyzFile ReadXyzFile(const std::string& fileName, TXyzNaming naming);
 // The same on the file's bytes; `fileName` only names the file in messages.
 TXyzFile ReadXyzText(std::string_view bytes, const std::string& fileName, TXyzNaming naming);
+
+// The names a scheme gives the atoms without a label of their own, in atom
+// order, "" for a labelled atom; in a file without labels every atom is
+// named, also after the file was read.
+std::vector<std::string> UnlabelledNames(const TXyzFile& data, TXyzNaming naming);
+
+// The scheme as a hint names it: "Olex2 numbering".
+std::string XyzNumberingName(TXyzNaming naming);
 
 // How the atoms are named: "as given in the file" when the file has its own
 // labels, otherwise the chosen scheme.

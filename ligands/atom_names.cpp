@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "crystal/elements.h"
 
 namespace koravel {
 
@@ -27,6 +28,57 @@ TNameLookup FindAtomWithoutSuffix(const TStructure& s, std::string_view typed) {
   r.Name = std::move(stripped);
   r.Atom = FindAtom(s, r.Name);
   return r;
+}
+
+std::vector<std::string> SimilarLabels(const TStructure& s, std::string_view typed, size_t count) {
+  auto withoutParentheses = [](std::string text) {
+    std::erase_if(text, [](char c) { return c == '(' || c == ')'; });
+    return text;
+  };
+  bool removed = false;
+  const std::string name = withoutParentheses(StripOlexSuffix(typed.substr(0, typed.find('#')), removed));
+  const size_t slip = name.size() >= 4 ? 2 : 1;
+  const std::string element = ElementFromLabel(name);
+  struct TCandidate {
+    bool SameElement;
+    size_t Distance;
+    size_t Atom;
+  };
+  std::vector<TCandidate> near, sameElement;
+  for (size_t i = 0; i < s.Atoms.size(); ++i) {
+    const TAtom& a = s.Atoms[i];
+    const size_t distance = EditDistance(name, withoutParentheses(a.Label));
+    const bool same = !element.empty() && SameText(a.Element, element);
+    if (distance <= slip) near.push_back({same, distance, i});
+    else if (same) sameElement.push_back({same, distance, i});
+  }
+  // Among equally near labels, those of the element typed first (Co2 before
+  // C11 for Co1), then file order.
+  auto better = [](const TCandidate& x, const TCandidate& y) {
+    if (x.Distance != y.Distance) return x.Distance < y.Distance;
+    if (x.SameElement != y.SameElement) return x.SameElement;
+    return x.Atom < y.Atom;
+  };
+  std::sort(near.begin(), near.end(), better);
+  std::sort(sameElement.begin(), sameElement.end(), better);
+  // A label that differs only in letter case or parentheses is the one meant;
+  // a name that begins with an element symbol means an atom of that element
+  // (O1 in a structure without oxygen is no slip for C1).
+  if (!near.empty() && near.front().Distance == 0) {
+    std::erase_if(near, [](const TCandidate& c) { return c.Distance > 0; });
+    sameElement.clear();
+  } else if (IsElement(element)) {
+    std::erase_if(near, [](const TCandidate& c) { return !c.SameElement; });
+  }
+  near.insert(near.end(), sameElement.begin(), sameElement.end());
+  std::vector<std::string> labels;
+  for (const TCandidate& c : near) {
+    const std::string& label = s.Atoms[c.Atom].Label;
+    if (labels.size() == count) break;
+    if (std::none_of(labels.begin(), labels.end(), [&](const std::string& l) { return SameText(l, label); }))
+      labels.push_back(label);
+  }
+  return labels;
 }
 
 std::vector<TSharedLabel> SharedLabels(const TStructure& s, int centralAtom,

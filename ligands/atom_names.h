@@ -22,6 +22,15 @@ std::string StripOlexSuffix(std::string_view label, bool& removed);
 // Olex2 symmetry suffix.
 TNameLookup FindAtomWithoutSuffix(const TStructure& s, std::string_view typed);
 
+// The labels of the structure that a name it lacks was probably meant to be,
+// best first and at most `count`: those a typing slip away (an edit
+// distance of 1, or 2 for names of four characters or more; letter case,
+// the symmetry code, an Olex2 suffix and parentheses ignored, as Fe(1) is
+// printed for Fe1), of the element the name begins with when it begins with
+// one, then others of that element, each group by distance. A label that
+// differs only in case or parentheses is the only one given.
+std::vector<std::string> SimilarLabels(const TStructure& s, std::string_view typed, size_t count = 3);
+
 // A looked-up name whose label more than one atom site of the structure
 // carries (58 blocks of a survey of real CIFs do this).
 struct TSharedLabel {

@@ -150,8 +150,7 @@ std::vector<char> NamedAtoms(const TStructure& s, const TLigandArgs& args) {
 
 std::optional<std::string> FirstUnknownName(const TStructure& s, const TLigandArgs& args) {
   for (const std::string& name : args.Names)
-    if (const TNameLookup found = FindAtomWithoutSuffix(s, LabelPart(name)); found.Atom < 0)
-      return found.Name;
+    if (FindAtomWithoutSuffix(s, LabelPart(name)).Atom < 0) return name;
   return std::nullopt;
 }
 

@@ -20,9 +20,9 @@ struct TNamedLigands {
 // in the structure flag nothing.
 std::vector<char> NamedAtoms(const TStructure& s, const TLigandArgs& args);
 
-// The first ligand name whose atom the structure does not have, as looked up
-// (without its symmetry code and an Olex2 suffix); nothing when every name
-// is an atom. The caller words the error, naming the file or block.
+// The first ligand name, as typed, whose atom the structure does not have
+// (looked up without its symmetry code and an Olex2 suffix); nothing when
+// every name is an atom. The caller words the error, naming the file or block.
 std::optional<std::string> FirstUnknownName(const TStructure& s, const TLigandArgs& args);
 
 // Turns ligand names into ligands among the neighbour candidates: an atom

@@ -10,6 +10,7 @@ namespace koravel {
 namespace {
 
 std::string Count(size_t n) { return std::to_string(n); }
+std::string Atoms(size_t n) { return Count(n) + (n == 1 ? " atom" : " atoms"); }
 
 void WriteInputLines(TTextSink& out, const TSource& in) {
   switch (in.Kind) {
@@ -65,9 +66,9 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
 // A SHELX file without a matrix file: 12 lines, the first one empty; names
 // the file's type (RES or INS) and the .mat to add.
 void WriteShelxWarning(TTextSink& out, const std::string& shelxFileName) {
-  std::string kind = FileExtension(shelxFileName);
+  std::string kind = FileExtension(WithoutGzip(shelxFileName));
   if (!kind.empty()) kind.erase(0, 1);
-  const std::string matName = FileNameOnly(ChangeExtension(shelxFileName, ".mat"));
+  const std::string matName = FileNameOnly(ChangeExtension(WithoutGzip(shelxFileName), ".mat"));
   out.WriteLine("");
   out.WriteLine("*** WARNING - no standard uncertainties ***");
   out.WriteLine("The geometry was taken from a SHELX " + UpperAscii(kind) + " file. Such files store");
@@ -110,7 +111,7 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
   }
   const TLigandArgs& args = request.Names;
   if (args.GroupCount == 0) {
-    WriteFact(out, "Ligands", "specified (" + Count(args.Names.size()) + " atoms)");
+    WriteFact(out, "Ligands", "specified (" + Atoms(args.Names.size()) + ")");
     return;
   }
   size_t single = 0;
@@ -118,7 +119,17 @@ void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
     if (group < 0) ++single;
   WriteFact(out, "Ligands", "specified (" + Count(single) + " atom(s), " +
                 Count(static_cast<size_t>(args.GroupCount)) + " centroid(s) from " +
-                Count(args.Names.size() - single) + " atoms)");
+                Atoms(args.Names.size() - single) + ")");
+}
+
+// The central atom's label in other structures of the file: which block
+// was read is then worth a second look.
+void WriteOtherBlocksNote(TTextSink& out, const TSource& in, const TCentre& centre) {
+  if (in.OtherCentralBlocks.empty()) return;
+  std::string blocks;
+  for (const std::string& block : in.OtherCentralBlocks) blocks += (blocks.empty() ? "" : ", ") + block;
+  WriteFact(out, "Note", centre.Label + " is also in data block" + (in.OtherCentralBlocks.size() == 1 ? " " : "s ") +
+                             blocks + " (select with --block=)");
 }
 
 // Labels that several atom sites carry make the tables ambiguous; which
@@ -148,6 +159,7 @@ void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, con
   WriteInputLines(out, source);
   WriteStructureLines(out, source, s);
   WriteFact(out, "Central atom", centre.Label + " (" + centre.Element + ")");
+  WriteOtherBlocksNote(out, source, centre);
   WriteSourceNotes(out, source);
   WriteLigandsLine(out, request);
   WriteSharedLabelNotes(out, s, centre, request);

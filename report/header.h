@@ -6,8 +6,10 @@
 
 namespace koravel {
 
-// The first line of the help text and of every report.
-constexpr const char* kProgramTitle = "Koravel 1.0 - sum of the bond angles around an atom";
+// The program's version (KORAVEL_VERSION comes from the build), as --version
+// prints it, and the first line of the help text and of every report.
+constexpr const char* kProgramVersion = KORAVEL_VERSION;
+constexpr const char* kProgramTitle = "Koravel " KORAVEL_VERSION " - sum of the bond angles around an atom";
 
 // A line of the header's facts, "Key          : value", whose value
 // continues on a line of an empty key.

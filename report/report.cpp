@@ -157,7 +157,7 @@ void WriteSum(TTextSink& out, const TAnalysis& a) {
 
 // The input file's extension without its point, upper case: "RES", "XYZ".
 std::string UpperExtension(const std::string& fileName) {
-  const std::string extension = FileExtension(fileName);
+  const std::string extension = FileExtension(WithoutGzip(fileName));
   return extension.empty() ? "" : UpperAscii(std::string_view(extension).substr(1));
 }
 
@@ -393,6 +393,7 @@ std::string BriefLine(const TSource& source, const TModel& model, const TAnalysi
                      std::to_string(count) + " " + AngleWord(count) + " = " +
                      FormatValueSu(a.Angles.Sum.Value, a.Angles.Sum.Su, 2) + " deg  [" + names + "]";
   if (!model.HasSu) line += "  (no su - from " + UpperExtension(source.FileName) + ")";
+  if (!source.OtherCentralBlocks.empty()) line += "  (data block " + source.BlockName + ")";
   return line;
 }
 

@@ -15,8 +15,8 @@ cd "$(dirname "$0")/.."
 # (which would switch the default compiler to the win32 thread model); wine64
 # runs the 64-bit koravel.exe without the 32-bit i386 architecture; Debian's
 # Chromium renders the HTML pages headless.
-bash scripts/install_missing.sh g++ cmake make libgtest-dev python3 python3-numpy python3-gemmi \
-  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium fonts-liberation
+bash scripts/install_missing.sh g++ cmake make zlib1g-dev libgtest-dev python3 python3-numpy python3-gemmi \
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 clang libclang-rt-14-dev chromium fonts-liberation
 
 # Debian's own python3, which has the numpy and gemmi just installed (a python3
 # earlier on PATH, such as pyenv's, may not: the reference checks would skip).

@@ -670,7 +670,7 @@ _CELL_ITEMS = (('_cell_length_a', 0.0), ('_cell_length_b', 0.0), ('_cell_length_
                ('_cell_angle_alpha', 90.0), ('_cell_angle_beta', 90.0), ('_cell_angle_gamma', 90.0))
 
 
-def read_cell(block):
+def read_cell(block, file_name):
     values = []
     sus = []
     for tag, default in _CELL_ITEMS:
@@ -688,7 +688,7 @@ def read_cell(block):
     if usable and not metric_term(values[3], values[4], values[5]) > 1e-6:
         usable = False
     if not usable:
-        raise FatalError('cell parameters are missing or unusable.')
+        raise FatalError('cell parameters are missing or unusable in ' + file_name + '.')
     return values + sus
 
 
@@ -721,16 +721,17 @@ def read_symops(block):
     return symops
 
 
-def read_atoms(block):
+def read_atoms(block, file_name):
     loop = block.find_loop('_atom_site_label')
     if loop is None:
-        raise FatalError('no _atom_site loop found in the CIF.')
+        raise FatalError('no _atom_site loop found in ' + file_name + '.')
     c_label = loop.index_of_name('_atom_site_label')
     c_type = loop.index_of_name('_atom_site_type_symbol')
     c_xyz = [loop.index_of_name('_atom_site_fract_' + a) for a in 'xyz']
     c_occ = loop.index_of_name('_atom_site_occupancy')
     if min(c_xyz) < 0:
-        raise FatalError('fractional coordinates are missing in the _atom_site loop.')
+        raise FatalError('fractional coordinates are missing in the _atom_site loop of '
+                         + file_name + '.')
     atoms = []
     for row in range(loop.row_count()):
         label = loop.value(row, c_label)
@@ -748,7 +749,7 @@ def read_atoms(block):
         atoms.append(Atom(label, element, tuple(p[0] for p in parsed),
                           tuple(p[1] for p in parsed), occ))
     if not atoms:
-        raise FatalError('no atoms with coordinates found.')
+        raise FatalError('no atoms with coordinates found in ' + file_name + '.')
     return atoms
 
 
@@ -1666,6 +1667,8 @@ class Run:
         self.out = out
         self.olex_suffix_note = False
         self.brief_line = ''
+        self.other_central_blocks = []
+        self.block_name_read = ''
         self.kind = IK_CIF
         self.has_su = True
         self.mat = None            # the paired MatFile, the covariance source
@@ -1694,7 +1697,8 @@ class Run:
             if os.path.isfile(stem + candidate):
                 return stem + candidate, kind
         raise FatalError('file not found: ' + name + ' - and no ' + stem[base_start:]
-                         + '.res, .ins or .xyz in the same directory.')
+                         + ('.cif, .res' if stem == name else '.res')
+                         + ', .ins or .xyz in the same directory.')
 
     def load_xyz(self):
         self.xyz = read_xyz_file(self.file_name, self.opt.xyz_naming)
@@ -1749,7 +1753,7 @@ class Run:
 
     def choose_block(self, blocks, central_name):
         if not blocks:
-            raise FatalError('no data block found in the CIF.')
+            raise FatalError('no data block found in ' + self.file_name + '.')
         names = structure_block_names(blocks)
         if self.opt.block_name:
             for block in blocks:
@@ -1768,7 +1772,8 @@ class Run:
         for block in blocks:
             if has_structure(block):
                 return block
-        raise FatalError('no data block with cell parameters and atom sites found.')
+        raise FatalError('no data block with cell parameters and atom sites found in '
+                         + self.file_name + '.')
 
     # -- neighbour search -------------------------------------------------
 
@@ -2095,6 +2100,8 @@ class Run:
         if not self.has_su:
             self.brief_line += ('  (no su - from ' + file_extension(self.file_name)[1:].upper()
                                 + ')')
+        if self.other_central_blocks:
+            self.brief_line += '  (data block ' + self.block_name_read + ')'
         if self.has_su and r.su > 0:
             ratio = r.su_second_order * r.su_second_order / (r.su * r.su)
             if ratio >= 0.1:
@@ -2177,9 +2184,14 @@ class Run:
         else:
             blocks = load_cif(self.file_name)
             block = self.choose_block(blocks, central_name)
-            self.cell = read_cell(block)
+            self.block_name_read = block.name
+            if not self.opt.block_name:
+                stripped, _ = strip_olex_suffix(central_name)
+                self.other_central_blocks = [b.name for b in blocks if b is not block
+                                             and has_structure(b) and block_has_atom(b, stripped)]
+            self.cell = read_cell(block, self.file_name)
             self.symops = read_symops(block)
-            self.atoms = read_atoms(block)
+            self.atoms = read_atoms(block, self.file_name)
             self.cif_angles = read_cif_angles(block)
         self.frac = [a.frac for a in self.atoms]
         self.frac_su = [a.frac_su for a in self.atoms]
@@ -2278,6 +2290,10 @@ class Run:
                 self.line('Symmetry     : %d operation(s), %d atom sites'
                           % (len(self.symops), len(self.atoms)))
         self.line('Central atom : ' + self.central_label + ' (' + self.central_element + ')')
+        if self.other_central_blocks:
+            self.line('Note         : ' + self.central_label + ' is also in data block'
+                      + ('s ' if len(self.other_central_blocks) > 1 else ' ')
+                      + ', '.join(self.other_central_blocks) + ' (select with --block=)')
         if self.kind == IK_SHELX and self.mat is not None:
             self.line('Matrix file  : ' + os.path.basename(self.mat_file_name)
                       + '  (%d refined parameters)' % self.mat.param_count)
@@ -2290,12 +2306,13 @@ class Run:
                       + format_fixed(self.opt.tolerance, 2) + ' A, occupancy >= '
                       + format_fixed(self.opt.min_occupancy, 2) + ')')
         elif self.group_count == 0:
-            self.line('Ligands      : specified (%d atoms)' % len(self.arg_names))
+            self.line('Ligands      : specified (%d atom%s)'
+                      % (len(self.arg_names), '' if len(self.arg_names) == 1 else 's'))
         else:
             outside = sum(1 for g in self.arg_groups if g < 0)
             inside = len(self.arg_groups) - outside
-            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atoms)'
-                      % (outside, self.group_count, inside))
+            self.line('Ligands      : specified (%d atom(s), %d centroid(s) from %d atom%s)'
+                      % (outside, self.group_count, inside, '' if inside == 1 else 's'))
 
     def write_shelx_warning(self):
         base = os.path.basename(self.file_name)

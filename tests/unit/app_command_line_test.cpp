@@ -35,22 +35,22 @@ TEST(SplitCommandLine, QuotingRules) {
 TCommandLine Parse(const Args& args) { return ParseCommandLine(TArguments{args, false}); }
 
 TEST(ParseCommandLine, ReadsEveryOptionWithAndWithoutDashes) {
-  const TCommandLine cl = Parse({"x.cif", "tol=0.3", "--occ=0.25", "max=12", "block=b1", "out=r.txt",
-                                 "html=p.html", "xyznames=ELEMENT", "--brief", "--calc", "Fe1",
-                                 "-tol=1", ""});
+  const TCommandLine cl = Parse({"x.cif", "tol=0.3", "--occ=0.25", "max", "12", "block=b1", "--out",
+                                 "r.txt", "html=p.html", "xyznames=ELEMENT", "--brief", "--calc", "Fe1",
+                                 "-1", ""});
   const TRunOptions& o = cl.Options;
   EXPECT_FALSE(cl.Help);
   EXPECT_DOUBLE_EQ(o.Tolerance, 0.3);
   EXPECT_DOUBLE_EQ(o.MinOccupancy, 0.25);
-  EXPECT_DOUBLE_EQ(o.MaxRadius, 12);
+  EXPECT_DOUBLE_EQ(o.MaxRadius, -1.0);
   EXPECT_EQ(o.BlockName, "b1");
   EXPECT_EQ(o.Output.OutFile, "r.txt");
   EXPECT_EQ(o.Output.HtmlFile, "p.html");
   EXPECT_EQ(o.XyzNaming, xnElement);
   EXPECT_TRUE(o.Output.Brief);
   EXPECT_TRUE(o.CalcOnly);
-  // "-tol=1" has a single dash and the empty argument is positional too.
-  EXPECT_EQ(cl.Positional, (Args{"x.cif", "Fe1", "-tol=1", ""}));
+  // "max" without "=" is no option; "-1" is no option, nor the empty argument.
+  EXPECT_EQ(cl.Positional, (Args{"x.cif", "max", "12", "Fe1", "-1", ""}));
 }
 
 TEST(ParseCommandLine, DefaultsAndLastValueWins) {
@@ -74,7 +74,14 @@ TEST(ParseCommandLine, HelpAndErrors) {
       {{"x.cif", "--help", "--bogus", "html=p.html", "y.cif"}, true, "", "p.html"},
       {{"-h"}, true, "", ""},
       {{"/?", "--tol"}, true, "", ""},
-      {{"--tol", "0.3"}, false, "unknown option: --tol", ""},
+      {{"--html", "p.html", "--help"}, true, "", "p.html"},
+      {{"--tol", "0.3", "--html", "p.html", "--tol", "x"}, false, "invalid value for --tol: x", "p.html"},
+      {{"x.cif", "Fe1", "--block"}, false, "missing value for --block", ""},
+      {{"--block", "--brief", "x.cif"}, false, "missing value for --block", ""},
+      {{"--html", "tol=1"}, false, "missing value for --html", ""},
+      {{"-tol=0.5"}, false, "option with one dash: -tol=0.5 (write --tol=0.5)", ""},
+      {{"-brief"}, false, "option with one dash: -brief (write --brief)", ""},
+      {{"-x"}, false, "unknown option: -x", ""},
       {{"--bogus", "--help"}, false, "unknown option: --bogus", ""},
       {{"--tol="}, false, "invalid value for --tol: ", ""},
       {{"--occ=1,5"}, false, "invalid value for --occ: 1,5", ""},
@@ -98,6 +105,8 @@ TEST(ParseCommandLine, HelpAndErrors) {
   // The file still counts after --help: the help must not overwrite it.
   EXPECT_EQ(Parse({"--help", "x.cif", "--bogus"}).Positional, (Args{"x.cif"}));
   EXPECT_EQ(FileOfArguments(TArguments{{"--tol=1", "html=p", "x.cif", "Fe1"}, false}), "x.cif");
+  EXPECT_EQ(FileOfArguments(TArguments{{"--block", "b", "x.cif", "Fe1"}, false}), "x.cif");
+  for (const char* version : {"--version", "-V"}) EXPECT_TRUE(Parse({"x.cif", version, "--bogus"}).Version);
 }
 
 }  // namespace

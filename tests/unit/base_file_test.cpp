@@ -1,6 +1,7 @@
 #include "base/file.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "base/encoding.h"
 #include "test_support.h"
@@ -27,6 +28,33 @@ TEST(FileNames, PiecesOfTheLastComponent) {
   }
   EXPECT_EQ(ChangeExtension("dir.v2/x", ".mat"), "dir.v2/x.mat");
   EXPECT_EQ(ChangeExtension("a/x.res", ".mat"), "a/x.mat");
+}
+
+// Bytes as gzip writes them.
+std::string Gzipped(const TScratchDir& dir, std::string_view text) {
+  const std::string path = dir.Path("packed.bin");
+  gzFile gz = gzopen(path.c_str(), "wb");
+  gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(gz);
+  return ReadFile(path);
+}
+
+TEST(FileBytes, DecompressesGzipNames) {
+  TScratchDir dir;
+  std::string large;
+  for (int i = 0; i < 30000; ++i) large += std::to_string(i) + ' ';  // beyond one output block
+  const std::string members = Gzipped(dir, large) + Gzipped(dir, "end\n");
+  EXPECT_EQ(ReadFile(dir.Write("x.cif.GZ", members)), large + "end\n");
+  EXPECT_EQ(ReadFile(dir.Write("x.gz.txt", members)), members);
+  struct Case { const char* name; std::string bytes; const char* reason; };
+  const Case bad[] = {
+      {"cut.gz", members.substr(0, 40), "the compressed data end early"},
+      {"empty.gz", "", "the compressed data end early"},
+      {"plain.gz", "data_x\n", "not gzip data (incorrect header check)"},
+  };
+  for (const Case& c : bad)
+    EXPECT_EQ(ErrorOf([&] { ReadFile(dir.Write(c.name, c.bytes)); }),
+              "cannot read " + dir.Path(c.name) + ": " + c.reason);
 }
 
 TEST(FileBytes, ReadsOrNamesTheReason) {

@@ -90,9 +90,9 @@ TEST(CifStructure, ChoosesTheBlock) {
   EXPECT_EQ(ErrorOf([&] { ChooseDataBlock(f, "none", {}); }),
             "data block \"none\" not found. Available: S1, S2");
   EXPECT_EQ(ErrorOf([] { ChooseDataBlock(TCifDocument("# nothing\n"), "", {}); }),
-            "no data block found in the CIF.");
+            "no data block found in CIF.");
   EXPECT_EQ(ErrorOf([] { ChooseDataBlock(TCifDocument("data_a\n_x 1\n"), "", {}); }),
-            "no data block with cell parameters and atom sites found.");
+            "no data block with cell parameters and atom sites found in CIF.");
 }
 
 TEST(CifStructure, ReadsCellWithSuAndDefaults) {
@@ -117,7 +117,7 @@ TEST(CifStructure, UnusableCellsEndTheRun) {
   };
   for (const char* text : bad)
     EXPECT_EQ(ErrorOf([&] { Read(std::string(text) + kAtom); }),
-              "cell parameters are missing or unusable.")
+              "cell parameters are missing or unusable in CIF.")
         << text;
 }
 
@@ -191,12 +191,12 @@ TEST(CifStructure, ReadsAtomSites) {
 TEST(CifStructure, AtomSiteFailures) {
   struct Case { const char* text; const char* message; };
   const Case cases[] = {
-      {"loop_ _atom_site_aniso_label _atom_site_fract_x A 1\n", "no _atom_site loop found in the CIF."},
+      {"loop_ _atom_site_aniso_label _atom_site_fract_x A 1\n", "no _atom_site loop found in CIF."},
       {"loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y A 1 2\n",
-       "fractional coordinates are missing in the _atom_site loop."},
+       "fractional coordinates are missing in the _atom_site loop of CIF."},
       {"loop_ _atom_site_label _atom_site_fract_x _atom_site_fract_y _atom_site_fract_z\n"
        "A ? 0 0 B 1 x 0 C 1 2 ?\n",
-       "no atoms with coordinates found."},
+       "no atoms with coordinates found in CIF."},
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf([&] { Read(std::string(kCell) + c.text); }), c.message);
 }

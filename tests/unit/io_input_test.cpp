@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <filesystem>
 #include <string>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "crystal/cell.h"
 #include "test_support.h"
@@ -56,13 +59,25 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
       {{"x.txt"}, "x.txt", "x.txt", TInputKind::Cif},
       {{"x.Xyz"}, "x.Xyz", "x.Xyz", TInputKind::Xyz},
       {{"x.res"}, "x", "x.res", TInputKind::Shelx},
+      {{"x.res", "x.cif"}, "x", "x.cif", TInputKind::Cif},  // a stem tries .cif first
       {{"a.b.res"}, "a.b.cif", "a.b.res", TInputKind::Shelx},
+      {{"x.cif.gz"}, "x", "x.cif.gz", TInputKind::Cif},
+      {{"x.res.gz", "x.xyz"}, "x.cif.gz", "x.res.gz", TInputKind::Shelx},
+      {{"x.RES.GZ"}, "x.RES.GZ", "x.RES.GZ", TInputKind::Shelx},
+      {{"x.xyz.gz"}, "x.xyz.gz", "x.xyz.gz", TInputKind::Xyz},
   };
   for (const Case& c : cases) {
     TScratchDir dir;
     for (const char* f : c.files) {
-      const std::string ext = LowerAscii(std::filesystem::path(f).extension().string());
-      dir.Write(f, ext == ".res" || ext == ".ins" ? kRes : ext == ".xyz" ? kXyz : kCif);
+      const std::string ext = LowerAscii(std::filesystem::path(WithoutGzip(f)).extension().string());
+      const char* text = ext == ".res" || ext == ".ins" ? kRes : ext == ".xyz" ? kXyz : kCif;
+      if (IsGzipName(f)) {
+        gzFile gz = gzopen(dir.Path(f).c_str(), "wb");
+        gzputs(gz, text);
+        gzclose(gz);
+      } else {
+        dir.Write(f, text);
+      }
     }
     const TInput in = Load(dir.Path(c.typed));
     EXPECT_EQ(in.Source.Kind, c.kind) << c.typed;
@@ -70,16 +85,16 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
   }
 }
 
-TEST(LoadInput, NeverSearchesForACif) {
+TEST(LoadInput, NamesWhatIsMissing) {
   TScratchDir dir;
-  dir.Write("x.cif", kCif);
-  std::filesystem::create_directories(dir.Path("y.cif"));  // a directory is no file
-  for (const char* typed : {"x", "y.cif"}) {
-    const std::string stem = std::filesystem::path(typed).stem().string();
-    EXPECT_EQ(ErrorOf([&] { Load(dir.Path(typed)); }),
-              "file not found: " + dir.Path(typed) + " - and no " + stem +
-                  ".res, .ins or .xyz in the same directory.");
-  }
+  std::filesystem::create_directories(dir.Path("y.cif"));  // a folder is no structure file
+  EXPECT_EQ(ErrorOf([&] { Load(dir.Path("x")); }),
+            "file not found: " + dir.Path("x") + " - and no x.cif, .res, .ins or .xyz in the same directory.");
+  EXPECT_EQ(ErrorOf([&] { Load(dir.Path("x.cif.gz")); }),
+            "file not found: " + dir.Path("x.cif.gz") + " - and no x.res, .ins or .xyz in the same directory.");
+  EXPECT_EQ(ErrorOf([&] { Load(dir.Path("y.cif")); }),
+            dir.Path("y.cif") + " is a folder, not a structure file (koravel --survey " + dir.Path("y.cif") +
+                " reads every structure file in it).");
 }
 
 TEST(LoadInput, CifBlockAndPublishedAngles) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "crystal/elements.h"
 #include "ligands/atom_names.h"
 #include "test_support.h"
 
@@ -82,6 +83,25 @@ TEST(AtomNames, OlexSuffixesAreRemovedOnlyWhenNeeded) {
     EXPECT_EQ(r.Name, l.name) << l.typed;
     EXPECT_EQ(r.SuffixRemoved, l.removed) << l.typed;
   }
+}
+
+// The labels offered for a name the structure lacks.
+TEST(AtomNames, SimilarLabelsOfATypingSlipOrTheElement) {
+  TStructure s;
+  for (const char* label : {"B1", "B2", "C11", "F11", "Fe(1)", "O1", "Cu1", "C12"})
+    s.Atoms.push_back(testing::MakeAtom(label, ElementFromLabel(label), {}));
+  const struct { const char* typed; Names labels; } cases[] = {
+      {"B11", {"B1", "B2"}},           // the slip first, then the element's others
+      {"b(1)", {"B1"}},                // only case and parentheses differ
+      {"Fe1", {"Fe(1)"}},
+      {"Cu2#2_655", {"Cu1"}},          // code and Olex2 suffix are no part of the label
+      {"O2_$3", {"O1"}},
+      {"Xx11", {"C11", "F11"}},        // no element: any label two slips away
+      {"Zn1", {}},                     // no zinc: B1 or C11 would be no slip
+      {"C1", {"C11", "C12"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SimilarLabels(s, c.typed), c.labels) << c.typed;
+  EXPECT_EQ(SimilarLabels(s, "C", 1), Names{"C11"});
 }
 
 }  // namespace
