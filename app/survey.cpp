@@ -22,22 +22,28 @@ namespace koravel {
 
 namespace {
 
+// The name a compressed file has unpacked: x.cif for x.cif.gz.
+std::string Unpacked(const std::string& name) {
+  return LowerAscii(FileExtension(name)) == ".gz" ? name.substr(0, name.size() - 3) : name;
+}
+
+// A structure file, also compressed (x.cif.gz).
 bool IsStructureFile(const std::string& name) {
-  const std::string ext = LowerAscii(FileExtension(name));
+  const std::string ext = LowerAscii(FileExtension(Unpacked(name)));
   return ext == ".cif" || ext == ".res" || ext == ".ins" || ext == ".xyz";
 }
 
 // A folder's structure files without the SHELX twins of its CIFs and the
-// .ins beside a .res.
+// .ins beside a .res, compressed or not.
 std::vector<std::string> WithoutTwins(const std::vector<std::string>& files) {
   std::map<std::string, std::vector<std::string>> extensionsOfStem;
   for (const std::string& f : files)
-    extensionsOfStem[LowerAscii(FileStem(f))].push_back(LowerAscii(FileExtension(f)));
+    extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))].push_back(LowerAscii(FileExtension(Unpacked(f))));
   std::vector<std::string> kept;
   for (const std::string& f : files) {
-    const std::vector<std::string>& exts = extensionsOfStem[LowerAscii(FileStem(f))];
+    const std::vector<std::string>& exts = extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))];
     auto has = [&exts](const char* e) { return std::find(exts.begin(), exts.end(), e) != exts.end(); };
-    const std::string ext = LowerAscii(FileExtension(f));
+    const std::string ext = LowerAscii(FileExtension(Unpacked(f)));
     if ((ext == ".res" || ext == ".ins") && has(".cif")) continue;
     if (ext == ".ins" && has(".res")) continue;
     kept.push_back(f);

@@ -273,7 +273,8 @@ std::string SymOpText(const TSymOp& op) {
     const int t = op.Trans[i];
     if (t != 0) {
       const int g = std::gcd(t, kTransDen);
-      part = std::to_string(t / g) + (kTransDen / g == 1 ? "" : "/" + std::to_string(kTransDen / g));
+      part = std::to_string(t / g);
+      if (kTransDen / g != 1) (part += '/') += std::to_string(kTransDen / g);
     }
     for (size_t j = 0; j < 3; ++j) {
       const int r = op.Rot[i][j];
@@ -282,8 +283,8 @@ std::string SymOpText(const TSymOp& op) {
       if (std::abs(r) != 1) part += std::to_string(std::abs(r));
       part += kAxes[j];
     }
-    if (part.empty()) part = "0";
-    text += (i ? ", " : "") + part;
+    if (part.empty()) part += '0';
+    (text += i ? ", " : "") += part;
   }
   return text;
 }

@@ -280,10 +280,15 @@ void WritePropagatedSuNotes(TTextSink& out, const TSource& source, const TModel&
     out.WriteLine("Note: the su of the sum comes from a Monte Carlo over the coordinates");
   else
     out.WriteLine("Note: the su of the sum was propagated directly from the coordinates");
-  out.WriteLine("      and the cell, not from the su of the individual angles - these");
-  out.WriteLine("      are correlated through the shared atoms. Treating them as");
-  out.WriteLine("      independent would give sqrt(sum su^2) = " +
-                FormatFixed(angles.SuIndependent, 3) + " deg instead.");
+  // A single angle is its own sum: there is no correlation to speak of.
+  if (angles.List.size() == 1) {
+    out.WriteLine("      and the cell.");
+  } else {
+    out.WriteLine("      and the cell, not from the su of the individual angles - these");
+    out.WriteLine("      are correlated through the shared atoms. Treating them as");
+    out.WriteLine("      independent would give sqrt(sum su^2) = " + FormatFixed(angles.SuIndependent, 3) +
+                  " deg instead.");
+  }
   WriteTiedNote(out, r);
   if (model.Covariance) {
     out.WriteLine("      The full variance-covariance matrix of " + FileNameOnly(source.MatFileName) +

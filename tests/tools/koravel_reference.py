@@ -2148,10 +2148,13 @@ class Run:
                               + ' deg (from the rounded values); the sum above')
                     self.line('      is computed from the coordinates.')
         self.line('Note: the su of the sum was propagated directly from the coordinates')
-        self.line('      and the cell, not from the su of the individual angles - these')
-        self.line('      are correlated through the shared atoms. Treating them as')
-        self.line('      independent would give sqrt(sum su^2) = '
-                  + format_fixed(r.su_independent, 3) + ' deg instead.')
+        if len(angles) == 1:   # a single angle is its own sum
+            self.line('      and the cell.')
+        else:
+            self.line('      and the cell, not from the su of the individual angles - these')
+            self.line('      are correlated through the shared atoms. Treating them as')
+            self.line('      independent would give sqrt(sum su^2) = '
+                      + format_fixed(r.su_independent, 3) + ' deg instead.')
         if self.mat is not None:
             self.line('      The full variance-covariance matrix of '
                       + os.path.basename(self.mat_file_name) + ' was used,')
