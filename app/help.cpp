@@ -92,6 +92,10 @@ const char* const kHelpLines[] = {
     "Olex2 needs this: its exec command reads an argument -name=value, and",
     "name=value with a function call or a blank in the value, as an option",
     "of its own and stops at one it does not know.",
+    "",
+    "The manual, MANUAL.md, is installed with the program: in",
+    "share/doc/koravel/ of the installation (man koravel gives this help),",
+    "or beside koravel.exe on Windows.",
 };
 
 }  // namespace

@@ -32,7 +32,8 @@ fi
 build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKORAVEL_FUZZ=ON -DKORAVEL_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target "${targets[@]}"
+# The build's lines only when it fails.
+cmake --build "$build" -j2 --target "${targets[@]}" >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
 
 work="$build/corpus"
 rm -rf "$work" "$build/artifacts"

@@ -15,18 +15,57 @@ cd "$(dirname "$0")/.."
 # (which would switch the default compiler to the win32 thread model); wine64
 # runs the 64-bit koravel.exe without the 32-bit i386 architecture; Debian's
 # Chromium renders the HTML pages headless.
-bash scripts/install_missing.sh g++ cmake make zlib1g-dev libgtest-dev python3 python3-numpy python3-gemmi \
+bash scripts/install_missing.sh g++ cmake make zlib1g-dev help2man libgtest-dev python3 python3-numpy python3-gemmi \
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 clang libclang-rt-14-dev chromium fonts-liberation
 
+# Each phase under a heading; builds write to a log that is shown only when
+# they fail; the tests' counts add up to the closing line.
+logs=$(mktemp -d)
+passed=0
+failed=0
+phase() { printf '\n=== %s ===\n' "$1"; }
+build() {  # folder, cmake configure arguments...
+  local folder=$1
+  shift
+  if ! { cmake -S . -B "$folder" "$@" && cmake --build "$folder" -j2; } >"$logs/$folder.log" 2>&1; then
+    cat "$logs/$folder.log"
+    echo "building $folder failed"
+    exit 1
+  fi
+  echo "built $folder"
+}
+count() {  # the log of a test run: ctest's or the fuzz pass's counts
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+|^fuzz: [0-9]+ passed, [0-9]+ failed$' "$1" | tail -1)
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  elif [[ $line =~ ^fuzz:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+  fi
+}
+run() {  # name, command...: a test phase, counted even when it fails
+  local name=$1 status=0
+  shift
+  "$@" 2>&1 | tee "$logs/$name.log" || status=$?
+  count "$logs/$name.log"
+  return "$status"
+}
+trap 'printf "\n=== Summary ===\n%d passed, %d failed\n" "$passed" "$failed"; rm -rf "$logs"' EXIT
+
+phase "Linux build: unit and end-to-end tests, pages in headless Chromium"
 # Debian's own python3, which has the numpy and gemmi just installed (a python3
 # earlier on PATH, such as pyenv's, may not: the reference checks would skip).
-cmake -S . -B build -DKORAVEL_TESTS=ON -DPython3_EXECUTABLE=/usr/bin/python3
-cmake --build build -j2
-ctest --test-dir build --output-on-failure -j2
+build build -DKORAVEL_TESTS=ON -DPython3_EXECUTABLE=/usr/bin/python3
+run linux ctest --test-dir build --output-on-failure -j2
 
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-cmake --build build-win -j2
-ctest --test-dir build-win --output-on-failure -j2
+phase "Windows build under wine: end-to-end and raw command-line tests"
+build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+run windows ctest --test-dir build-win --output-on-failure -j2
 
-bash tests/run_sanitizers.sh
-bash fuzz/run_short.sh 30
+phase "AddressSanitizer and UndefinedBehaviorSanitizer: the Linux suite again"
+run sanitizers bash tests/run_sanitizers.sh
+
+phase "libFuzzer: 30 seconds per reader and parser"
+run fuzz bash fuzz/run_short.sh 30

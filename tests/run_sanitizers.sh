@@ -11,7 +11,8 @@ flags="-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=al
 flags="$flags -fno-omit-frame-pointer -g -O1"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DPython3_EXECUTABLE=/usr/bin/python3 \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build "$build" -j2
+# The build's lines only when it fails.
+cmake --build "$build" -j2 >"$build/build.log" 2>&1 || { cat "$build/build.log"; exit 1; }
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
