@@ -54,6 +54,30 @@ void Utf16BytesToUtf8(std::string_view body, bool bigEndian, std::string& out) {
   Utf16ToUtf8(body.size() / 2, unitAt, out);
 }
 
+// Whether the bytes are valid UTF-8 (RFC 3629: no overlong forms, no
+// surrogates, nothing beyond U+10FFFF); plain ASCII is.
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > bytes.size()) return false;
+    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+    // The second byte's range excludes overlong forms, surrogates and code
+    // points above U+10FFFF.
+    const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (b1 < low || b1 > high) return false;
+    for (std::size_t k = 2; k < length; ++k)
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string_view TextFromBytes(std::string_view bytes, std::string& storage) {
@@ -67,7 +91,14 @@ std::string_view TextFromBytes(std::string_view bytes, std::string& storage) {
     Utf16BytesToUtf8(bytes.substr(2), true, storage);
     return storage;
   }
-  return bytes;
+  if (IsUtf8(bytes)) return bytes;
+  // Not UTF-8: an older file's 8-bit text (a label such as SiT2´ written in
+  // Latin-1), taken as ISO 8859-1, every byte its own code point, so that
+  // every output is UTF-8.
+  storage.clear();
+  storage.reserve(bytes.size() + bytes.size() / 8);
+  for (char c : bytes) AppendUtf8(static_cast<unsigned char>(c), storage);
+  return storage;
 }
 
 std::string Utf8FromWide(std::wstring_view text) {

@@ -8,7 +8,8 @@ namespace koravel {
 // byte-order mark is skipped (the result is then a view into `bytes`); UTF-16
 // with a byte-order mark, in either byte order, as Windows editors and
 // PowerShell's ">" write it, is converted to UTF-8 into `storage` (the result
-// is then a view into `storage`). Other bytes are taken as they are.
+// is then a view into `storage`). Other bytes are taken as they are when
+// they are UTF-8 (ASCII included), else as Latin-1 converted to UTF-8.
 std::string_view TextFromBytes(std::string_view bytes, std::string& storage);
 
 // UTF-8 <-> UTF-16 for the Windows file and command-line functions. Invalid

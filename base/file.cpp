@@ -21,7 +21,6 @@
 
 #include "base/encoding.h"
 #else
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -29,10 +28,6 @@
 namespace koravel {
 
 namespace {
-
-// Files at least this large are mapped: below it, reading costs no more
-// than setting up and tearing down a mapping.
-constexpr std::size_t kMapFrom = 1 << 20;
 
 bool IsDirectorySeparator(char c) {
 #ifdef _WIN32
@@ -192,75 +187,14 @@ TFileBytes::TFileBytes(const std::string& name) {
   errno = 0;
   TFilePtr file = OpenFile(name, "rb");
   if (!file) CannotRead(name, ErrnoReason());
-  // The size as the system knows it decides whether to map; the bytes read
-  // decide what the file holds.
-  std::size_t size = 0;
-#ifdef _WIN32
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())));
-  LARGE_INTEGER large{};
-  if (GetFileSizeEx(handle, &large) && large.QuadPart > 0) size = static_cast<std::size_t>(large.QuadPart);
-  if (size >= kMapFrom) {
-    if (HANDLE mapping = CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
-      Mapping_ = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-      CloseHandle(mapping);
-    }
-  }
-#else
-  struct stat st {};
-  if (fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    size = static_cast<std::size_t>(st.st_size);
-  if (size >= kMapFrom) {
-    int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-    flags |= MAP_POPULATE;  // the reader goes through every page at once
-#endif
-    void* view = mmap(nullptr, size, PROT_READ, flags, fileno(file.get()), 0);
-    if (view != MAP_FAILED) Mapping_ = view;
-  }
-#endif
-  if (Mapping_ != nullptr) {
-    Data_ = static_cast<const char*>(Mapping_);
-    Size_ = size;
-  } else {
-    Read_.reserve(size);
-    char block[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Read_.append(block, n);
-    if (std::ferror(file.get())) CannotRead(name, "read error");
-    Data_ = Read_.data();
-    Size_ = Read_.size();
-  }
-  if (!IsGzipName(name)) return;
-  std::string text = Gunzip(View(), name);
-  Release();
-  Read_ = std::move(text);
-  Data_ = Read_.data();
-  Size_ = Read_.size();
-}
-
-void TFileBytes::Release() {
-  if (Mapping_ == nullptr) return;
-#ifdef _WIN32
-  UnmapViewOfFile(Mapping_);
-#else
-  munmap(Mapping_, Size_);
-#endif
-  Mapping_ = nullptr;
-}
-
-TFileBytes::~TFileBytes() { Release(); }
-
-TFileBytes::TFileBytes(TFileBytes&& other) noexcept { *this = std::move(other); }
-
-TFileBytes& TFileBytes::operator=(TFileBytes&& other) noexcept {
-  if (this == &other) return *this;
-  Release();
-  Mapping_ = std::exchange(other.Mapping_, nullptr);
-  Read_ = std::move(other.Read_);
-  Size_ = std::exchange(other.Size_, 0);
-  Data_ = Mapping_ != nullptr ? static_cast<const char*>(Mapping_) : Read_.data();
-  other.Data_ = nullptr;
-  return *this;
+  // Read, never mapped: a mapped file that another program shortens while
+  // it is read takes the process down (SIGBUS; an in-page error on Windows),
+  // while a read simply ends with what the file still holds.
+  char block[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Bytes_.append(block, n);
+  if (std::ferror(file.get())) CannotRead(name, "read error");
+  if (IsGzipName(name)) Bytes_ = Gunzip(Bytes_, name);
 }
 
 std::string ReadFile(const std::string& name) { return std::string(TFileBytes(name).View()); }

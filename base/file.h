@@ -48,28 +48,17 @@ std::vector<std::string> FilesBelow(const std::string& folder);
 // Whether the stream is a terminal (a console), not a file or a pipe.
 bool IsTerminal(std::FILE* stream);
 
-// The bytes of a whole file: mapped into memory where that is cheaper than
-// reading (large files), else read; for a .gz name, the bytes it holds
-// decompressed. Throws TError "cannot read NAME: reason" when the file
+// The bytes of a whole file, read into memory; for a .gz name, the bytes it
+// holds decompressed. Throws TError "cannot read NAME: reason" when the file
 // cannot be opened, read or decompressed (a directory counts as unreadable).
 class TFileBytes {
  public:
   explicit TFileBytes(const std::string& name);
-  ~TFileBytes();
-  TFileBytes(const TFileBytes&) = delete;
-  TFileBytes& operator=(const TFileBytes&) = delete;
-  TFileBytes(TFileBytes&& other) noexcept;
-  TFileBytes& operator=(TFileBytes&& other) noexcept;
 
-  std::string_view View() const { return {Data_, Size_}; }
+  std::string_view View() const { return Bytes_; }
 
  private:
-  void Release();
-
-  const char* Data_ = nullptr;
-  std::size_t Size_ = 0;
-  std::string Read_;        // the bytes, when read rather than mapped
-  void* Mapping_ = nullptr;  // the mapped view, when mapped
+  std::string Bytes_;
 };
 
 // The whole file as a string; throws like TFileBytes.

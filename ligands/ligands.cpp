@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "base/numbers.h"
 #include "crystal/elements.h"
 #include "crystal/published_angle.h"
 #include "crystal/sym_code.h"
@@ -92,6 +93,18 @@ TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
   return n;
 }
 
+namespace {
+
+// An occupancy as the file gives it, at most four decimals, no trailing
+// zeros: 0.9, 0.0672.
+std::string OccupancyText(double occupancy) {
+  std::string text = FormatFixed(occupancy, 4);
+  while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
 TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours) {
   const TStructure& s = model.Structure;
@@ -112,8 +125,16 @@ TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLiga
   if (pairs.empty()) return set;
   if (!set.Automatic) {
     const auto& [i, j] = pairs.front();
-    Fail("ligands " + LigandDisplayName(s, set.List[i]) + " and " +
-         LigandDisplayName(s, set.List[j]) + " occupy the same place; the file lists one atom twice.");
+    const double occupancyI = s.Atoms[static_cast<size_t>(set.List[i].Site.Atom)].Occ;
+    const double occupancyJ = s.Atoms[static_cast<size_t>(set.List[j].Site.Atom)].Occ;
+    const std::string both = "ligands " + LigandDisplayName(s, set.List[i]) + " and " +
+                             LigandDisplayName(s, set.List[j]) + " occupy the same place; ";
+    // Two partly occupied atoms at one place share a site (a mixed site
+    // such as Sn/In, or a disorder); two full ones are one atom listed twice.
+    if (occupancyI < 1 && occupancyJ < 1)
+      Fail(both + "they share one site, with occupancies " + OccupancyText(occupancyI) + " and " +
+           OccupancyText(occupancyJ) + " (a mixed or disordered site): name one of them.");
+    Fail(both + "the file lists one atom twice.");
   }
   std::vector<char> dropped(set.List.size(), 0);
   for (const auto& [i, j] : pairs) {

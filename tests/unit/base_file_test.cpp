@@ -94,7 +94,10 @@ TEST(TextFromBytes, ByteOrderMarks) {
       {std::string("\xFE\xFF\0_\0a\xD8\x3D\xDE\x00", 10), "_a\xF0\x9F\x98\x80"},  // a pair
       {std::string("\xFF\xFE\x00\xD8x", 5), "\xEF\xBF\xBD"},  // lone surrogate, odd byte
       {"plain", "plain"},
-      {"\xFF", "\xFF"},
+      {"caf\xC3\xA9", "caf\xC3\xA9"},       // UTF-8 as it is
+      {"O3\xB4", "O3\xC2\xB4"},              // not UTF-8: Latin-1, written as UTF-8
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},      // an overlong form is no UTF-8
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // nor is a surrogate
   };
   for (const Case& c : cases) {
     std::string storage;

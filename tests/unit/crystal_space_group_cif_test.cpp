@@ -106,7 +106,7 @@ TEST(SpaceGroupCif, SymbolsGiveTheOperatorsOfTheLoop) {
   }
   // Every block is checked: a file missing or unreadable shows here.
   EXPECT_EQ(hallBlocks, 41);
-  EXPECT_EQ(hmBlocks, 59);
+  EXPECT_EQ(hmBlocks, 60);
 }
 
 }  // namespace
