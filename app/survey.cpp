@@ -91,13 +91,15 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
     }
     std::vector<std::string> below;
     for (const std::string& f : FilesBelow(path))
-      if (IsStructureFile(f)) below.push_back(f);
+      if (IsStructureFile(f) || IsDirectory(f)) below.push_back(f);  // a folder: unreadable
     for (const std::string& f : WithoutTwins(below)) files.push_back(f);
   }
   return files;
 }
 
 TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) {
+  // A folder among the files is one that could not be listed.
+  if (IsDirectory(fileName)) return {{ErrorRecord(fileName, "", {"cannot read the folder " + fileName + "."})}};
   if (!FileExists(fileName)) return {{ErrorRecord(fileName, "", {"file not found: " + fileName})}};
   std::optional<TStructureFile> file;
   try {

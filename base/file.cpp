@@ -221,20 +221,38 @@ std::string Utf8Of(const std::filesystem::path& path) {
 
 }  // namespace
 
+namespace {
+
+// Adds the regular files below `dir`, shown as `shown` + "/" + their path,
+// or `shown` itself when the folder cannot be listed. Symbolic links to
+// folders are not followed (a link to a parent would never end).
+void AddFilesBelow(const std::filesystem::path& dir, const std::string& shown, std::vector<std::string>& out) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(dir, ec);
+  if (ec) {
+    out.push_back(shown);
+    return;
+  }
+  const std::string prefix = shown.empty() || shown.back() == '/' || shown.back() == '\\' ? shown : shown + "/";
+  for (const auto end = std::filesystem::directory_iterator(); it != end; it.increment(ec)) {
+    if (ec) {
+      out.push_back(shown);
+      return;
+    }
+    std::error_code typeError;
+    const std::string name = prefix + Utf8Of(it->path().filename());
+    if (it->is_directory(typeError) && !it->is_symlink(typeError))
+      AddFilesBelow(it->path(), name, out);
+    else if (it->is_regular_file(typeError))
+      out.push_back(name);
+  }
+}
+
+}  // namespace
+
 std::vector<std::string> FilesBelow(const std::string& folder) {
   std::vector<std::string> files;
-  std::error_code ec;
-  auto it = std::filesystem::recursive_directory_iterator(
-      PathOf(folder), std::filesystem::directory_options::skip_permission_denied, ec);
-  if (ec) Fail("cannot read the folder " + folder + ": " + ec.message());
-  for (const auto end = std::filesystem::recursive_directory_iterator(); it != end; it.increment(ec)) {
-    if (ec) Fail("cannot read the folder " + folder + ": " + ec.message());
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
-    std::string name = folder;
-    if (!name.empty() && name.back() != '/' && name.back() != '\\') name += '/';
-    files.push_back(name + Utf8Of(it->path().lexically_relative(PathOf(folder))));
-  }
+  AddFilesBelow(PathOf(folder), folder, files);
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -42,7 +42,8 @@ bool SameFile(const std::string& a, const std::string& b);
 
 // The regular files below a folder, recursively, in sorted order: the folder
 // as given, "/", and the path below it with "/" between its parts (UTF-8).
-// Throws TError when the folder cannot be read.
+// A folder that cannot be read (the folder itself or one below it) stands in
+// the list in place of its files, so that whoever reads the list says so.
 std::vector<std::string> FilesBelow(const std::string& folder);
 
 // Whether the stream is a terminal (a console), not a file or a pipe.
