@@ -62,7 +62,11 @@ std::string TypedCentral(const TCommandLine& cl) {
 // The names the central atom may have in the file, to choose the CIF block.
 std::vector<std::string> CentralNames(const TCommandLine& cl, const TAtomNames& names) {
   bool removed = false;
-  return {names.Central, StripOlexSuffix(names.Central, removed), TypedCentral(cl)};
+  std::vector<std::string> candidates{names.Central, StripOlexSuffix(names.Central, removed), TypedCentral(cl)};
+  // A numbered site, Ni@2, lives in a block with sites labelled Ni.
+  if (const size_t at = names.Central.rfind('@'); at != std::string::npos && at > 0)
+    candidates.push_back(names.Central.substr(0, at));
+  return candidates;
 }
 
 // What "not found" messages add for XYZ input: the naming in use and,

@@ -75,6 +75,19 @@ TSurveyRecord SurveyCentre(const TModel& model, int atom, const TRunOptions& o) 
   return SurveyRecord(model, analysis);
 }
 
+// The label of an atom site, with "@k" when it is the k-th of several sites
+// that carry it.
+std::string NumberedName(const TStructure& s, int atom) {
+  const std::string& label = s.Atoms[static_cast<size_t>(atom)].Label;
+  int k = 0, sites = 0;
+  for (size_t i = 0; i < s.Atoms.size(); ++i)
+    if (SameText(s.Atoms[i].Label, label)) {
+      ++sites;
+      if (static_cast<int>(i) <= atom) ++k;
+    }
+  return sites > 1 ? label + "@" + std::to_string(k) : label;
+}
+
 std::string Duration(double seconds) {
   const long long s = static_cast<long long>(seconds + 0.5);
   return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
@@ -136,6 +149,11 @@ TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) 
       }
       r.File = fileName;
       r.Block = block;
+      r.Site = static_cast<int>(atom) + 1;
+      r.Fract = a.Frac;
+      // A label that several sites carry is told apart by its number, the
+      // name a single run takes: Ni@2.
+      r.Centre = NumberedName(model.Structure, static_cast<int>(atom));
       records.push_back(std::move(r));
     }
   }

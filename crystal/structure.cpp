@@ -81,10 +81,25 @@ bool LabelMatches(std::string_view label, std::string_view typed) {
          SameText(label, WithQuotesForApostrophePairs(typed));
 }
 
+int NumberedSite(const TStructure& s, std::string_view typed) {
+  const size_t at = typed.rfind('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == typed.size()) return -1;
+  int k = 0;
+  for (const char c : typed.substr(at + 1)) {
+    if (c < '0' || c > '9' || k > 100000) return -1;
+    k = 10 * k + (c - '0');
+  }
+  const std::string_view label = typed.substr(0, at);
+  for (size_t i = 0; i < s.Atoms.size(); ++i)
+    if (SameText(s.Atoms[i].Label, label) && --k == 0) return static_cast<int>(i);
+  return -1;
+}
+
 int FindAtom(const TStructure& s, std::string_view typed) {
-  const int index = FindLabel(s, typed);
-  if (index >= 0 || typed.find("''") == std::string_view::npos) return index;
-  return FindLabel(s, WithQuotesForApostrophePairs(typed));
+  int index = FindLabel(s, typed);
+  if (index < 0 && typed.find("''") != std::string_view::npos)
+    index = FindLabel(s, WithQuotesForApostrophePairs(typed));
+  return index >= 0 ? index : NumberedSite(s, typed);
 }
 
 }  // namespace koravel

@@ -71,8 +71,13 @@ bool SameSite(const TStructure& s, const TSiteRef& a, const TSiteRef& b);
 // shell cannot pass a double quote).
 bool LabelMatches(std::string_view label, std::string_view typed);
 
+// The k-th atom site that carries a label several sites share, named
+// "label@k" (Ni@2: the second site labelled Ni); -1 for any other name.
+int NumberedSite(const TStructure& s, std::string_view typed);
+
 // Index of the first atom whose label is the typed name: an exact match
-// (ignoring case) first, then the two-apostrophe reading. -1 when not found.
+// (ignoring case) first, then the two-apostrophe reading, then a numbered
+// site (NumberedSite). -1 when not found.
 int FindAtom(const TStructure& s, std::string_view typed);
 
 }  // namespace koravel

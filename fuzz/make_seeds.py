@@ -64,6 +64,12 @@ def main():
                                          b"\n" + path.read_bytes())
     for path in data_files(".res", ".ins", ".xyz"):
         seeds["fuzz_run"].append(KIND[path.suffix.lower()] + b"X1\n" + path.read_bytes())
+    # Surveys of small files in every format, the page among them.
+    for name in ("cod_1100974-wr-factor.cif", "hand_paired.res", "Co110.xyz"):
+        path = DATA / name
+        for form in ("json", "html", "csv-wide"):
+            seeds["fuzz_run"].append(KIND[path.suffix.lower()] + b"--survey --centres=all --format=" +
+                                     form.encode() + b"\n" + path.read_bytes())
     for target, blobs in seeds.items():
         directory = out / target
         directory.mkdir(parents=True, exist_ok=True)

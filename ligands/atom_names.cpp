@@ -87,18 +87,20 @@ std::vector<TSharedLabel> SharedLabels(const TStructure& s, int centralAtom,
   auto add = [&](int atom, std::string name, bool central, bool coded) {
     if (atom < 0) return;
     const std::string& label = s.Atoms[static_cast<size_t>(atom)].Label;
-    const int sites = static_cast<int>(std::count_if(
-        s.Atoms.begin(), s.Atoms.end(), [&](const TAtom& a) { return SameText(a.Label, label); }));
+    auto same = [&](const TAtom& a) { return SameText(a.Label, label); };
+    const int sites = static_cast<int>(std::count_if(s.Atoms.begin(), s.Atoms.end(), same));
     if (sites < 2) return;
     for (const TSharedLabel& seen : shared)
       if (seen.Name == name && seen.Central == central) return;
-    shared.push_back({std::move(name), sites, central, coded});
+    const int position = static_cast<int>(std::count_if(s.Atoms.begin(), s.Atoms.begin() + atom + 1, same));
+    shared.push_back({std::move(name), sites, central, coded, position});
   };
   add(centralAtom, s.Atoms[static_cast<size_t>(centralAtom)].Label, true, false);
   for (const std::string& name : ligandNames) {
     const size_t hash = name.find('#');
-    const int atom = FindAtomWithoutSuffix(s, name.substr(0, hash)).Atom;
-    if (atom < 0) continue;
+    const TNameLookup found = FindAtomWithoutSuffix(s, name.substr(0, hash));
+    const int atom = found.Atom;
+    if (atom < 0 || NumberedSite(s, found.Name) == atom) continue;
     const std::string label = s.Atoms[static_cast<size_t>(atom)].Label;
     add(atom, hash == std::string::npos ? label : label + name.substr(hash), false,
         hash != std::string::npos);

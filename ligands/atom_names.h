@@ -38,11 +38,14 @@ struct TSharedLabel {
   int Sites = 0;     // atom sites with the label
   bool Central = false;
   bool Coded = false;  // a ligand name with a symmetry code: the first site's image
+  int Position = 1;    // the central atom's rank among the sites (Ni@2 is the second)
 };
 
 // The central atom's and the named ligands' labels that several atom sites
-// carry, each name once. The central atom and a coded name take the first
-// such site; a plain ligand name the nearest image of any of them.
+// carry, each name once. The central atom is the site named (the first, or
+// the k-th for label@k); a coded name takes the first such site, a plain
+// ligand name the nearest image of any of them, and a ligand named label@k
+// that site, which needs no note.
 std::vector<TSharedLabel> SharedLabels(const TStructure& s, int centralAtom,
                                        const std::vector<std::string>& ligandNames);
 

@@ -18,6 +18,7 @@ constexpr double kMinCentroidDistance = 0.4;
 struct TNameResolution {
   std::string Label;  // the structure's own label
   int Atom = -1;
+  bool OneSite = false;  // named as label@k: that site only, not every site of the label
   std::string Code;   // normalised symmetry code; empty when none was typed
   int Slot = -1;      // the candidate chosen
   TSiteRef Site;      // its site; for a typed code, the site the code names
@@ -46,14 +47,18 @@ TNameResolution LookUpName(const std::string& name, const TStructure& s, bool& s
   if (found.Atom < 0) Fail("atom \"" + found.Name + "\" not found.");
   r.Atom = found.Atom;
   r.Label = s.Atoms[static_cast<size_t>(r.Atom)].Label;
+  r.OneSite = NumberedSite(s, found.Name) == r.Atom;
   return r;
 }
 
-// One flag per atom: whether its label is `label` (labels repeat in some
-// files, e.g. the parts of a disorder).
-std::vector<char> AtomsLabelled(const std::vector<TAtom>& atoms, const std::string& label) {
+// One flag per atom: whether it is one the name may stand for, every atom
+// with its label (labels repeat in some files, e.g. the parts of a
+// disorder) or, for a numbered site (Ni@2), that atom alone.
+std::vector<char> AtomsNamed(const TStructure& s, int atom, bool oneSite) {
+  const std::vector<TAtom>& atoms = s.Atoms;
   std::vector<char> flags(atoms.size());
-  for (size_t a = 0; a < atoms.size(); ++a) flags[a] = SameText(atoms[a].Label, label);
+  for (size_t a = 0; a < atoms.size(); ++a)
+    flags[a] = oneSite ? static_cast<int>(a) == atom : SameText(atoms[a].Label, atoms[static_cast<size_t>(atom)].Label);
   return flags;
 }
 
@@ -95,8 +100,7 @@ bool IsOwnAtom(const TStructure& s, const TCandidate& c) {
 // itself is taken when it is no farther than the nearest image by more than
 // the rounding of the coordinates, so that a bare label names the atom.
 int ResolveNearestImage(size_t i, const std::vector<TNameResolution>& names, const TContext& c) {
-  const std::vector<TAtom>& atoms = c.S.Atoms;
-  const std::vector<char> labelled = AtomsLabelled(atoms, names[i].Label);
+  const std::vector<char> labelled = AtomsNamed(c.S, names[i].Atom, names[i].OneSite);
   int best = -1, own = -1;
   double bestDist = 1e30;
   int withLabel = 0;
@@ -142,7 +146,7 @@ std::vector<char> NamedAtoms(const TStructure& s, const TLigandArgs& args) {
   for (const std::string& name : args.Names) {
     const TNameLookup found = FindAtomWithoutSuffix(s, LabelPart(name));
     if (found.Atom < 0) continue;  // ResolveNamedLigands says so
-    const std::vector<char> labelled = AtomsLabelled(atoms, atoms[static_cast<size_t>(found.Atom)].Label);
+    const std::vector<char> labelled = AtomsNamed(s, found.Atom, NumberedSite(s, found.Name) == found.Atom);
     for (size_t a = 0; a < atoms.size(); ++a) named[a] = named[a] || labelled[a];
   }
   return named;

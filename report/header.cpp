@@ -137,7 +137,12 @@ void WriteOtherBlocksNote(TTextSink& out, const TSource& in, const TCentre& cent
 void WriteSharedLabelNotes(TTextSink& out, const TStructure& s, const TCentre& centre,
                            const TLigandRequest& request) {
   for (const TSharedLabel& l : SharedLabels(s, centre.Site.Atom, request.Names.Names)) {
-    const std::string which = l.Central ? "the first is the central atom."
+    const std::string numbered = l.Sites == 2 ? " (" + l.Name + "@2 names the second)"
+                                              : " (" + l.Name + "@2 to " + l.Name + "@" + Count(static_cast<size_t>(l.Sites)) +
+                                                    " name the others)";
+    const std::string which = l.Central && l.Position > 1 ? "the central atom is " + l.Name + "@" +
+                                                                Count(static_cast<size_t>(l.Position)) + "."
+                              : l.Central ? "the first is the central atom" + numbered + "."
                               : l.Coded ? "ligand " + l.Name + " is an image of the first."
                                         : "ligand " + l.Name + " is the nearest image of any of them.";
     WriteFact(out, "Note", Count(static_cast<size_t>(l.Sites)) +

@@ -124,6 +124,9 @@ std::string JsonRecord(const TSurveyRecord& r) {
   std::string o = "{\"schema\":" + std::to_string(kSurveySchemaVersion);
   o += ",\"file\":" + JsonString(r.File) + ",\"block\":" + JsonString(r.Block);
   o += ",\"centre\":" + JsonString(r.Centre) + ",\"element\":" + JsonString(r.Element);
+  if (r.Site > 0)
+    o += ",\"site\":" + std::to_string(r.Site) + ",\"fract\":[" + JsonNumber(r.Fract[0]) + "," +
+         JsonNumber(r.Fract[1]) + "," + JsonNumber(r.Fract[2]) + "]";
   o += ",\"status\":" + JsonString(r.Ok ? "ok" : "error");
   o += ",\"message\":" + JsonString(r.Message);
   if (r.Ok) {

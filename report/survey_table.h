@@ -32,8 +32,10 @@ struct TSurveyGeometry {
 struct TSurveyRecord {
   std::string File;
   std::string Block;
-  std::string Centre;
+  std::string Centre;  // the label; label@k for the k-th of several sites with one label
   std::string Element;
+  int Site = 0;        // the centre's row among the block's atom sites (1-based; 0: no centre)
+  TVec3 Fract{};       // its fractional coordinates
   int CoordinationNumber = 0;
   std::vector<std::string> Ligands;  // labels with symmetry codes (N2#2_655)
   std::vector<TSurveyQuantity> Quantities;
