@@ -44,7 +44,9 @@ TAtomNames SplitCentral(TLigandArgs args) {
 // such as Fe(1), stands for that atom instead of opening a centroid.
 TAtomNames ReadAtomNames(const TCommandLine& cl, const TStructure& s) {
   return SplitCentral(ParseLigandArgs(AtomArguments(cl), [&s](std::string_view word) {
-    return word.find_first_of("()") != std::string_view::npos && FindAtom(s, word) >= 0;
+    // The label before a symmetry code: C(1)#2_555 is C(1)'s image.
+    const std::string_view label = word.substr(0, word.find('#'));
+    return label.find_first_of("() ") != std::string_view::npos && FindAtom(s, label) >= 0;
   }));
 }
 

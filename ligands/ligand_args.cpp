@@ -19,6 +19,11 @@ std::vector<std::string> Tokens(const std::vector<std::string>& args,
                                 const std::function<bool(std::string_view)>& isLabel) {
   std::vector<std::string> tokens;
   for (const std::string& arg : args) {
+    // A whole argument that is a label with a blank ('Mo (4)') stays one name.
+    if (isLabel && arg.find(' ') != std::string::npos && isLabel(arg)) {
+      tokens.push_back(arg);
+      continue;
+    }
     for (std::string_view word : SplitFields(arg, IsNameSeparator)) {
       if (isLabel && isLabel(word)) {
         tokens.emplace_back(word);

@@ -17,7 +17,8 @@ struct TLigandArgs {
 // (C1 C2 C3), cent(...), Cg(...) and centroid [...] each define one centroid.
 // Names are separated by blanks, tabs and commas. A word for which `isLabel`
 // (when given) is true, an atom label such as Fe(1), is a name as it stands,
-// brackets and all. Throws TError for nested, unopened or unclosed brackets.
+// brackets and all; so is a whole argument with a blank for which it is
+// true ('Mo (4)', a label some CIFs have). Throws TError for nested, unopened or unclosed brackets.
 TLigandArgs ParseLigandArgs(const std::vector<std::string>& args,
                             const std::function<bool(std::string_view)>& isLabel);
 
