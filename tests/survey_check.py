@@ -45,9 +45,9 @@ def single_run(program, record):
 def report_tables(text):
     """The distances {ligand: text} and angles {(ligand, ligand): text} of a report."""
     distances, angles = {}, {}
-    for label, code, d in re.findall(r"^\s+\d+\s+(\S+)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
+    for label, code, d in re.findall(r"^\s+\d+\s+(.+?)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
         distances[label if code in ("1_555", "centroid") else f"{label}#{code}"] = d
-    for a, b, v in re.findall(r"^  (\S+)\s+- \S+\s+- (\S+)\s+(\S+)\s+\((?:CIF|calculated)\)$", text, re.M):
+    for a, b, v in re.findall(r"^  (.+?)\s+- .+?\s+- (.+?)\s+(\S+)\s+\((?:CIF|calculated)\)$", text, re.M):
         angles[(a, b)] = v
     return distances, angles
 
@@ -58,7 +58,7 @@ def report_values(text):
     ligands = []
     table = text[text.find("\nLigands ("):].split("\n\n")[0] if "\nLigands (" in text else ""
     for line in table.split("\n"):
-        m = re.match(r"^\s+\d+\s+(\S+)\s+(\S+)\s+\S+$", line)
+        m = re.match(r"^\s+\d+\s+(.+?)\s+(\S+)\s+\S+$", line)  # labels may hold a blank
         if m:
             label, code = m.groups()
             ligands.append(label if code in ("1_555", "centroid") else f"{label}#{code}")
