@@ -1,7 +1,11 @@
 #include "crystal/hall_symbol.h"
 
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -20,9 +24,9 @@ constexpr int kShiftUnit = kTransDen / 12;
 // A finite group of integer 3x3 matrices has at most 48 elements (m-3m).
 constexpr std::size_t kMaxPointGroupOrder = 48;
 
-// Rotation matrices along a, b, c (ITB Table A1.4.2.4), index [axis][order]
-// for the orders 2, 3, 4, 6.
-TIntMat3 AxisRotation(int axis, int order) {
+// Rotation matrices along a, b, c (ITB Table A1.4.2.4) for the orders 2, 3,
+// 4, 6; nothing for any other axis or order.
+std::optional<TIntMat3> AxisRotation(int axis, int order) {
   static constexpr TIntMat3 kRot[3][4] = {
       {{{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}}},
        {{{1, 0, 0}, {0, 0, -1}, {0, 1, -1}}},
@@ -37,18 +41,21 @@ TIntMat3 AxisRotation(int axis, int order) {
        {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}},
        {{{1, -1, 0}, {1, 0, 0}, {0, 0, 1}}}},
   };
-  const int column = order == 2 ? 0 : order == 3 ? 1 : order == 4 ? 2 : 3;
+  const int column = order == 2 ? 0 : order == 3 ? 1 : order == 4 ? 2 : order == 6 ? 3 : -1;
+  if (axis < 0 || axis > 2 || column < 0) return std::nullopt;
   return kRot[axis][column];
 }
 
 // Two-fold rotations along the face diagonals perpendicular to the preceding
-// axis (ITB Table A1.4.2.5): ' along b-c, a-c, a-b; " along b+c, a+c, a+b.
-TIntMat3 DiagonalRotation(int precedingAxis, bool doublePrime) {
+// axis a, b or c (ITB Table A1.4.2.5): ' along b-c, a-c, a-b; " along b+c,
+// a+c, a+b. Nothing after any other axis.
+std::optional<TIntMat3> DiagonalRotation(int precedingAxis, bool doublePrime) {
   static constexpr TIntMat3 kRot[3][2] = {
       {{{{-1, 0, 0}, {0, 0, -1}, {0, -1, 0}}}, {{{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}}},
       {{{{0, 0, -1}, {0, -1, 0}, {-1, 0, 0}}}, {{{0, 0, 1}, {0, -1, 0}, {1, 0, 0}}}},
       {{{{0, -1, 0}, {-1, 0, 0}, {0, 0, -1}}}, {{{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}}},
   };
+  if (precedingAxis < 0 || precedingAxis > 2) return std::nullopt;
   return kRot[precedingAxis][doublePrime ? 1 : 0];
 }
 
@@ -100,13 +107,57 @@ struct TMatrixSymbol {
   TSymOp Op;
   int Order = 0;
   int Axis = kNoAxis;
+  std::string_view Text;
+};
+
+// A change of basis x' = V·x + v with rational V: M holds V in
+// twenty-fourths (V = M/24, so factors such as 1/2 or 1/3 are exact) and
+// Trans holds v in twenty-fourths. All arithmetic on it is in long long
+// with bounded inputs: |M| <= 24·24 and |Trans| < 24 after reduction, so no
+// product below comes near the range of long long.
+struct TBasis {
+  std::array<std::array<long long, 3>, 3> M{};
+  std::array<long long, 3> Trans{};
 };
 
 struct TSymbol {
   std::vector<TIntVec3> Centring;
-  std::vector<TSymOp> Generators;  // the inversion, when centrosymmetric, last
-  std::optional<TSymOp> Basis;     // change of basis V; an origin shift v as (I|v)
+  std::vector<TMatrixSymbol> Generators;  // the inversion, when centrosymmetric, last
+  std::optional<TBasis> Basis;            // change of basis V; an origin shift v as (I|v)
 };
+
+// A finite group of integer 3x3 matrices has at most 48 elements (m-3m);
+// with the translations of an F lattice, a space group has at most 192
+// operators modulo the lattice (International Tables A, Fm-3m).
+constexpr std::size_t kMaxGroupOrder = 192;
+
+// A factor of a change of basis beyond this is no crystallographic setting.
+constexpr long long kMaxBasisFactor = 24;
+// A number in a change of basis has at most this many characters.
+constexpr std::size_t kMaxNumberLength = 9;
+// Nor a denominator beyond this (with the length above, every product below
+// stays far inside long long).
+constexpr long long kMaxDenominator = 1000000;
+
+long long FloorMod(long long a, long long n) { return ((a % n) + n) % n; }
+
+long long Determinant(const std::array<std::array<long long, 3>, 3>& m) {
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// The adjugate: m·adj(m) = det(m)·I.
+std::array<std::array<long long, 3>, 3> Adjugate(const std::array<std::array<long long, 3>, 3>& m) {
+  std::array<std::array<long long, 3>, 3> a{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
+      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
+      a[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * (m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0]);
+    }
+  return a;
+}
 
 // Whether a and b differ by a centring translation (or none).
 bool SameModCentring(const TSymOp& a, const TSymOp& b, const std::vector<TIntVec3>& centring) {
@@ -120,16 +171,12 @@ bool SameModCentring(const TSymOp& a, const TSymOp& b, const std::vector<TIntVec
   return false;
 }
 
-// V·op·V^-1 with the translation reduced: the operator in the basis that V
-// leads to (ITB A1.4.2.5); the number stays. A lattice translation in V
-// changes the result by one only, so V's is reduced first, which keeps the
-// products small.
-TSymOp InBasis(const TSymOp& op, const TSymOp& basis) {
-  const TSymOp v = Reduced(basis);
-  TSymOp r = Reduced(Product(v, Product(op, Inverse(v))));
-  r.Number = op.Number;
-  return r;
-}
+// A rational number num/den read exactly from digits, a decimal point and a
+// fraction bar ("2", "1/2", "0.25", "1/3").
+struct TRational {
+  long long Num = 0;
+  long long Den = 1;
+};
 
 // Reads one Hall symbol (trimmed). At the first thing it cannot read, or
 // when its generators make no group, Fail throws TError naming the symbol
@@ -144,12 +191,11 @@ class THallReader {
     if (!symbol) return std::nullopt;
     std::optional<std::vector<TSymOp>> primitive = CompleteGroup(*symbol);
     if (!primitive) return std::nullopt;
-    std::vector<TSymOp> ops = AllOps({std::move(*primitive), symbol->Centring});
-    // The whole set, centring translations included (which a change of basis
-    // moves too), goes into the basis wanted.
-    if (symbol->Basis)
-      for (TSymOp& op : ops) op = InBasis(op, *symbol->Basis);
-    return ops;
+    std::optional<std::vector<TSymOp>> ops =
+        symbol->Basis ? InBasis(*primitive, symbol->Centring, *symbol->Basis)
+                      : AllOps({std::move(*primitive), symbol->Centring});
+    if (!ops) return std::nullopt;
+    return CheckedGroup(std::move(*ops));
   }
 
  private:
@@ -161,12 +207,18 @@ class THallReader {
       symbol.Basis = ReadBasis(Trim(Text_.substr(open)));
       if (!symbol.Basis) return std::nullopt;
     }
-    const std::vector<std::string_view> tokens = SplitFields(body, IsBlankOrTab);
+    std::vector<std::string_view> tokens = SplitFields(body, IsBlankOrTab);
     if (tokens.empty()) return Fail("it is empty");
 
+    // The lattice symbol, written apart from the first matrix symbol or, as
+    // in "-P2ybc", directly before it.
     std::string_view lattice = tokens[0];
     const bool centric = lattice.front() == '-';
     if (centric) lattice.remove_prefix(1);
+    if (lattice.size() > 1 && (IsDigit(lattice[1]) || lattice[1] == '-')) {
+      tokens.insert(tokens.begin() + 1, lattice.substr(1));
+      lattice = lattice.substr(0, 1);
+    }
     std::optional<std::vector<TIntVec3>> centring;
     if (lattice.size() == 1) centring = CentringVectors(lattice[0]);
     if (!centring) return Fail(Quoted(lattice) + " is no lattice symbol");
@@ -179,12 +231,14 @@ class THallReader {
       const std::optional<TMatrixSymbol> m =
           ReadMatrixSymbol(tokens[i], static_cast<int>(i - 1), preceding);
       if (!m) return std::nullopt;
-      symbol.Generators.push_back(m->Op);
+      symbol.Generators.push_back(*m);
       preceding = *m;
     }
     if (centric) {
-      TSymOp inversion;
-      inversion.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
+      TMatrixSymbol inversion;
+      inversion.Op.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
+      inversion.Order = 1;
+      inversion.Text = "-";
       symbol.Generators.push_back(inversion);
     }
     return symbol;
@@ -202,11 +256,15 @@ class THallReader {
         orderChar != '6')
       return Fail(Quoted(token) + " has no rotation order 1, 2, 3, 4 or 6");
     TMatrixSymbol m;
+    m.Text = token;
     m.Order = orderChar - '0';
 
     m.Axis = pos < token.size() ? AxisOfSymbol(token[pos]) : kNoAxis;
     if (m.Axis != kNoAxis) {
+      if (m.Order == 1) return Fail(Quoted(token) + ": the rotation order 1 takes no axis symbol");
       ++pos;
+    } else if (m.Order == 1) {
+      // The identity or the inversion: no axis, none for the next symbol.
     } else if (index == 0) {  // default axes, ITB A1.4.2.4
       m.Axis = 2;
     } else if (index == 1 && m.Order == 2 && (preceding.Order == 2 || preceding.Order == 4)) {
@@ -215,7 +273,7 @@ class THallReader {
       m.Axis = kPrime;
     } else if (index == 2 && m.Order == 3) {
       m.Axis = kStar;
-    } else if (m.Order != 1) {
+    } else {
       return Fail(Quoted(token) + " needs an axis symbol x, y, z, ', \" or *");
     }
 
@@ -225,29 +283,33 @@ class THallReader {
     } else if (m.Axis == kPrime || m.Axis == kDoublePrime) {
       if (m.Order != 2)
         return Fail(Quoted(token) + ": a face-diagonal axis carries a 2-fold rotation only");
-      if (preceding.Axis == kNoAxis)
-        return Fail(Quoted(token) + ": a face-diagonal axis needs a preceding axis");
       // After the body diagonal (rhombohedral axes, "P 3* 2") the 2-fold axes
       // lie along a-b, as after c.
-      op.Rot = DiagonalRotation(preceding.Axis == kStar ? 2 : preceding.Axis,
-                                m.Axis == kDoublePrime);
+      const std::optional<TIntMat3> rot = DiagonalRotation(
+          preceding.Axis == kStar ? 2 : preceding.Axis, m.Axis == kDoublePrime);
+      if (!rot)
+        return Fail(Quoted(token) + ": a face-diagonal axis needs a preceding axis x, y, z or *");
+      op.Rot = *rot;
     } else if (m.Axis == kStar) {
       if (m.Order != 3)
         return Fail(Quoted(token) + ": the body diagonal * carries a 3-fold rotation only");
       op.Rot = kBodyDiagonal;
     } else {
-      op.Rot = AxisRotation(m.Axis, m.Order);
+      op.Rot = *AxisRotation(m.Axis, m.Order);  // axis 0..2 and order 2, 3, 4 or 6 here
     }
     if (improper)
       for (TIntVec3& row : op.Rot)
         for (int& v : row) v = -v;
 
+    bool screwed = false;
     for (; pos < token.size(); ++pos) {
       const char c = token[pos];
-      if (c >= '1' && c <= '5') {  // screw: (c/order) along the axis
+      if (IsDigit(c)) {  // screw: (c/order) along the axis, one digit (Hall 1981, Table 1)
+        if (screwed) return Fail(Quoted(token) + " has more than one screw part");
+        screwed = true;
         const int screw = c - '0';
-        if (screw >= m.Order)
-          return Fail(Quoted(token) + ": the screw part " + c + " must be smaller than the order " +
+        if (screw == 0 || screw >= m.Order)
+          return Fail(Quoted(token) + ": the screw part " + c + " must be from 1 to one less than the order " +
                       orderChar);
         if (m.Axis < 0 || m.Axis > 2)
           return Fail(Quoted(token) + ": a screw part needs the axis x, y or z");
@@ -264,26 +326,22 @@ class THallReader {
   }
 
   // "(0 0 -1)": an origin shift in three whole numbers of twelfths, the
-  // change of basis (I|v); "(x-z,y,z)": a change of basis V with
-  // whole-number factors (the extension of the Hall notation of ITB
-  // A1.4.2.5 and cctbx, which SHELXL and Olex2 files use).
-  std::optional<TSymOp> ReadBasis(std::string_view text) const {
+  // change of basis (I|v); "(x-z,y,z)", "(1/2*x,y,z)": a change of basis V
+  // with factors in multiples of 1/24 (the extension of the Hall notation
+  // of ITB A1.4.2.5 that cctbx and gemmi read, and SHELXL and Olex2 files
+  // use).
+  std::optional<TBasis> ReadBasis(std::string_view text) const {
     if (text.size() < 2 || text.back() != ')')
       return Fail("the origin shift does not end with \")\"");
     const std::string_view inner = text.substr(1, text.size() - 2);
-    if (text.find(',') != std::string_view::npos) {
-      std::optional<TSymOp> basis = SymOpOfText(inner);
-      if (!basis)
-        return Fail("the change of basis " + std::string(text) +
-                    " is no operator x,y,z with whole-number factors");
-      return basis;
-    }
+    if (text.find(',') != std::string_view::npos) return ReadChangeOfBasis(text, inner);
     const std::string notTwelfths =
         "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
     const std::vector<std::string_view> parts = SplitFields(inner, IsBlankOrTab);
     if (parts.size() != 3) return Fail(notTwelfths);
-    TSymOp shift = IdentitySymOp();
+    TBasis shift;
     for (int i = 0; i < 3; ++i) {
+      shift.M[i][i] = kTransDen;
       std::string_view p = parts[i];
       const bool negative = p.front() == '-';
       if (negative || p.front() == '+') p.remove_prefix(1);
@@ -293,22 +351,139 @@ class THallReader {
         if (!IsDigit(c)) return Fail(notTwelfths);
         value = value * 10 + (c - '0');
       }
-      shift.Trans[i] = (negative ? -value : value) * kShiftUnit;
+      shift.Trans[i] = FloorMod((negative ? -value : value) * kShiftUnit, kTransDen);
     }
     return shift;
   }
 
+  // Three comma-separated parts, each a sum of terms: a number ("1/4",
+  // "0.5"), an axis with a factor ("x", "2x", "2*x", "1/2*x", "x/2").
+  std::optional<TBasis> ReadChangeOfBasis(std::string_view text, std::string_view inner) const {
+    const std::string bad = "the change of basis " + std::string(text);
+    const std::vector<std::string_view> parts = SplitFields(inner, [](char c) { return c == ','; });
+    if (parts.size() != 3 || std::count(inner.begin(), inner.end(), ',') != 2)
+      return Fail(bad + " does not have three parts");
+    TBasis basis;
+    for (int row = 0; row < 3; ++row) {
+      std::string_view p = Trim(parts[static_cast<size_t>(row)]);
+      if (p.empty()) return Fail(bad + " has an empty part");
+      long long constant = 0;  // twenty-fourths
+      for (bool first = true; !p.empty(); first = false) {
+        long long sign = 1;
+        if (p.front() == '+' || p.front() == '-') {
+          sign = p.front() == '-' ? -1 : 1;
+          p = Trim(p.substr(1));
+        } else if (!first) {
+          return Fail(bad + " has two terms without a sign between them");
+        }
+        std::optional<TRational> factor;
+        if (!p.empty() && (IsDigit(p.front()) || p.front() == '.')) {
+          factor = ReadRational(p);
+          if (!factor) return Fail(bad + " has a number it cannot read");
+          p = Trim(p);
+          if (!p.empty() && p.front() == '*') p = Trim(p.substr(1));
+        }
+        const int axis = p.empty() ? -1 : AxisOfSymbol(LowerAscii(p.front()));
+        if (axis < 0 || axis > 2) {
+          if (!factor) return Fail(bad + " has a term that is neither x, y, z nor a number");
+          // A constant: it must be a multiple of 1/24.
+          if ((factor->Num * kTransDen) % factor->Den != 0)
+            return Fail(bad + " has a translation that is no multiple of 1/24");
+          constant = FloorMod(constant + sign * (factor->Num * kTransDen / factor->Den), kTransDen);
+          continue;
+        }
+        p = Trim(p.substr(1));
+        TRational f = factor.value_or(TRational{});
+        if (!factor) f.Num = 1;
+        if (!p.empty() && p.front() == '/') {  // "x/2"
+          p = Trim(p.substr(1));
+          const std::optional<TRational> d = ReadRational(p);
+          if (!d || d->Den != 1 || d->Num == 0 || d->Num > kMaxDenominator)
+            return Fail(bad + " divides by no whole number");
+          f.Den *= d->Num;
+          p = Trim(p);
+        }
+        if ((f.Num * kTransDen) % f.Den != 0)
+          return Fail(bad + " has a factor that is no multiple of 1/24");
+        long long& entry = basis.M[static_cast<size_t>(row)][static_cast<size_t>(axis)];
+        entry += sign * (f.Num * kTransDen / f.Den);
+        if (entry > kMaxBasisFactor * kTransDen || entry < -kMaxBasisFactor * kTransDen)
+          return Fail(bad + " has a factor beyond " + std::to_string(kMaxBasisFactor));
+      }
+      basis.Trans[static_cast<size_t>(row)] = constant;
+    }
+    if (Determinant(basis.M) == 0) return Fail(bad + " is singular");
+    return basis;
+  }
+
+  // A number at the front of p, digits with an optional decimal point and an
+  // optional "/digits"; p moves past it. Nothing for any other text, or one
+  // longer than kMaxNumberLength characters in either part.
+  static std::optional<TRational> ReadRational(std::string_view& p) {
+    auto digits = [&p](TRational& r, bool decimals) {
+      size_t n = 0;
+      bool point = false;
+      while (n < p.size() && (IsDigit(p[n]) || (decimals && p[n] == '.' && !point))) {
+        if (p[n] == '.') {
+          point = true;
+        } else {
+          r.Num = r.Num * 10 + (p[n] - '0');
+          if (point) r.Den *= 10;
+        }
+        if (++n > kMaxNumberLength) return false;
+      }
+      p.remove_prefix(n);
+      return n > 0 && !(n == 1 && point) && r.Den <= kMaxDenominator;
+    };
+    TRational r;
+    if (!digits(r, true)) return std::nullopt;
+    p = Trim(p);
+    if (!p.empty() && p.front() == '/') {
+      p = Trim(p.substr(1));
+      TRational d;
+      if (!digits(d, false) || d.Num == 0 || d.Num > kMaxDenominator) return std::nullopt;
+      r.Den *= d.Num;
+    }
+    return r;
+  }
+
   // The (0,0,0)+ set: the closure of the generators modulo the lattice with
-  // its centring, breadth first from the identity.
+  // its centring, breadth first from the identity. Each matrix symbol must
+  // add an operator to those of the symbols before it, as the generators of
+  // a Hall symbol do (Hall 1981); the lone "1" of P 1 and -P 1 is the one
+  // symbol that adds none.
   std::optional<std::vector<TSymOp>> CompleteGroup(const TSymbol& symbol) const {
+    std::vector<TSymOp> generators;
+    std::vector<TSymOp> ops = {IdentitySymOp()};
+    for (const TMatrixSymbol& g : symbol.Generators) {
+      const bool known = std::any_of(ops.begin(), ops.end(), [&](const TSymOp& op) {
+        return SameModCentring(op, g.Op, symbol.Centring);
+      });
+      const bool loneIdentity = symbol.Generators.size() == 1 ||
+                                (symbol.Generators.size() == 2 && g.Text != "-" &&
+                                 symbol.Generators.back().Text == "-");
+      if (known && !(loneIdentity && IsIdentity(g.Op)))
+        return Fail(g.Text == "-"
+                        ? std::string("its \"-\" adds the inversion that its matrix symbols give")
+                        : Quoted(g.Text) + " adds no operator to the symbols before it");
+      generators.push_back(g.Op);
+      std::optional<std::vector<TSymOp>> closed = Closure(generators, symbol.Centring);
+      if (!closed) return std::nullopt;
+      ops = std::move(*closed);
+    }
+    return ops;
+  }
+
+  std::optional<std::vector<TSymOp>> Closure(const std::vector<TSymOp>& generators,
+                                             const std::vector<TIntVec3>& centring) const {
     std::vector<TSymOp> ops = {IdentitySymOp()};
     for (size_t next = 0; next < ops.size(); ++next) {
-      for (const TSymOp& g : symbol.Generators) {
+      for (const TSymOp& g : generators) {
         const TSymOp product = Reduced(Product(ops[next], g));
         bool known = false;
         for (const TSymOp& op : ops) {
           if (op.Rot != product.Rot) continue;
-          if (!SameModCentring(op, product, symbol.Centring))
+          if (!SameModCentring(op, product, centring))
             return Fail("its matrix symbols need a translation that its lattice does not have");
           known = true;
           break;
@@ -319,6 +494,135 @@ class THallReader {
         ops.push_back(product);
       }
     }
+    return ops;
+  }
+
+  // The whole group in the basis that V leads to: each operator of the
+  // (0,0,0)+ set as V·op·V^-1 (ITB A1.4.2.5), then its copies for the
+  // lattice translations of the new cell. Those are the images V·t of the
+  // old ones (the centring translations and the old cell edges, which a V
+  // with fractional factors turns into centring translations of a larger
+  // cell), taken modulo the new cell edges. The new cell edges must
+  // themselves be translations of the old lattice, else V makes a cell that
+  // the structure does not repeat.
+  std::optional<std::vector<TSymOp>> InBasis(const std::vector<TSymOp>& primitive,
+                                             const std::vector<TIntVec3>& centring,
+                                             const TBasis& basis) const {
+    const long long det = Determinant(basis.M);
+    const auto adj = Adjugate(basis.M);
+    // The new cell edge i in old coordinates, in twenty-fourths: 24·V^-1·e_i
+    // = 24·24·adj(M)·e_i/det.
+    for (int i = 0; i < 3; ++i) {
+      TSymOp edge = IdentitySymOp();
+      for (int k = 0; k < 3; ++k) {
+        const long long t = kTransDen * kTransDen * adj[k][i];
+        if (t % det != 0)
+          return Fail("its change of basis makes a cell edge that is no lattice translation");
+        edge.Trans[k] = static_cast<int>(FloorMod(t / det, kTransDen));
+      }
+      if (!SameModCentring(IdentitySymOp(), edge, centring))
+        return Fail("its change of basis makes a cell edge that is no lattice translation");
+    }
+
+    std::vector<TSymOp> ops;
+    for (const TSymOp& op : primitive) {
+      std::optional<TSymOp> moved = Transformed(op, basis, det, adj);
+      if (!moved) return std::nullopt;
+      moved->Number = op.Number;
+      ops.push_back(*moved);
+    }
+
+    // The new centring: the images of the old centring translations and
+    // cell edges, and their sums, modulo the new cell edges.
+    std::vector<TIntVec3> images;
+    for (const TIntVec3& c : centring) {
+      TIntVec3 image{};
+      for (int i = 0; i < 3; ++i) {
+        long long sum = 0;
+        for (int k = 0; k < 3; ++k) sum += basis.M[i][k] * c[k];
+        if (sum % kTransDen != 0)
+          return Fail("its change of basis moves a centring translation off the multiples of 1/24");
+        image[i] = static_cast<int>(FloorMod(sum / kTransDen, kTransDen));
+      }
+      images.push_back(image);
+    }
+    for (int k = 0; k < 3; ++k)
+      images.push_back({static_cast<int>(FloorMod(basis.M[0][k], kTransDen)),
+                        static_cast<int>(FloorMod(basis.M[1][k], kTransDen)),
+                        static_cast<int>(FloorMod(basis.M[2][k], kTransDen))});
+    std::vector<TIntVec3> newCentring;
+    auto add = [&newCentring](const TIntVec3& t) {
+      if (t == TIntVec3{} || std::find(newCentring.begin(), newCentring.end(), t) != newCentring.end())
+        return;
+      newCentring.push_back(t);
+    };
+    for (const TIntVec3& t : images) add(t);
+    for (size_t i = 0; i < newCentring.size(); ++i) {
+      if (newCentring.size() * ops.size() > kMaxGroupOrder)
+        return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
+      for (size_t j = 0; j <= i; ++j) {
+        TIntVec3 sum{};
+        for (int k = 0; k < 3; ++k) sum[k] = (newCentring[i][k] + newCentring[j][k]) % kTransDen;
+        add(sum);
+      }
+    }
+    if ((newCentring.size() + 1) * ops.size() > kMaxGroupOrder)
+      return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
+    return AllOps({std::move(ops), std::move(newCentring)});
+  }
+
+  // V·op·V^-1 = (W | M·t/24 + v - W·v) with W = M·R·adj(M)/det(M), exact;
+  // nothing (after Fail) when W or the translation is not whole in its
+  // units.
+  std::optional<TSymOp> Transformed(const TSymOp& op, const TBasis& basis, long long det,
+                                    const std::array<std::array<long long, 3>, 3>& adj) const {
+    const std::string where = "its change of basis turns " + SymOpText(op);
+    std::array<std::array<long long, 3>, 3> mr{};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k) mr[i][j] += basis.M[i][k] * op.Rot[k][j];
+    TSymOp r;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) {
+        long long w = 0;
+        for (int k = 0; k < 3; ++k) w += mr[i][k] * adj[k][j];
+        if (w % det != 0) return Fail(where + " into an operator with fractional factors");
+        w /= det;
+        if (w > kMaxBasisFactor || w < -kMaxBasisFactor)
+          return Fail(where + " into an operator with a factor beyond " +
+                      std::to_string(kMaxBasisFactor));
+        r.Rot[i][j] = static_cast<int>(w);
+      }
+    for (int i = 0; i < 3; ++i) {
+      long long mt = 0;
+      for (int k = 0; k < 3; ++k) mt += basis.M[i][k] * op.Trans[k];
+      if (mt % kTransDen != 0) return Fail(where + " into one with a translation off the multiples of 1/24");
+      long long t = mt / kTransDen + basis.Trans[i];
+      for (int k = 0; k < 3; ++k) t -= r.Rot[i][k] * basis.Trans[k];
+      r.Trans[i] = static_cast<int>(FloorMod(t, kTransDen));
+    }
+    return r;
+  }
+
+  // The operators, numbered in order, if they form a group modulo the
+  // lattice: the identity first, no mapping twice, every product among them,
+  // and at most kMaxGroupOrder of them.
+  std::optional<std::vector<TSymOp>> CheckedGroup(std::vector<TSymOp> ops) const {
+    if (ops.size() > kMaxGroupOrder)
+      return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
+    std::set<std::pair<TIntMat3, TIntVec3>> set;
+    for (const TSymOp& op : ops) set.emplace(op.Rot, Reduced(op).Trans);
+    if (ops.empty() || !IsIdentity(ops[0]) || set.size() != ops.size())
+      return Fail("its operators repeat one another");
+    for (const TSymOp& a : ops)
+      for (const TSymOp& b : ops) {
+        const TSymOp ab = Reduced(Product(a, b));
+        if (set.count({ab.Rot, ab.Trans}) == 0) {
+          std::string reason = "its operators do not make a group: ";
+          ((((reason += SymOpText(a)) += " times ") += SymOpText(b)) += " is none of them");
+          return Fail(reason);
+        }
+      }
     return ops;
   }
 

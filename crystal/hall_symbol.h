@@ -12,8 +12,17 @@ namespace koravel {
 // centrosymmetric group ("-P", "C", "F"), one to four matrix symbols
 // separated by blanks ("2ybc", "-4bd", "3*", "2\"", "61", "-1d"), and an
 // optional origin shift in twelfths, "(0 0 -1)", or change of basis V with
-// whole-number factors, "(x-z,y,z)"; either applies to each operator as
-// V·op·V^-1 (ITB A1.4.2.5). The lattice letter may be lower case.
+// factors in multiples of 1/24, "(x-z,y,z)", "(1/2*x,y,z)"; either applies to
+// each operator as V·op·V^-1 (ITB A1.4.2.5), and a V that enlarges the cell
+// turns old cell edges into centring translations. The lattice letter may be
+// lower case, and the first matrix symbol may follow it without a blank
+// ("-P2ybc"), as gemmi reads them.
+//
+// The reading is strict: each matrix symbol has one screw digit at most and
+// adds an operator to those before it (the lone "1" of P 1 excepted); a
+// change of basis must keep every operator integral and make cell edges
+// that are lattice translations; the result must be a group modulo the
+// lattice of at most 192 operators. All arithmetic is exact and bounded.
 //
 // The result holds every operator modulo lattice translations, the centring
 // translations included ('C 2/c' gives 8, 'F m -3 m' 192), with translations

@@ -548,6 +548,23 @@ constexpr TSpaceGroupSetting kSettings[] = {
     {230, "I a -3 d", "", "-I 4bd 2c 3"},
 };
 
+// Centred cells of the triclinic and a few other groups that no setting of
+// International Tables A uses but files do ("A -1", "F 4/m m m"), with their
+// Hall symbols; the non-standard settings at the end of gemmi's table.
+constexpr TSpaceGroupSetting kFurtherSettings[] = {
+    {1, "A 1", "", "A 1"},           {1, "B 1", "", "B 1"},
+    {1, "C 1", "", "C 1"},           {1, "F 1", "", "F 1"},
+    {1, "I 1", "", "I 1"},           {2, "A -1", "", "-A 1"},
+    {2, "B -1", "", "-B 1"},         {2, "C -1", "", "-C 1"},
+    {2, "F -1", "", "-F 1"},         {2, "I -1", "", "-I 1"},
+    {3, "C 1 1 2", "", "C 2"},       {4, "C 1 1 21", "", "C 2c"},
+    {5, "I 1 21 1", "", "I 2yb"},    {5, "C 1 21 1", "", "C 2yb"},
+    {12, "F 1 2/m 1", "", "-F 2y"},  {64, "A b a m", "", "-A 2 2ab"},
+    {89, "C 4 2 2", "", "C 4 2"},    {90, "C 4 2 21", "", "C 4a 2"},
+    {97, "F 4 2 2", "", "F 4 2"},    {115, "C -4 2 m", "", "C -4 2"},
+    {117, "C -4 2 b", "", "C -4 2ya"}, {139, "F 4/m m m", "", "-F 4 2"},
+};
+
 // Symbols with the double glide plane "e" (International Tables A, 5th ed.,
 // 2002, sect. 1.3; 4.1.2.3) for the standard settings they replace.
 constexpr std::array<std::array<std::string_view, 2>, 5> kGlideESymbols = {{
@@ -558,11 +575,20 @@ constexpr std::array<std::array<std::string_view, 2>, 5> kGlideESymbols = {{
     {"C c c e", "C c c a"},
 }};
 
-// Lower case, without blanks and underscores.
+// Lower case, without blanks, and with the subscript of a screw axis as a
+// plain digit: "2_1", "2(1)" and "2~1~" (the CIF markup for a subscript)
+// all read "21".
 std::string Folded(std::string_view text) {
   std::string folded;
-  for (const char c : text)
-    if (!IsBlank(c) && c != '_') folded += LowerAscii(c);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '(' && i + 2 < text.size() && IsDigit(text[i + 1]) && text[i + 2] == ')') {
+      folded += text[i + 1];
+      i += 2;
+    } else if (!IsBlank(c) && c != '_' && c != '~') {
+      folded += LowerAscii(c);
+    }
+  }
   return folded;
 }
 
@@ -575,7 +601,8 @@ std::string ShortMonoclinic(const TSpaceGroupSetting& s) {
 }
 
 // The setting with this folded symbol and extension; with no extension the
-// first listed, which is origin choice 1 or hexagonal axes.
+// first listed, which is origin choice 1 or hexagonal axes. The settings of
+// International Tables first, then the further ones.
 const TSpaceGroupSetting* Find(const std::string& symbol, const std::string& ext) {
   for (int pass = 0; pass < 2; ++pass)
     for (const TSpaceGroupSetting& s : kSettings) {
@@ -583,6 +610,9 @@ const TSpaceGroupSetting* Find(const std::string& symbol, const std::string& ext
       if (name.empty() || name != symbol) continue;
       if (ext.empty() || ext == Folded(s.Ext)) return &s;
     }
+  if (ext.empty())
+    for (const TSpaceGroupSetting& s : kFurtherSettings)
+      if (Folded(s.Hm) == symbol) return &s;
   return nullptr;
 }
 
@@ -596,6 +626,8 @@ const TSpaceGroupSetting* FindWithGlideE(const std::string& symbol, const std::s
 }  // namespace
 
 std::span<const TSpaceGroupSetting> SpaceGroupSettings() { return kSettings; }
+
+std::span<const TSpaceGroupSetting> FurtherSpaceGroupSettings() { return kFurtherSettings; }
 
 std::optional<std::string> HallOfHermannMauguin(std::string_view hm) {
   std::string_view symbol = Trim(hm);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 
 #include "base/error.h"
@@ -196,14 +197,32 @@ std::optional<TSymOp> SymOpOfText(std::string_view text) {
   return TSymOpReader(text, std::nullopt).Read();
 }
 
+namespace {
+
+// An entry of a product or inverse, exact in long long, as an int.
+int Checked(long long value, const char* what, const TSymOp& a, const TSymOp* b = nullptr) {
+  if (value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())
+    return static_cast<int>(value);
+  std::string message = "the ";
+  ((message += what) += " of the symmetry operator ") += SymOpText(a);
+  if (b != nullptr) (message += " and ") += SymOpText(*b);
+  message += " has an entry beyond the range of whole numbers it can hold.";
+  Fail(message);
+}
+
+}  // namespace
+
 TSymOp Product(const TSymOp& a, const TSymOp& b) {
   TSymOp r;
   for (int i = 0; i < 3; ++i) {
-    r.Trans[i] = a.Trans[i];
+    long long t = a.Trans[i];
     for (int j = 0; j < 3; ++j) {
-      r.Trans[i] += a.Rot[i][j] * b.Trans[j];
-      for (int k = 0; k < 3; ++k) r.Rot[i][j] += a.Rot[i][k] * b.Rot[k][j];
+      t += static_cast<long long>(a.Rot[i][j]) * b.Trans[j];
+      long long rot = 0;
+      for (int k = 0; k < 3; ++k) rot += static_cast<long long>(a.Rot[i][k]) * b.Rot[k][j];
+      r.Rot[i][j] = Checked(rot, "product", a, &b);
     }
+    r.Trans[i] = Checked(t, "product", a, &b);
   }
   return r;
 }
@@ -211,20 +230,23 @@ TSymOp Product(const TSymOp& a, const TSymOp& b) {
 TSymOp Inverse(const TSymOp& op) {
   const TIntMat3& m = op.Rot;
   auto minor = [&m](int r0, int r1, int c0, int c1) {
-    return m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+    return static_cast<long long>(m[r0][c0]) * m[r1][c1] - static_cast<long long>(m[r0][c1]) * m[r1][c0];
   };
-  const int det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
-                  m[0][2] * minor(1, 2, 0, 1);
+  const long long det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
+                        m[0][2] * minor(1, 2, 0, 1);
   TSymOp inv;
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
       // The cofactor of m[j][i] over the determinant, which is its own inverse.
       const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
       const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
-      inv.Rot[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det;
+      inv.Rot[i][j] = Checked(((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det, "inverse", op);
     }
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) inv.Trans[i] -= inv.Rot[i][j] * op.Trans[j];
+  for (int i = 0; i < 3; ++i) {
+    long long t = 0;
+    for (int j = 0; j < 3; ++j) t -= static_cast<long long>(inv.Rot[i][j]) * op.Trans[j];
+    inv.Trans[i] = Checked(t, "inverse", op);
+  }
   return inv;
 }
 

@@ -47,14 +47,15 @@ TSymOp ParseSymOp(std::string_view text, std::string_view where, const TPlace& p
 std::optional<TSymOp> SymOpOfText(std::string_view text);
 
 // The product a·b, the mapping b followed by a: (Ra·Rb, Ra·tb + ta), its
-// translation not reduced.
+// translation not reduced. Exact: summed in long long, and a TError naming
+// both operators when an entry leaves the range of int.
 TSymOp Product(const TSymOp& a, const TSymOp& b);
 
 // The inverse (R^-1, -R^-1·t) of an operator whose rotation has determinant
 // +1 or -1, for which R^-1 is integral too (the adjugate times the
-// determinant). Exact in int for translations within a few cells (Reduced
-// ones); a translation near the 10^6 twenty-fourths that ParseSymOp allows
-// may not be.
+// determinant). Exact: summed in long long, and a TError naming the operator
+// when an entry leaves the range of int (a translation near the 10^6
+// twenty-fourths that ParseSymOp allows, with large factors).
 TSymOp Inverse(const TSymOp& op);
 
 // The rotation part Rot·f of the image of a fractional position, each

@@ -2,11 +2,13 @@
 """Assembles the seed corpus of every fuzz target into OUTDIR/<target>/.
 
 The seeds are the test data (tests/data), the arguments of the end-to-end
-cases and the hand-made files in fuzz/seeds/. Files larger than MAX_SEED
+cases, the hand-made files in fuzz/seeds/ and, for the symbol readers, every
+Hall and Hermann-Mauguin symbol of the space-group table. Files larger than MAX_SEED
 bytes are left out: they slow every execution and add no grammar.
 """
 import hashlib
 import pathlib
+import re
 import shlex
 import sys
 
@@ -14,6 +16,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 DATA = ROOT / "tests" / "data"
 CASES = ROOT / "tests" / "e2e" / "cases"
 SEEDS = ROOT / "fuzz" / "seeds"
+TABLE = ROOT / "crystal" / "space_group_table.cpp"
 MAX_SEED = 70_000
 KIND = {".cif": b"c", ".txt": b"c", ".res": b"r", ".ins": b"i", ".xyz": b"x"}
 
@@ -44,10 +47,15 @@ def main():
     out = pathlib.Path(sys.argv[1])
     seeds = {name: [] for name in
              ("fuzz_cif", "fuzz_shelx", "fuzz_mat", "fuzz_xyz",
-              "fuzz_command_line", "fuzz_ligand_args", "fuzz_run")}
+              "fuzz_command_line", "fuzz_ligand_args", "fuzz_run", "fuzz_symbols")}
     seeds["fuzz_cif"] += [p.read_bytes() for p in data_files(".cif")]
     seeds["fuzz_shelx"] += [p.read_bytes() for p in data_files(".res", ".ins")]
     seeds["fuzz_xyz"] += [p.read_bytes() for p in data_files(".xyz")]
+    # {number, "H-M", "extension", "Hall"} rows of the table.
+    for hm, ext, hall in re.findall(r'\{\d+, "([^"]*)", "([^"]*)", "((?:[^"\\]|\\.)*)"\}',
+                                    TABLE.read_text(encoding="utf-8")):
+        seeds["fuzz_symbols"].append(hall.replace('\\"', '"').encode())
+        seeds["fuzz_symbols"].append((hm + (":" + ext if ext else "")).encode())
     for target in seeds:
         hand = SEEDS / target.removeprefix("fuzz_")
         if hand.is_dir():

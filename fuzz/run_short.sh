@@ -16,7 +16,7 @@ seconds="${1:-30}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_cif fuzz_shelx fuzz_mat fuzz_xyz fuzz_command_line fuzz_ligand_args fuzz_run)
+  targets=(fuzz_cif fuzz_shelx fuzz_mat fuzz_xyz fuzz_command_line fuzz_ligand_args fuzz_run fuzz_symbols)
 fi
 
 export DEBIAN_FRONTEND=noninteractive

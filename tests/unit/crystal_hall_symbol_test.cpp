@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,6 +72,12 @@ TEST(HallSymbol, EverySettingIsAGroupOfItsOrder) {
     if (&s == SpaceGroupSettings().data() || (&s)[-1].Number != s.Number) ++standardSettings;
   }
   EXPECT_EQ(standardSettings, 230);
+  // The further settings, with gemmi's operator counts.
+  constexpr size_t kFurtherOrder[] = {2, 2, 2, 4, 2, 4, 4, 4, 8, 4, 4, 4, 4, 4, 16, 16, 16, 16, 32, 16, 16, 64};
+  ASSERT_EQ(FurtherSpaceGroupSettings().size(), std::size(kFurtherOrder));
+  for (size_t i = 0; i < std::size(kFurtherOrder); ++i)
+    EXPECT_EQ(HallSymbolOperators(FurtherSpaceGroupSettings()[i].Hall).size(), kFurtherOrder[i])
+        << FurtherSpaceGroupSettings()[i].Hm;
 }
 
 TEST(HallSymbol, KnownOperatorsInInternationalTablesOrder) {
@@ -116,6 +124,36 @@ TEST(HallSymbol, KnownOperatorsInInternationalTablesOrder) {
   for (const auto& c : sets) EXPECT_TRUE(SameSet(HallSymbolOperators(c.hall), Ops(c.ops))) << c.hall;
 }
 
+// Symbols as files write them, with the operators that gemmi 0.5.7 gives
+// for them (gemmi.symops_from_hall; for the Hermann-Mauguin symbols
+// gemmi.find_spacegroup_by_name of the equivalent "P 21/c", "P 21 21 21",
+// "P 21/n", "A -1"), copied here once.
+TEST(HallSymbol, SpellingsGiveTheOperatorsOfGemmi) {
+  const struct {
+    bool hall;
+    const char* symbol;
+    std::vector<std::string> ops;
+  } cases[] = {
+      {true, "-P2ybc", {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"}},
+      // A doubled a: the old cell edge a becomes the centring (1/2,0,0).
+      {true, "P 2 (x/2,y,z)", {"x,y,z", "-x,-y,z", "x+1/2,y,z", "-x+1/2,-y,z"}},
+      {true, "C 1 (1/2*x+1/2*y,-1/2*x+1/2*y,z)", {"x,y,z", "x+1/2,y,z", "x+1/2,y+1/2,z", "x,y+1/2,z"}},
+      {true, "-C 2yc (x+y,y,z)",
+       {"x,y,z", "-x+2*y,y,-z+1/2", "-x,-y,-z", "x-2*y,-y,z+1/2", "x,y+1/2,z", "-x+2*y,y+1/2,-z+1/2",
+        "-x,-y+1/2,-z", "x-2*y,-y+1/2,z+1/2"}},
+      {false, "P2(1)/c", {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"}},
+      {false, "P2(1)2(1)2(1)", {"x,y,z", "-x+1/2,-y,z+1/2", "x+1/2,-y+1/2,-z", "-x,y+1/2,-z+1/2"}},
+      {false, "P2~1~/n", {"x,y,z", "-x+1/2,y+1/2,-z+1/2", "-x,-y,-z", "x+1/2,-y+1/2,z+1/2"}},
+      {false, "A -1", {"x,y,z", "-x,-y,-z", "x,y+1/2,z+1/2", "-x,-y+1/2,-z+1/2"}},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> hall =
+        c.hall ? std::optional<std::string>(c.symbol) : HallOfHermannMauguin(c.symbol);
+    ASSERT_TRUE(hall) << c.symbol;
+    EXPECT_TRUE(SameSet(HallSymbolOperators(*hall), Ops(c.ops))) << c.symbol;
+  }
+}
+
 TEST(HallSymbol, UnreadableSymbolsSayWhy) {
   EXPECT_EQ(ErrorOf([] { HallSymbolOperators(" Q 2 "); }),
             "Hall symbol \"Q 2\" cannot be read: \"Q\" is no lattice symbol.");
@@ -127,16 +165,29 @@ TEST(HallSymbol, UnreadableSymbolsSayWhy) {
       {"P 5", "\"5\" has no rotation order 1, 2, 3, 4 or 6"},
       {"P -", "\"-\" has no rotation order"},
       {"P 2q", "\"2q\": \"q\" is no translation symbol"},
-      {"P 23", "\"23\": the screw part 3 must be smaller than the order 2"},
+      {"P 23", "\"23\": the screw part 3 must be from 1 to one less than the order 2"},
+      {"P 65432", "\"65432\" has more than one screw part"},
+      {"P -1 -1 -1 -1", "\"-1\" adds no operator to the symbols before it"},
+      {"-P -1", "its \"-\" adds the inversion that its matrix symbols give"},
+      {"P 1' 2'", "\"1'\": the rotation order 1 takes no axis symbol"},
+      {"P 1\" 2'", "\"1\"\": the rotation order 1 takes no axis symbol"},
+      {"P 2x 2' 2'", "\"2'\": a face-diagonal axis needs a preceding axis x, y, z or *"},
       {"P 4 4", "\"4\" needs an axis symbol x, y, z, ', \" or *"},
       {"P 3*1", "\"3*1\": a screw part needs the axis x, y or z"},
       {"P 4 2*", "\"2*\": the body diagonal * carries a 3-fold rotation only"},
       {"P 3\"", "\"3\"\": a face-diagonal axis carries a 2-fold rotation only"},
-      {"P 2\"", "\"2\"\": a face-diagonal axis needs a preceding axis"},
+      {"P 2\"", "\"2\"\": a face-diagonal axis needs a preceding axis x, y, z or *"},
       {"P 1c", "its matrix symbols need a translation that its lattice does not have"},
       {"P 3 4x", "its matrix symbols do not make a finite group"},
       {"P 2 (0 0)", "the origin shift (0 0) is not three whole numbers of twelfths"},
-      {"P 2 (x/2,y,z)", "the change of basis (x/2,y,z) is no operator x,y,z with whole-number factors"},
+      // A change of basis must keep the operators integral and may only make
+      // a cell whose edges are lattice translations (gemmi reads both and
+      // gives fractional factors, or the group of the old cell).
+      {"P 4 (1/2*x,y,z)", "its change of basis turns -y, x, z into an operator with fractional factors"},
+      {"P 2 (2*x,y,z)", "its change of basis makes a cell edge that is no lattice translation"},
+      {"P 2 (0*x,y,z)", "the change of basis (0*x,y,z) is singular"},
+      {"P 2 (1/48*x,y,z)", "the change of basis (1/48*x,y,z) has a factor that is no multiple of 1/24"},
+      {"P 2 (x y,y,z)", "the change of basis (x y,y,z) has two terms without a sign between them"},
       {"P 2 (0 0 1", "the origin shift does not end with \")\""},
   };
   for (const auto& c : cases) {

@@ -84,6 +84,20 @@ TEST(SymOps, ProductAppliesTheRightFactorFirst) {
         << c.a << " after " << c.b;
 }
 
+// The change of basis of a fuzzed Hall symbol (determinant 1, translations
+// near ±41,666 cells): its exact inverse has a translation of -2.2e9
+// twenty-fourths, beyond int, which is an error rather than a wrapped number;
+// with the translation reduced the inverse is exact.
+TEST(SymOps, InverseIsExactOrAnError) {
+  const TSymOp v = ParseSymOp(
+      "-5x-24y-24z+41666+2/3,14x-23y+22z-41666-2/3,-14x+21y-23z-41666-2/3", "test");
+  EXPECT_NE(ErrorOf([&] { Inverse(v); }).find("inverse of the symmetry operator"),
+            std::string::npos);
+  const TSymOp reduced = Reduced(v);
+  EXPECT_TRUE(IsIdentity(Product(reduced, Inverse(reduced))));
+  EXPECT_TRUE(IsIdentity(Product(Inverse(reduced), reduced)));
+}
+
 TEST(ApplySymOp, RotationThenTranslationThenCell) {
   const TSymOp op = ParseSymOp("-x+1/2,-y,z+1/2", "test");
   const TVec3 r = ApplySymOp(op, {0.1, 0.2, 0.3}, {1, 0, -2});
