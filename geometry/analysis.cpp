@@ -150,7 +150,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   std::vector<std::string> labels{centre.Label};
   for (const TLigand& l : list) labels.push_back(LigandDisplayName(s, l));
   a.Flagged = FlaggedGaps(propagate, x, labels);
-  a.SumFixedBySymmetry = angles.Sum.ParametersEntered && angles.Sum.Su == 0;
+  a.SumFixedBySymmetry = HeldBySymmetry(angles.Sum);
   if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);
   return a;
 }

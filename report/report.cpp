@@ -247,6 +247,14 @@ void WriteZeroSuNotes(TTextSink& out, const TAnalysis& a) {
     out.WriteLine("Note: the sum is fixed by symmetry; its su is zero.");
     return;
   }
+  // A cell with su around coordinates without: the cell alone does not move
+  // the sum by a printable amount (a planar sum not at all).
+  if (a.Angles.Sum.ParametersEntered && a.Angles.Sum.FreeWithoutSu) {
+    out.WriteLine("Note: the input holds no su for the coordinates involved; the su of");
+    out.WriteLine("      the cell alone gives the sum an su below 0.00005 deg, so no su");
+    out.WriteLine("      can be given for the sum.");
+    return;
+  }
   out.WriteLine("Note: the input holds no su for the coordinates and cell parameters");
   out.WriteLine("      involved, so no su can be given for the sum.");
 }

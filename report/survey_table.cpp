@@ -171,7 +171,7 @@ std::string JsonRecord(const TSurveyRecord& r) {
 // whose mathematical libraries differ in the last bits of a draw; a
 // propagated su in full.
 double RecordedSu(const TPropagated& v) {
-  if (!v.ParametersEntered) return std::nan("");
+  if (!v.ParametersEntered || (v.Su == 0 && !HeldBySymmetry(v))) return std::nan("");
   if (v.Draws == 0 || !(v.Su > 0)) return v.Su;
   char text[32];
   std::snprintf(text, sizeof text, "%.5e", v.Su);
@@ -192,7 +192,7 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   r.Quantities.push_back({"sum", sum.Value, RecordedSu(sum), FormatValueSu(sum.Value, sum.Su, 2), ""});
   // The distances and angles as the report's tables hold them: an su of 0
   // there is exact only where the sum's parameters had su.
-  const double noSu = sum.ParametersEntered ? 0 : std::nan("");
+  const double noSu = sum.ParametersEntered && !sum.FreeWithoutSu ? 0 : std::nan("");
   for (size_t i = 0; i < a.Ligands.List.size(); ++i) {
     const TValueSu& d = a.Distances[i];
     r.Distances.push_back({{r.Ligands[i]}, {"", d.Value, d.Su > 0 ? d.Su : noSu, FormatValueSu(d.Value, d.Su, 3), ""}});

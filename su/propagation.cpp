@@ -35,6 +35,8 @@ double SecondOrderShare(const TPropagated& r) {
   return (r.SuSecondOrder * r.SuSecondOrder) / (r.Su * r.Su);
 }
 
+bool HeldBySymmetry(const TPropagated& r) { return r.ParametersEntered && r.Su == 0 && !r.FreeWithoutSu; }
+
 bool NearExtremum(const TPropagated& r) { return r.Su > 0 && SecondOrderShare(r) >= kSecondOrderShare; }
 
 TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::vector<TPoint> points,
@@ -48,8 +50,16 @@ TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::ve
   for (size_t a = 0; a < m; ++a)
     for (size_t b = 0; b < m; ++b)
       C_(a, b) = params.Covariance(Model_.Params[a].Global, Model_.Params[b].Global);
-  for (size_t a = 0; a < m; ++a)
-    if (C_(a, a) > 0 || std::isnan(C_(a, a))) Entered_ = true;
+  bool coordinateWithSu = false, freeCoordinate = false;
+  for (size_t a = 0; a < m; ++a) {
+    const bool withSu = C_(a, a) > 0 || std::isnan(C_(a, a));
+    if (withSu) Entered_ = true;
+    if (!Model_.Params[a].IsCell) {
+      freeCoordinate = true;
+      coordinateWithSu = coordinateWithSu || withSu;
+    }
+  }
+  FreeWithoutSu_ = freeCoordinate && !coordinateWithSu;
   CellTied_ = params.CellTied;
 }
 
@@ -84,6 +94,7 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   r.TiedCount = Model_.Tied;
   r.CellTiedCount = CellTied_;
   r.ParametersEntered = Entered_;
+  r.FreeWithoutSu = FreeWithoutSu_;
   double v1 = 0;
   for (size_t a : nonzero)
     for (size_t b : nonzero) v1 += g[a] * C_(a, b) * g[b];

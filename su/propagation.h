@@ -41,8 +41,15 @@ struct TPropagated {
   // True when a parameter with an su entered: an su of 0 then means "fixed
   // by symmetry", not "no su given".
   bool ParametersEntered = false;
+  // Coordinates that are free parameters entered, none of them with an su
+  // (a CIF that gives none): a zero su then says nothing of symmetry.
+  bool FreeWithoutSu = false;
   long long Draws = 0;       // Monte Carlo draws behind Su and Shift; 0: propagated
 };
+
+// An su of exactly 0 that symmetry holds (a sum of 360 on a mirror plane):
+// parameters with su entered, and the coordinates were not all without su.
+bool HeldBySymmetry(const TPropagated& r);
 
 // The share of the variance that the second-order term carries.
 double SecondOrderShare(const TPropagated& r);
@@ -116,6 +123,7 @@ class TPropagator {
   TMatrix J_, C_;
   bool HasSu_ = true;
   bool Entered_ = false;
+  bool FreeWithoutSu_ = false;
   int CellTied_ = 0;
 };
 
