@@ -55,6 +55,36 @@ TVec3 SitePosition(const TStructure& s, const TSiteRef& site) {
   return ApplySymOp(s.SymOps[site.Op], s.Atoms[site.Atom].Frac, site.Cell);
 }
 
+std::vector<size_t> OperatorsAgainstCell(const TStructure& s) {
+  const TMat3 g = MetricTensor(s.Cell);
+  const std::array<double, 6> p = CellParameters(s.Cell), su = CellParameterSu(s.Cell);
+  std::vector<size_t> against;
+  for (size_t k = 0; k < s.SymOps.size(); ++k) {
+    const TMat3 r = RotationMatrix(s.SymOps[k]);
+    TMat3 h{};  // Rᵀ G R
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j)
+        for (int m = 0; m < 3; ++m)
+          for (int n = 0; n < 3; ++n) h[i][j] += r[m][i] * g[m][n] * r[n][j];
+    const double a = std::sqrt(h[0][0]), b = std::sqrt(h[1][1]), c = std::sqrt(h[2][2]);
+    auto angle = [](double cosine) { return std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegPerRad; };
+    const std::array<double, 6> q{a, b, c, angle(h[1][2] / (b * c)), angle(h[0][2] / (a * c)), angle(h[0][1] / (a * b))};
+    for (size_t i = 0; i < 6; ++i) {
+      const double tolerance = 3 * su[i] + (i < 3 ? 1e-4 * p[i] : 0.005);
+      if (std::fabs(q[i] - p[i]) > tolerance) {
+        against.push_back(k);
+        break;
+      }
+    }
+  }
+  return against;
+}
+
+bool IsAtomItself(const TStructure& s, const TSiteRef& site) {
+  const TSiteRef own = AtomSite(s, site.Atom);
+  return site.Op == own.Op && site.Cell == own.Cell;
+}
+
 TVec3 SiteCartesian(const TStructure& s, const TSiteRef& site, const TMat3& ortho) {
   return MatVec(ortho, SitePosition(s, site));
 }

@@ -29,6 +29,7 @@ struct TStructure {
   std::vector<TAtom> Atoms;
   TSymmetryOrigin SymmetryOrigin = TSymmetryOrigin::Listed;
   std::string SymmetrySymbol;  // the symbol the operators were made from
+  bool IdentityAdded = false;  // the listed operators lacked the identity; WithIdentity appended it
 };
 
 // An atom image: atom `Atom` under operator `Op` (index into SymOps) shifted
@@ -47,6 +48,16 @@ std::vector<TSymOp> WithIdentity(std::vector<TSymOp> ops);
 // The atom itself: under the first identity of the list, translated back
 // where that identity carries a lattice translation.
 TSiteRef AtomSite(const TStructure& s, int atom);
+
+// The operators whose rotation does not keep the cell: Rᵀ G R, the metric
+// the operator makes of G, gives a cell parameter more than 3 su (or, where
+// the file gives none, 1e-4 of a length or 0.005 deg) away from the file's,
+// as x,-y,-z does with beta = 91.56(2) deg. Their indices in SymOps.
+std::vector<size_t> OperatorsAgainstCell(const TStructure& s);
+
+// Whether a site is the atom of the file itself (AtomSite), whose name
+// needs no symmetry code.
+bool IsAtomItself(const TStructure& s, const TSiteRef& site);
 
 // Fractional and Cartesian position of a site.
 TVec3 SitePosition(const TStructure& s, const TSiteRef& site);

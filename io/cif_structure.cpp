@@ -90,7 +90,9 @@ std::string FirstValue(const TCifBlock& block, std::initializer_list<std::string
 void ReadSymmetry(const TCifDocument& cif, const TCifBlock& block, TStructure& s) {
   std::vector<TSymOp> listed = ReadOperatorLoop(cif, block);
   if (!listed.empty()) {
+    const size_t count = listed.size();
     s.SymOps = WithIdentity(std::move(listed));
+    s.IdentityAdded = s.SymOps.size() > count;
     return;
   }
   const std::string hall = FirstValue(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});

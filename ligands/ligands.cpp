@@ -151,8 +151,7 @@ TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLiga
 
 std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {
   if (ligand.IsCentroid) return ligand.Label;
-  const std::string code = SymCode(s, ligand.Site);
-  return code == "1_555" ? ligand.Label : ligand.Label + "#" + code;
+  return IsAtomItself(s, ligand.Site) ? ligand.Label : ligand.Label + "#" + SymCode(s, ligand.Site);
 }
 
 }  // namespace koravel

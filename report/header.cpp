@@ -58,6 +58,12 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
     source = " operation(s) from the H-M symbol '" + s.SymmetrySymbol + "', ";
   WriteFact(out, "Symmetry", Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
                 " atom sites");
+  if (s.IdentityAdded)
+    WriteFact(out, "Note", "the operator loop lacks the identity x, y, z; it was added as operator " +
+                               Count(static_cast<size_t>(s.SymOps.back().Number)) + ".");
+  for (size_t k : OperatorsAgainstCell(s))
+    WriteFact(out, "Note", "operator " + Count(static_cast<size_t>(s.SymOps[k].Number)) + " (" +
+                               SymOpText(s.SymOps[k]) + ") does not fit the cell (beyond 3 su): the cell or the operators are wrong.");
   if (s.SymmetryOrigin == TSymmetryOrigin::Absent)
     WriteFact(out, "Note", "the block gives neither symmetry operators nor a space-group "
                   "symbol; the identity alone is used.");

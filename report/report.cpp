@@ -17,8 +17,6 @@ namespace koravel {
 
 namespace {
 
-const char* const kIdentityCode = "1_555";
-
 std::string AngleWord(size_t count) { return count == 1 ? "angle" : "angles"; }
 
 // One line of a ligand table: position, label, symmetry column, distance.
@@ -39,8 +37,7 @@ std::string CentroidDefinitionLine(const TStructure& s, const TLigand& ligand) {
   for (const TSiteRef& site : ligand.Members) {
     line += ' ';
     line += s.Atoms[static_cast<size_t>(site.Atom)].Label;
-    const std::string code = SymCode(s, site);
-    if (code != kIdentityCode) line += '#' + code;
+    if (!IsAtomItself(s, site)) line += '#' + SymCode(s, site);
   }
   return line + "  (" + std::to_string(ligand.Members.size()) + " atoms, unit weights)";
 }
@@ -83,7 +80,7 @@ void WriteSymmetryCodes(TTextSink& out, const TStructure& s, const std::vector<T
   for (const TLigand& ligand : ligands)
     for (const TSiteRef& site : ligand.Members) {
       const std::string code = SymCode(s, site);
-      if (code == kIdentityCode || std::find(codes.begin(), codes.end(), code) != codes.end()) continue;
+      if (IsAtomItself(s, site) || std::find(codes.begin(), codes.end(), code) != codes.end()) continue;
       codes.push_back(code);
       entries.push_back(code + " = " + SymCodeOperator(s, site));
     }

@@ -42,13 +42,24 @@ def single_run(program, record):
     return subprocess.run(args, capture_output=True, text=True).stdout
 
 
+def shown_name(label, code, named):
+    """A ligand as the angle table names it: the atom of the file itself (whatever
+    its operator's number) without a code."""
+    if code == "centroid":
+        return label
+    coded = f"{label}#{code}"
+    return label if label in named and coded not in named else coded
+
+
 def report_tables(text):
     """The distances {ligand: text} and angles {(ligand, ligand): text} of a report."""
-    distances, angles = {}, {}
-    for label, code, d in re.findall(r"^\s+\d+\s+(.+?)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
-        distances[label if code in ("1_555", "centroid") else f"{label}#{code}"] = d
+    angles = {}
     for a, b, v in re.findall(r"^  (.+?)\s+- .+?\s+- (.+?)\s+(\S+)\s+\((?:CIF|calculated)\)$", text, re.M):
         angles[(a, b)] = v
+    named = set(n for pair in angles for n in pair)
+    distances = {}
+    for label, code, d in re.findall(r"^\s+\d+\s+(.+?)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
+        distances[shown_name(label, code, named)] = d
     return distances, angles
 
 
@@ -60,8 +71,9 @@ def report_values(text):
     for line in table.split("\n"):
         m = re.match(r"^\s+\d+\s+(.+?)\s+(\S+)\s+\S+$", line)  # labels may hold a blank
         if m:
-            label, code = m.groups()
-            ligands.append(label if code in ("1_555", "centroid") else f"{label}#{code}")
+            ligands.append(m.groups())
+    named = set(n for pair in report_tables(text)[1] for n in pair)
+    ligands = [shown_name(label, code, named) for label, code in ligands]
     total = re.search(r"Sum\(L-M-L\) = (\S+) deg", text).group(1)
     value = r"^  (\S+)\s+= (not defined \([^)]*\)|\S+)"
     body, _, shapes = text.partition("Shape measures (CShM")

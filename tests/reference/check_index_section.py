@@ -115,6 +115,10 @@ def read_cif(path, block_name):
         if len(col):
             s.ops = [fpm.parse_symop("x,y,z") if t in ("?", ".") else fpm.parse_symop(gemmi.cif.as_string(t))
                      for t in col]
+            # a loop that lacks the identity (with or without a lattice translation)
+            # gets x, y, z as its next operator, as the program's header note says
+            if not any(np.allclose(W, np.eye(3)) and all(abs(t - round(t)) < 1e-9 for t in w) for W, w in s.ops):
+                s.ops.append(fpm.parse_symop("x,y,z"))
             break
     else:  # no operator loop: gemmi's operators of the space-group symbol
         hall = next((v for v in map(value, ["_space_group_name_Hall", "_symmetry_space_group_name_Hall"])

@@ -41,9 +41,15 @@ def operators(cif, block_name):
         values = list(block.find_values(tag))
         if values:
             try:
-                return [gemmi.Op(gemmi.cif.as_string(v).replace(" ", "")) for v in values]
+                ops = [gemmi.Op(gemmi.cif.as_string(v).replace(" ", "")) for v in values]
             except RuntimeError:   # a deliberately damaged loop (a null row): not for this check
                 return None
+            # a loop without the identity gets x, y, z as its next operator (the
+            # program says so in a header note)
+            if not any(op.rot == gemmi.Op("x,y,z").rot and all(t % gemmi.Op.DEN == 0 for t in op.tran)
+                       for op in ops):
+                ops.append(gemmi.Op("x,y,z"))
+            return ops
     return None
 
 

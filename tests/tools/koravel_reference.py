@@ -2028,8 +2028,14 @@ class Run:
         return angles
 
     @staticmethod
+    def is_atom_itself(op):
+        """The identity without translation: the atom of the file, named without a
+        code whatever its operator's number."""
+        return op.rot == identity_symop().rot and all(abs(t) < 1e-9 for t in op.trans)
+
+    @staticmethod
     def display_name(lig):
-        if not lig.is_centroid and lig.site.op.code != '1_555':
+        if not lig.is_centroid and not Run.is_atom_itself(lig.site.op):
             return lig.label + '#' + lig.site.op.code
         return lig.label
 
@@ -2057,7 +2063,7 @@ class Run:
                 members = ''
                 for site in lig.points:
                     members += ' ' + self.atoms[site.atom].label
-                    if site.op.code != '1_555':
+                    if not self.is_atom_itself(site.op):
                         members += '#' + site.op.code
                 self.line('      ' + lig.label + ' = centroid of' + members + '  (%d atoms, unit'
                           ' weights)' % len(lig.points))
