@@ -3,7 +3,8 @@
 
     survey_check.py PROGRAM DATA_DIR
 
-* The survey of DATA_DIR in JSON Lines parses with json.loads into the
+* The survey of DATA_DIR in JSON Lines is UTF-8 and parses with json.loads
+  (NaN and Infinity refused) into the
   documented fields, one object per record; in CSV (long and wide) it parses
   with the csv module into the documented columns.
 * The survey gives the same bytes with 1 and with 2 threads.
@@ -92,7 +93,9 @@ def main():
     two = survey(program, data, "--format=json", "--threads=2")
     if one != two:
         failures.append("JSON output differs between 1 and 2 threads")
-    records = [json.loads(line) for line in one.decode().splitlines()]
+    def no_constant(name):   # NaN and Infinity are no JSON
+        raise ValueError(f"{name} in the JSON output")
+    records = [json.loads(line, parse_constant=no_constant) for line in one.decode("utf-8").splitlines()]
     for r in records:
         want = OK_FIELDS if r["status"] == "ok" else FIELDS | SITE_FIELDS if r["centre"] else FIELDS
         if set(r) != want:
