@@ -150,13 +150,7 @@ struct TScale {
 std::string ScaleSvg(const TScale& scale, double width, double y) {
   const TAxis axis{scale.Lo, scale.Hi, 70, width - 30};
   std::string svg = SvgText(6, y - 42, scale.Title, "start", "font-size:12px;font-weight:bold");
-  svg += SvgLine(axis.From, y + 10, axis.To, y + 10, "stroke:#000;stroke-width:1");
-  const std::vector<double> ticks = Ticks(axis, 5);
-  const double spacing = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
-  for (double t : ticks) {
-    svg += SvgLine(axis(t), y + 10, axis(t), y + 14, "stroke:#000");
-    svg += SvgText(axis(t), y + 25, TickLabel(t, spacing), "middle", "font-size:10px");
-  }
+  svg += SvgAxis(axis, y + 10, true);
   // A mark's label close to the one before it goes a line higher.
   std::vector<TMark> marks = scale.Marks;
   std::sort(marks.begin(), marks.end(), [](const TMark& l, const TMark& r) { return l.Value < r.Value; });
@@ -238,12 +232,7 @@ std::string ShapeBars(const TShapeSection& section, double width, double top) {
     svg += SvgText(end + 4, y + 12, FormatValueSu(s, v.Value.Su, 3), "start", "font-size:10px");
     y += kRow;
   }
-  svg += SvgLine(axis.From, y + 2, axis.To, y + 2, "stroke:#000");
-  for (double t : Ticks(axis, 4)) {
-    svg += SvgLine(axis(t), y + 2, axis(t), y + 6, "stroke:#000");
-    svg += SvgText(axis(t), y + 17, TickLabel(t, t), "middle", "font-size:10px");
-  }
-  return svg;
+  return svg + SvgAxis(axis, y + 2, true);
 }
 
 std::string ScalesFigure(const TAnalysis& a) {

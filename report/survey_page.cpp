@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 #include "base/numbers.h"
 #include "geometry/descriptors.h"
@@ -28,24 +27,6 @@ std::string Who(const TSurveyRecord& r) {
 std::string SvgOpen(double width, double height) {
   return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(width) + "\" height=\"" + Px(height) +
          "\" viewBox=\"0 0 " + Px(width) + " " + Px(height) + "\" role=\"img\">";
-}
-
-// The ticks and labels of a horizontal (y given) or vertical (x given) axis.
-std::string AxisSvg(const TAxis& axis, double at, bool horizontal, const std::string& title) {
-  std::string svg = horizontal ? SvgLine(axis.From, at, axis.To, at, "stroke:#000")
-                               : SvgLine(at, axis.From, at, axis.To, "stroke:#000");
-  const std::vector<double> ticks = Ticks(axis, 5);
-  const double spacing = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
-  for (double t : ticks) {
-    const double p = axis(t);
-    svg += horizontal ? SvgLine(p, at, p, at + 4, "stroke:#000") + SvgText(p, at + 15, TickLabel(t, spacing), "middle", "font-size:10px")
-                      : SvgLine(at - 4, p, at, p, "stroke:#000") + SvgText(at - 6, p + 3, TickLabel(t, spacing), "end", "font-size:10px");
-  }
-  const double middle = (axis.From + axis.To) / 2;
-  svg += horizontal ? SvgText(middle, at + 30, title, "middle", "font-size:11px")
-                    : "<text x=\"12\" y=\"" + Px(middle) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
-                          Px(middle) + ")\" style=\"font-size:11px\">" + EscapeHtml(title) + "</text>";
-  return svg;
 }
 
 std::string Figure(const std::string& svg, const std::string& caption) {
@@ -84,7 +65,7 @@ std::string ShapeMap(const std::vector<TSurveyRecord>& records, std::string_view
   constexpr double kSize = 300;
   const TAxis x{0, limit, 50, kSize - 12}, y{0, limit, kSize - 45, 12};
   std::string svg = SvgOpen(kSize, kSize);
-  svg += AxisSvg(x, kSize - 45, true, nameA) + AxisSvg(y, 50, false, nameB);
+  svg += SvgAxis(x, kSize - 45, true, nameA) + SvgAxis(y, 50, false, nameB);
   std::string d;
   for (const auto& [sa, sb] : path) ((d += d.empty() ? 'M' : 'L') += Px(x(sa)) + " ") += Px(y(sb));
   svg += "<path d=\"" + d + "\" style=\"fill:none;stroke:#000;stroke-width:1.5;stroke-dasharray:6 3\"/>";
@@ -114,7 +95,7 @@ std::string ThreeCoordinateSums(const std::vector<TSurveyRecord>& records) {
   double lo = std::min(tetrahedral, sums.front().first->Value) - 4;
   constexpr double kWidth = 420, kHeight = 240;
   const TAxis x{lo, 364, 50, kWidth - 12}, y{0, static_cast<double>(sums.size()), kHeight - 45, 24};
-  std::string svg = SvgOpen(kWidth, kHeight) + AxisSvg(x, kHeight - 45, true, "Sum(L-M-L) / deg");
+  std::string svg = SvgOpen(kWidth, kHeight) + SvgAxis(x, kHeight - 45, true, "Sum(L-M-L) / deg");
   for (const auto& [value, label] : {std::pair{tetrahedral, "3 x 109.47"}, std::pair{360.0, "planar 360"}}) {
     svg += SvgLine(x(value), y.From, x(value), y.To - 4, "stroke:#000;stroke-dasharray:4 3");
     svg += SvgText(x(value), 14, label, "middle", "font-size:10px");
@@ -147,7 +128,7 @@ std::string Histogram(const std::vector<TSurveyRecord>& records, const std::stri
   constexpr double kWidth = 260, kHeight = 170;
   // Whole counts on the vertical axis: at least 4, so that its ticks are 1 apart.
   const TAxis x{lo, hi, 40, kWidth - 10}, y{0, std::max(4.0, static_cast<double>(most)), kHeight - 45, 12};
-  std::string svg = SvgOpen(kWidth, kHeight) + AxisSvg(x, kHeight - 45, true, name) + AxisSvg(y, 40, false, "centres");
+  std::string svg = SvgOpen(kWidth, kHeight) + SvgAxis(x, kHeight - 45, true, name) + SvgAxis(y, 40, false, "centres");
   for (int k = 0; k < kBins; ++k) {
     if (counts[static_cast<size_t>(k)] == 0) continue;
     const double left = x(lo + (hi - lo) * k / kBins), right = x(lo + (hi - lo) * (k + 1) / kBins);

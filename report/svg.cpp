@@ -53,6 +53,25 @@ std::string SvgText(double x, double y, std::string_view text, std::string_view 
          (style.empty() ? "" : " style=\"" + std::string(style) + "\"") + ">" + EscapeHtml(text) + "</text>";
 }
 
+std::string SvgAxis(const TAxis& axis, double at, bool horizontal, const std::string& title) {
+  std::string svg = horizontal ? SvgLine(axis.From, at, axis.To, at, "stroke:#000")
+                               : SvgLine(at, axis.From, at, axis.To, "stroke:#000");
+  const std::vector<double> ticks = Ticks(axis, 5);
+  const double spacing = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
+  for (double t : ticks) {
+    const double p = axis(t);
+    const std::string label = TickLabel(t, axis.Log ? t : spacing);
+    svg += horizontal ? SvgLine(p, at, p, at + 4, "stroke:#000") + SvgText(p, at + 15, label, "middle", "font-size:10px")
+                      : SvgLine(at - 4, p, at, p, "stroke:#000") + SvgText(at - 6, p + 3, label, "end", "font-size:10px");
+  }
+  if (title.empty()) return svg;
+  const double middle = (axis.From + axis.To) / 2;
+  svg += horizontal ? SvgText(middle, at + 30, title, "middle", "font-size:11px")
+                    : "<text x=\"12\" y=\"" + Px(middle) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
+                          Px(middle) + ")\" style=\"font-size:11px\">" + EscapeHtml(title) + "</text>";
+  return svg;
+}
+
 std::string SvgValueWithSu(const TAxis& axis, double y, double value, double su) {
   std::string svg;
   if (su > 0) {

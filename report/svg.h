@@ -31,6 +31,11 @@ std::string SvgLine(double x1, double y1, double x2, double y2, std::string_view
 std::string SvgText(double x, double y, std::string_view text, std::string_view anchor,
                     std::string_view style = "");
 
+// A horizontal axis at height `at` (ticks and their labels below it) or a
+// vertical one at x = `at` (to its left), with its title when not empty. A
+// logarithmic axis labels each decade with the decimals it needs.
+std::string SvgAxis(const TAxis& axis, double at, bool horizontal, const std::string& title = "");
+
 // A value with its su on a horizontal axis at height y: the 3-su band as a
 // light bar, the 1-su error bar with its caps, the value as a diamond (a
 // lone diamond without su). Readable in grey print.
