@@ -2,7 +2,8 @@
 //   <kind letter: c, r, i or x><arguments after the file name>\n<file bytes>
 // and, for SHELX input, optionally "\n@@mat\n" followed by the bytes of a
 // matrix file of the same stem. The files are written into a private
-// directory; --out= and --html= are dropped so that the run writes nothing,
+// directory; --out= and --html= (and --out or --html with the file as the
+// next argument) are dropped so that the run writes nothing,
 // and both files must hold the same bytes after the run.
 #include <unistd.h>
 
@@ -102,8 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   TArguments args{{input.string()}, false};
   TArguments split = SplitCommandLine(argLine, false);
-  for (std::string& a : split.List)
+  for (size_t i = 0; i < split.List.size(); ++i) {
+    std::string& a = split.List[i];
+    // An output option takes its file from the next argument as well
+    // (--html page.html): both are dropped.
+    if (a == "--out" || a == "--html") {
+      ++i;
+      continue;
+    }
     if (!WritesFiles(a)) args.List.push_back(std::move(a));
+  }
   args.AmbiguousQuotes = split.AmbiguousQuotes;
 
   // A --survey among the arguments ends with kExitSomeFailed when a record
