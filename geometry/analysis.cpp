@@ -69,7 +69,7 @@ TPlanarity PlanarityOf(const TPropagated& sum, bool fixedBySymmetry) {
 }
 
 bool TAnalysis::Complete() const {
-  return Ligands.List.size() >= kMinLigands && Ligands.List.size() <= kMaxLigands;
+  return Ligands.Count() >= kMinLigands && Ligands.Count() <= kMaxLigands;
 }
 
 TAnalysis AnalyseCentre(const TModel& model, const TCentre& centre, const TLigandRequest& request,
@@ -88,8 +88,8 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   const std::vector<TPoint> points = SpherePoints(centre, list);
   const TPropagator propagate(s, params, points, model.HasSu);
   a.Positions = SpherePositions(s, points);
-  // Each distance over its own two points: a sphere of thousands of
-  // neighbours (a tolerance far too large) would make every derivative long.
+  // Each distance over its own two points, so that its derivative stays
+  // short however many neighbours are listed.
   const TQuantity distance = MakeQuantity(TDistanceOfPoints());
   for (size_t i = 1; i < points.size(); ++i) {
     const TPropagated d = propagate.OfPoints({0, i}, distance, kDistanceSuFloor);
@@ -156,7 +156,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
 }
 
 void FailCoordination(const TAnalysis& analysis) {
-  const size_t n = analysis.Ligands.List.size();
+  const size_t n = analysis.Ligands.Count();
   if (analysis.Ligands.Automatic)
     Fail({"coordination number " + std::to_string(n) + " - an angle sum needs 2 to " +
               std::to_string(kMaxLigands) + " ligands.",

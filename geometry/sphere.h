@@ -59,11 +59,6 @@ struct TAngleSumOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3),
   }
 };
 
-// An angle sum needs 2 to 12 ligands; beyond twelve the environment is no
-// coordination sphere any more.
-constexpr size_t kMinLigands = 2;
-constexpr size_t kMaxLigands = 12;
-
 // The points of a coordination sphere: the centre, then every ligand.
 std::vector<TPoint> SpherePoints(const TCentre& centre, const std::vector<TLigand>& ligands);
 

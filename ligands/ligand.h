@@ -6,6 +6,11 @@
 
 namespace koravel {
 
+// An angle sum needs 2 to 12 ligands; beyond twelve the environment is no
+// coordination sphere any more.
+constexpr size_t kMinLigands = 2;
+constexpr size_t kMaxLigands = 12;
+
 // A ligand of the central atom: an atom image, or the centroid (unit-weight
 // mean, as Olex2's "cent") of several atom images.
 struct TLigand {

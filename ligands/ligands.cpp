@@ -1,6 +1,7 @@
 #include "ligands/ligands.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/error.h"
 #include "base/numbers.h"
@@ -15,17 +16,26 @@ namespace koravel {
 
 namespace {
 
-std::vector<TLigand> AutomaticLigands(const TStructure& s, const TCandidateArray& candidates,
-                                      const TCentre& centre, const TLigandRequest& request) {
-  std::vector<TLigand> ligands;
+// An occupancy as the file gives it, at most four decimals, no trailing
+// zeros: 0.9, 0.0672.
+std::string OccupancyText(double occupancy) {
+  std::string text = FormatFixed(occupancy, 4);
+  while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) text.pop_back();
+  return text;
+}
+
+// The candidates that pass the bond criterion and the occupancy limit.
+TCandidateArray BondedCandidates(const TStructure& s, const TCandidateArray& candidates,
+                                 const TCentre& centre, const TLigandRequest& request) {
+  TCandidateArray bonded;
   const double centralRadius = CovalentRadius(centre.Element);
   for (const TCandidate& c : candidates) {
     const TAtom& atom = s.Atoms[static_cast<size_t>(c.Atom)];
     if (atom.Occ < request.MinOccupancy) continue;  // a NaN occupancy passes
     if (!(c.Dist <= (CovalentRadius(atom.Element) + centralRadius) + request.Tolerance)) continue;
-    ligands.push_back(CandidateLigand(s, c));
+    bonded.push_back(c);
   }
-  return ligands;
+  return bonded;
 }
 
 // The code of the published angles for each ligand's place, where they name
@@ -45,39 +55,92 @@ void TakePublishedCodes(const TModel& model, const TCentre& centre, std::vector<
     }
 }
 
-// Pairs of ligands (earlier, later in list order) closer than
+// Where a ligand is, for the same-place test: Cartesian position and
+// distance from the centre (a centroid's distance is not yet known).
+struct TLigandPlace {
+  TVec3 X;
+  double Dist = 0;
+  bool Centroid = false;
+};
+
+// Pairs of places (earlier, later in list order) closer than
 // kSamePlaceDistance. In a list sorted by distance from the centre two such
-// ligands differ by less than that in distance, which bounds the search.
-std::vector<std::pair<size_t, size_t>> SamePlacePairs(const TStructure& s,
-                                                      const std::vector<TLigand>& ligands) {
-  const TMat3 ortho = OrthoMatrix(s.Cell);
-  std::vector<TVec3> x;
-  for (const TLigand& l : ligands) x.push_back(MeanCartesian(s, l.Members, ortho));
+// places differ by less than that in distance, which bounds the search.
+std::vector<std::pair<size_t, size_t>> SamePlacePairs(const std::vector<TLigandPlace>& places) {
   std::vector<std::pair<size_t, size_t>> pairs;
-  for (size_t j = 0; j < ligands.size(); ++j)
+  for (size_t j = 0; j < places.size(); ++j)
     for (size_t i = j; i-- > 0;) {
-      const bool centroids = ligands[i].IsCentroid || ligands[j].IsCentroid;
-      if (!centroids && ligands[j].SearchDistance - ligands[i].SearchDistance > kSamePlaceDistance) break;
-      if (Distance(x[i], x[j]) < kSamePlaceDistance) pairs.push_back({i, j});
+      const bool centroids = places[i].Centroid || places[j].Centroid;
+      if (!centroids && places[j].Dist - places[i].Dist > kSamePlaceDistance) break;
+      if (Distance(places[i].X, places[j].X) < kSamePlaceDistance) pairs.push_back({i, j});
     }
   return pairs;
 }
 
-// Stable by distance, ascending, centroids (whose distance is not yet known)
-// first. Lists this long only lead to the coordination-number message; they
-// are ordered by a plain stable sort instead of the quadratic insertion.
-void SortByDistance(std::vector<TLigand>& ligands) {
-  auto key = [](const TLigand& l) { return l.IsCentroid ? 0.0 : l.SearchDistance; };
-  if (ligands.size() > 1000) {
-    std::stable_sort(ligands.begin(), ligands.end(),
-                     [&](const TLigand& a, const TLigand& b) { return key(a) < key(b); });
+// Stable by the distance `key` gives, ascending. Lists this long only lead
+// to the coordination-number message; they are ordered by a plain stable
+// sort instead of the quadratic insertion, which keeps distances equal
+// within kEqualDistance in the order found.
+template <class T, class TKey>
+void SortByDistance(std::vector<T>& list, TKey key) {
+  if (list.size() > 1000) {
+    std::stable_sort(list.begin(), list.end(), [&](const T& a, const T& b) { return key(a) < key(b); });
     return;
   }
-  for (size_t i = 1; i < ligands.size(); ++i) {
+  for (size_t i = 1; i < list.size(); ++i) {
     size_t j = i;
-    while (j > 0 && key(ligands[j - 1]) > key(ligands[i]) + kEqualDistance) --j;
-    std::rotate(ligands.begin() + j, ligands.begin() + i, ligands.begin() + i + 1);
+    while (j > 0 && key(list[j - 1]) > key(list[i]) + kEqualDistance) --j;
+    std::rotate(list.begin() + j, list.begin() + i, list.begin() + i + 1);
   }
+}
+
+// Of each same-place pair the later one is dropped, unless either is
+// dropped already; the pairs that drop one.
+std::vector<std::pair<size_t, size_t>> Dropping(const std::vector<std::pair<size_t, size_t>>& pairs,
+                                                std::vector<char>& dropped) {
+  std::vector<std::pair<size_t, size_t>> dropping;
+  for (const auto& [i, j] : pairs) {
+    if (dropped[i] || dropped[j]) continue;
+    dropped[j] = 1;
+    dropping.push_back({i, j});
+  }
+  return dropping;
+}
+
+// The automatic ligands by distance, each place once; of more than
+// kListedNeighbours only the nearest get ligand records.
+TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const TLigandRequest& request,
+                              const TCandidateArray& candidates) {
+  const TStructure& s = model.Structure;
+  TCandidateArray bonded = BondedCandidates(s, candidates, centre, request);
+  if (bonded.empty()) Fail("no ligands found.");
+  SortByDistance(bonded, [](const TCandidate& c) { return c.Dist; });
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  std::vector<TLigandPlace> places;
+  for (const TCandidate& c : bonded) places.push_back({MeanCartesian(s, {CandidateSite(c)}, ortho), c.Dist});
+  std::vector<char> dropped(bonded.size(), 0);
+  const std::vector<std::pair<size_t, size_t>> dropping = Dropping(SamePlacePairs(places), dropped);
+
+  TLigandSet set;
+  std::vector<size_t> listed(bonded.size(), SIZE_MAX);  // index in the list
+  for (size_t k = 0; k < bonded.size(); ++k) {
+    if (dropped[k]) continue;
+    if (set.List.size() == kListedNeighbours) {
+      ++set.Unlisted;
+      continue;
+    }
+    listed[k] = set.List.size();
+    set.List.push_back(CandidateLigand(s, bonded[k]));
+  }
+  TakePublishedCodes(model, centre, set.List);
+  std::vector<TLigand> partners;
+  for (const auto& [i, j] : dropping)
+    if (listed[i] != SIZE_MAX) partners.push_back(CandidateLigand(s, bonded[j]));
+  TakePublishedCodes(model, centre, partners);
+  auto partner = partners.begin();
+  for (const auto& [i, j] : dropping)
+    if (listed[i] != SIZE_MAX) set.SamePlace.push_back({set.List[listed[i]], std::move(*partner++)});
+  return set;
 }
 
 }  // namespace
@@ -93,60 +156,35 @@ TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
   return n;
 }
 
-namespace {
-
-// An occupancy as the file gives it, at most four decimals, no trailing
-// zeros: 0.9, 0.0672.
-std::string OccupancyText(double occupancy) {
-  std::string text = FormatFixed(occupancy, 4);
-  while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) text.pop_back();
-  return text;
-}
-
-}  // namespace
-
 TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours) {
+  if (request.Automatic()) return AutomaticLigandSet(model, centre, request, neighbours.Candidates);
   const TStructure& s = model.Structure;
+  TNamedLigands named = ResolveNamedLigands(s, centre, request.Names, neighbours.Candidates,
+                                            neighbours.Radius);
   TLigandSet set;
-  set.Automatic = request.Automatic();
-  if (set.Automatic) {
-    set.List = AutomaticLigands(s, neighbours.Candidates, centre, request);
-  } else {
-    TNamedLigands named = ResolveNamedLigands(s, centre, request.Names, neighbours.Candidates,
-                                              neighbours.Radius);
-    set.List = std::move(named.Ligands);
-    set.SuffixRemoved = named.SuffixRemoved;
-  }
+  set.Automatic = false;
+  set.List = std::move(named.Ligands);
+  set.SuffixRemoved = named.SuffixRemoved;
   if (set.List.empty()) Fail("no ligands found.");
-  SortByDistance(set.List);
-  if (set.Automatic) TakePublishedCodes(model, centre, set.List);
-  const std::vector<std::pair<size_t, size_t>> pairs = SamePlacePairs(s, set.List);
+  SortByDistance(set.List, [](const TLigand& l) { return l.IsCentroid ? 0.0 : l.SearchDistance; });
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  std::vector<TLigandPlace> places;
+  for (const TLigand& l : set.List)
+    places.push_back({MeanCartesian(s, l.Members, ortho), l.SearchDistance, l.IsCentroid});
+  const std::vector<std::pair<size_t, size_t>> pairs = SamePlacePairs(places);
   if (pairs.empty()) return set;
-  if (!set.Automatic) {
-    const auto& [i, j] = pairs.front();
-    const double occupancyI = s.Atoms[static_cast<size_t>(set.List[i].Site.Atom)].Occ;
-    const double occupancyJ = s.Atoms[static_cast<size_t>(set.List[j].Site.Atom)].Occ;
-    const std::string both = "ligands " + LigandDisplayName(s, set.List[i]) + " and " +
-                             LigandDisplayName(s, set.List[j]) + " occupy the same place; ";
-    // Two partly occupied atoms at one place share a site (a mixed site
-    // such as Sn/In, or a disorder); two full ones are one atom listed twice.
-    if (occupancyI < 1 && occupancyJ < 1)
-      Fail(both + "they share one site, with occupancies " + OccupancyText(occupancyI) + " and " +
-           OccupancyText(occupancyJ) + " (a mixed or disordered site): name one of them.");
-    Fail(both + "the file lists one atom twice.");
-  }
-  std::vector<char> dropped(set.List.size(), 0);
-  for (const auto& [i, j] : pairs) {
-    if (dropped[i] || dropped[j]) continue;
-    dropped[j] = 1;
-    set.SamePlace.push_back({set.List[i], set.List[j]});
-  }
-  std::vector<TLigand> kept;
-  for (size_t k = 0; k < set.List.size(); ++k)
-    if (!dropped[k]) kept.push_back(std::move(set.List[k]));
-  set.List = std::move(kept);
-  return set;
+  const auto& [i, j] = pairs.front();
+  const double occupancyI = s.Atoms[static_cast<size_t>(set.List[i].Site.Atom)].Occ;
+  const double occupancyJ = s.Atoms[static_cast<size_t>(set.List[j].Site.Atom)].Occ;
+  const std::string both = "ligands " + LigandDisplayName(s, set.List[i]) + " and " +
+                           LigandDisplayName(s, set.List[j]) + " occupy the same place; ";
+  // Two partly occupied atoms at one place share a site (a mixed site
+  // such as Sn/In, or a disorder); two full ones are one atom listed twice.
+  if (occupancyI < 1 && occupancyJ < 1)
+    Fail(both + "they share one site, with occupancies " + OccupancyText(occupancyI) + " and " +
+         OccupancyText(occupancyJ) + " (a mixed or disordered site): name one of them.");
+  Fail(both + "the file lists one atom twice.");
 }
 
 std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {

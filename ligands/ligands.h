@@ -24,12 +24,23 @@ struct TLigandRequest {
 // distance (equal within 1e-6 Å: the order given).
 struct TLigandSet {
   std::vector<TLigand> List;
+  // Automatic ligands beyond the list: of more than kListedNeighbours, only
+  // the nearest are kept, enough to choose a tolerance by; the rest are
+  // counted.
+  size_t Unlisted = 0;
   bool Automatic = true;
   bool SuffixRemoved = false;  // an Olex2 suffix was taken off a ligand name
   // Automatic ligands at the place of an earlier one (kept, dropped): the
-  // file lists one atom twice, as an atom and as its symmetry copy.
+  // file lists one atom twice, as an atom and as its symmetry copy. Only
+  // pairs whose kept ligand is in the list.
   std::vector<std::pair<TLigand, TLigand>> SamePlace;
+
+  size_t Count() const { return List.size() + Unlisted; }
 };
+
+// Twice the largest coordination number: a sphere that holds more ligands
+// fails, and its nearest neighbours show why.
+constexpr size_t kListedNeighbours = 2 * kMaxLigands;
 
 // Two ligands closer than this to each other (ångström) are one place.
 constexpr double kSamePlaceDistance = 0.1;
@@ -49,7 +60,8 @@ TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
 // d <= r1 + r2 + tolerance with the occupancy limit, or by name. An
 // automatic ligand takes the symmetry code that the published angles use
 // for its place, where they name it; of two at one place the later is
-// dropped (SamePlace). Throws TError when no ligand is found, a name cannot
+// dropped (SamePlace); automatic ligands beyond the nearest
+// kListedNeighbours are only counted (Unlisted). Throws TError when no ligand is found, a name cannot
 // be resolved, or two named ligands occupy one place.
 TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours);

@@ -346,7 +346,10 @@ void WriteNameNotes(TTextSink& out, const TStructure& s, const TAnalysis& a) {
 void WriteNeighbourTable(TTextSink& out, const TStructure& s, const TAnalysis& a) {
   const std::vector<TLigand>& ligands = a.Ligands.List;
   out.WriteLine("");
-  out.WriteLine("Neighbours found (" + std::to_string(ligands.size()) + "):");
+  const std::string count = std::to_string(a.Ligands.Count());
+  out.WriteLine(a.Ligands.Unlisted == 0
+                    ? "Neighbours found (" + count + "):"
+                    : "Neighbours found (" + count + "), the nearest " + std::to_string(ligands.size()) + ":");
   for (size_t i = 0; i < ligands.size(); ++i)
     WriteLigandRow(out, i + 1, ligands[i].Label, SymCode(s, ligands[i].Site), a.Distances[i]);
   out.WriteLine("");
