@@ -28,6 +28,9 @@ koravel=$build/koravel
 real_cif=${REAL_CIF:-$data/fc_DK_Zucker2_0m.cif}
 real_atoms=${REAL_ATOMS:-C1 O1 O2 C2}
 small_cif=$repo/tests/data/cod_4063260-wrong-formula-sum.cif  # B1: three ligands
+# A small cubic cell crowded with the atoms of another structure: every one of
+# its 28 sites has a thousand or more neighbours within the bond limit.
+crowded=$repo/tests/data/fuzz_slow_cubic.res
 runs=${RUNS:-10}
 
 for tool in hyperfine gemmi wc python3 /usr/bin/time; do
@@ -99,6 +102,9 @@ compare real "koravel $real_name $real_atoms --max=40" "$koravel $real_cif $real
 compare small "koravel $small_name B1" "$koravel $small_cif B1" \
   "wc -l $small_name" "wc -l $small_cif" \
   "cat $small_name" "cat $small_cif"
+compare crowded "koravel --survey fuzz_slow_cubic.res --centres=all (28 sites, 1 thread)" \
+  "$koravel --survey $crowded --centres=all --threads=1" \
+  "koravel $small_name B1" "$koravel $small_cif B1"
 compare mc "koravel $small_name B1 --mc=100000 (one core)" "taskset -c 0 $koravel $small_cif B1 --mc=100000" \
   "koravel $small_name B1 (one core)" "taskset -c 0 $koravel $small_cif B1"
 compare survey "koravel --survey ($survey_files files, 1 thread)" "$koravel --survey $survey --threads=1" \
@@ -111,6 +117,7 @@ peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
 peak_big=$(peak "$koravel" "$big" Cu1)
 peak_real=$(peak "$koravel" "$real_cif" $real_atoms --max=40)
 peak_survey=$(peak "$koravel" --survey "$survey" --threads=2 || true)
+peak_crowded=$(peak "$koravel" --survey "$crowded" --centres=all || true)
 
 bench_out=""
 if [ -x "$build/bench/koravel_su_bench" ]; then
@@ -123,10 +130,10 @@ if [ -x "$build/bench/koravel_shape_bench" ]; then
 fi
 
 python3 - "$json" "$big" "$real_cif" "$largest" "$peak_big" "$peak_real" "$peak_survey" "$bench_out" \
-  "$shape_out" <<'EOF'
+  "$shape_out" "$crowded" "$peak_crowded" <<'EOF'
 import json, os, sys
 
-folder, big, real, largest, peak_big, peak_real, peak_survey, bench, shapes = sys.argv[1:10]
+folder, big, real, largest, peak_big, peak_real, peak_survey, bench, shapes, crowded, peak_crowded = sys.argv[1:12]
 
 def load(name):
     with open(os.path.join(folder, name + ".json")) as f:
@@ -142,7 +149,7 @@ def ratio(label, a, b, goal=None, digits=2):
         None if goal is None else r <= goal)
 
 print()
-for name in ["big", "dense", "real", "small", "mc", "survey"]:
+for name in ["big", "dense", "real", "small", "crowded", "mc", "survey"]:
     for r in load(name):
         print(f"  {r['command'][:66]:<66} mean {r['mean'] * 1000:9.2f} ms  "
               f"median {r['median'] * 1000:9.2f} ms  ± {r['stddev'] * 1000:.2f}")
@@ -161,6 +168,8 @@ k, wc, cat = load("small")
 row("small CIF: median of one run", f"{k['median'] * 1000:.2f}", "ms", "(see README)", None)
 ratio("small CIF: Koravel / wc -l", k, wc)
 ratio("small CIF: Koravel / cat", k, cat, 2)
+every, one = load("crowded")
+ratio("crowded cubic cell, all 28 sites / one small run", every, one, 100, 1)
 mc, plain = load("mc")
 row("--mc=100000, three ligands, one core", f"{mc['mean']:.2f}", "s", "<= 2 s", mc["mean"] <= 2)
 one, two, wc, gemmi = load("survey")
@@ -169,7 +178,8 @@ ratio("survey, 2 threads / gemmi's Python reader", two, gemmi, 0.2, 3)
 ratio("survey, 1 thread / 2 threads", one, two)
 limits = (("50 MB CIF", os.path.getsize(big), peak_big),
           ("real CIF, --max=40", os.path.getsize(real), peak_real),
-          ("survey, 2 threads (largest file)", int(largest), peak_survey))
+          ("survey, 2 threads (largest file)", int(largest), peak_survey),
+          ("crowded cubic cell, all sites", os.path.getsize(crowded), peak_crowded))
 for label, size, kb in limits:
     limit = size / 1024 + 16 * 1024
     row(f"peak memory, {label} (limit {limit / 1024:.0f} MiB)", f"{int(kb) / 1024:.1f}", "MiB",
