@@ -254,8 +254,11 @@ class TShapeSearch {
     }
   }
 
-  std::vector<TShapeFit> Run(double limitMeasure, bool collect) {
+  // The best assignment, or (collect) the best `most` of those whose
+  // measure is at most `limitMeasure`.
+  std::vector<TShapeFit> Run(double limitMeasure, bool collect, size_t most = 1) {
     Collect_ = collect;
+    Most_ = most;
     LimitD_ = collect ? std::sqrt(std::max(0.0, 1 - limitMeasure / 100)) : -1;
     Vertex_.assign(N_, -1);
     std::array<double, 9> m{};
@@ -288,7 +291,18 @@ class TShapeSearch {
     }
     const double measure = std::max(0.0, 100 * (1 - d * d));
     if (Collect_) {
+      // A heap with the worst kept fit on top; once it is full, only a
+      // better one enters, and the worst kept D becomes the limit.
+      auto worse = [](const TShapeFit& a, const TShapeFit& b) { return a.Measure < b.Measure; };
+      if (Found_.size() == Most_) {
+        if (!(measure < Found_.front().Measure)) return;
+        std::pop_heap(Found_.begin(), Found_.end(), worse);
+        Found_.pop_back();
+      }
       Found_.push_back({best, measure});
+      std::push_heap(Found_.begin(), Found_.end(), worse);
+      if (Found_.size() == Most_)
+        LimitD_ = std::max(LimitD_, std::sqrt(std::max(0.0, 1 - Found_.front().Measure / 100)));
     } else if (d > LimitD_) {
       LimitD_ = d;
       Found_ = {{best, measure}};
@@ -353,6 +367,7 @@ class TShapeSearch {
   std::vector<double> RestNorm_;
   double LimitD_ = -1;
   bool Collect_ = false;
+  size_t Most_ = 1;
   TAssignment Vertex_;
   std::vector<TShapeFit> Found_;
 };
@@ -493,8 +508,8 @@ TShapeFit BestFit(const std::vector<TVec3>& points, const TIdealPolyhedron& shap
 }
 
 std::vector<TShapeFit> FitsUpTo(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
-                                double limit) {
-  std::vector<TShapeFit> fits = TShapeSearch(points, shape).Run(limit, true);
+                                double limit, size_t most) {
+  std::vector<TShapeFit> fits = TShapeSearch(points, shape).Run(limit, true, most);
   if (fits.empty()) fits.push_back(BestFit(points, shape));
   return fits;
 }

@@ -73,11 +73,11 @@ size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron
 // vertices.
 TShapeFit BestFit(const std::vector<TVec3>& points, const TIdealPolyhedron& shape);
 
-// Every assignment whose measure is at most `limit`, one of each class of
+// The assignments whose measure is at most `limit`, one of each class of
 // assignments that the shape's rotations turn into one another (they give
-// the same measure), the best first.
+// the same measure), the best first; of more than `most`, the best `most`.
 std::vector<TShapeFit> FitsUpTo(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
-                                double limit);
+                                double limit, size_t most);
 
 // The proper rotations that map the shape onto itself, each as the
 // permutation of the vertices it makes (the identity first).

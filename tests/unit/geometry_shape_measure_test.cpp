@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <numeric>
 #include <random>
@@ -159,9 +160,21 @@ TEST(ShapeMeasure, FitsUpToListsEveryClassOnce) {
   const TIdealPolyhedron& octahedron = Shape("OC-6");
   std::vector<TVec3> points = octahedron.Vertices;
   points.insert(points.begin(), octahedron.Centre);
-  const std::vector<TShapeFit> fits = FitsUpTo(points, Shape("TPR-6"), 16.737 + 1e-3);
+  const std::vector<TShapeFit> fits = FitsUpTo(points, Shape("TPR-6"), 16.737 + 1e-3, 1000);
   ASSERT_GT(fits.size(), 1u);
   for (const TShapeFit& f : fits) EXPECT_NEAR(f.Measure, fits.front().Measure, 1e-9);
+}
+
+// Of many fits within the limit the best few are kept: the same as the
+// head of the whole list.
+TEST(ShapeMeasure, FitsUpToKeepsTheBest) {
+  std::vector<TVec3> cloud{{0, 0, 0}};
+  for (int i = 1; i <= 8; ++i) cloud.push_back({std::sin(3.1 * i), std::cos(7.3 * i), std::sin(1.7 * i * i)});
+  const std::vector<TShapeFit> all = FitsUpTo(cloud, Shape("CU-8"), 100, 100000);
+  const std::vector<TShapeFit> best = FitsUpTo(cloud, Shape("CU-8"), 100, 7);
+  ASSERT_GT(all.size(), 7u);
+  ASSERT_EQ(best.size(), 7u);
+  for (size_t k = 0; k < best.size(); ++k) EXPECT_EQ(best[k].Measure, all[k].Measure);
 }
 
 }  // namespace
