@@ -39,6 +39,8 @@ std::vector<std::string> FallbackFiles(const std::string& typed) {
 
 // The file to read: the typed name, else the first fallback that exists.
 std::string ResolveInputFile(const std::string& typed) {
+  // An empty name would fall back to files named ".cif" and the like.
+  if (typed.empty()) Fail("the file name is empty: give a .cif, .res, .ins or .xyz file.");
   if (FileExists(typed)) return typed;
   for (const std::string& file : FallbackFiles(typed))
     if (FileExists(file)) return file;
