@@ -77,10 +77,10 @@ std::vector<std::pair<size_t, size_t>> SamePlacePairs(const std::vector<TLigandP
   return pairs;
 }
 
-// Stable by the distance `key` gives, ascending. Lists this long only lead
-// to the coordination-number message; they are ordered by a plain stable
-// sort instead of the quadratic insertion, which keeps distances equal
-// within kEqualDistance in the order found.
+// Stable by the distance `key` gives, ascending, distances equal within
+// kEqualDistance in the order found. Lists of more than 1000 only lead to
+// the coordination-number message: a plain stable sort orders them instead
+// of the quadratic insertion.
 template <class T, class TKey>
 void SortByDistance(std::vector<T>& list, TKey key) {
   if (list.size() > 1000) {
