@@ -4,7 +4,8 @@
 // matrix file of the same stem. The files are written into a private
 // directory; --out= and --html= (and --out or --html with the file as the
 // next argument) are dropped so that the run writes nothing,
-// and both files must hold the same bytes after the run.
+// and both files must hold the same bytes after the run. A survey of a file
+// over 16 kB is not run.
 #include <unistd.h>
 
 #include <cstdio>
@@ -70,6 +71,8 @@ const char* Extension(char kind) {
   }
 }
 
+constexpr std::size_t kMaxSurveyBytes = 16384;
+
 bool WritesFiles(const std::string& arg) {
   return arg.find("out=") != std::string::npos || arg.find("html=") != std::string::npos;
 }
@@ -102,6 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (hasMat) WriteFile(scratch.Dir / "in.mat", matBody);
 
   TArguments args{{input.string()}, false};
+  // A survey analyses every centre of the file: a crowded file of 40 kB
+  // holds hundreds of centres with up to twelve ligands, twenty seconds and
+  // more of sound work under the sanitizers. The survey's own code
+  // (records, formats, summary) needs no large file; the readers and the
+  // single run see those.
+  if (argLine.find("--survey") != std::string_view::npos && body.size() > kMaxSurveyBytes) return 0;
   TArguments split = SplitCommandLine(argLine, false);
   for (size_t i = 0; i < split.List.size(); ++i) {
     std::string& a = split.List[i];
