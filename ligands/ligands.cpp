@@ -133,13 +133,16 @@ TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const 
     set.List.push_back(CandidateLigand(s, bonded[k]));
   }
   TakePublishedCodes(model, centre, set.List);
+  std::vector<size_t> kept;  // list index of each dropped partner's ligand
   std::vector<TLigand> partners;
-  for (const auto& [i, j] : dropping)
-    if (listed[i] != SIZE_MAX) partners.push_back(CandidateLigand(s, bonded[j]));
+  for (const auto& [i, j] : dropping) {
+    if (listed[i] == SIZE_MAX) continue;
+    kept.push_back(listed[i]);
+    partners.push_back(CandidateLigand(s, bonded[j]));
+  }
   TakePublishedCodes(model, centre, partners);
-  auto partner = partners.begin();
-  for (const auto& [i, j] : dropping)
-    if (listed[i] != SIZE_MAX) set.SamePlace.push_back({set.List[listed[i]], std::move(*partner++)});
+  for (size_t k = 0; k < partners.size(); ++k)
+    set.SamePlace.push_back({set.List[kept[k]], std::move(partners[k])});
   return set;
 }
 
