@@ -49,20 +49,21 @@ TSiteRef PublishedSite(const TStructure& s, const std::vector<TPublishedAtApex>&
   return site;
 }
 
-// Every atom named by the automatic sphere takes the published code of its
-// place: the ligands (not the centroids, whose members are named as found)
-// and the atoms left out with their partners, so that one place has one
-// name throughout the report.
-void TakePublishedCodes(const TModel& model, const TCentre& centre, std::vector<TLigand>& ligands,
-                        std::vector<TLeftOut>& leftOut) {
-  const TStructure& s = model.Structure;
-  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, model.PublishedAngles, centre.Site);
-  if (published.empty()) return;
+// Every atom the automatic sphere names takes the published code of its
+// place, so that one place has one name throughout the report: the atom
+// ligands (a centroid's members are named as found) ...
+void TakePublishedCodes(const TStructure& s, const std::vector<TPublishedAtApex>& published,
+                        std::vector<TLigand>& ligands) {
   for (TLigand& ligand : ligands)
     if (!ligand.IsCentroid) {
       ligand.Site = PublishedSite(s, published, ligand.Site);
       ligand.Members = {ligand.Site};
     }
+}
+
+// ... and the atoms left out, with their partners.
+void TakePublishedCodes(const TStructure& s, const std::vector<TPublishedAtApex>& published,
+                        std::vector<TLeftOut>& leftOut) {
   for (TLeftOut& out : leftOut) {
     out.Site = PublishedSite(s, published, out.Site);
     for (TSiteRef& partner : out.Partners) partner = PublishedSite(s, published, partner);
@@ -178,18 +179,18 @@ TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const 
   } else {
     for (size_t i = 0; i < atoms.size(); ++i) groups.push_back({i});
   }
-  // The atoms are in order already; a centroid takes its place by its own
-  // distance.
+  // The atoms are in order already; an eta-bonded group takes its place by
+  // the distance of its centroid.
   std::vector<size_t> order(groups.size());
-  std::vector<double> distance(groups.size());
-  bool centroids = false;
+  std::vector<TLigand> centroids(groups.size());  // of the groups of several atoms
   for (size_t g = 0; g < groups.size(); ++g) {
     order[g] = g;
-    centroids = centroids || groups[g].size() > 1;
-    distance[g] = groups[g].size() > 1 ? EtaLigand(s, centre, atoms, groups[g]).SearchDistance
-                                       : atoms[groups[g].front()].Dist;
+    if (groups[g].size() > 1) centroids[g] = EtaLigand(s, centre, atoms, groups[g]);
   }
-  if (centroids) SortByDistance(order, [&distance](size_t g) { return distance[g]; });
+  if (std::any_of(centroids.begin(), centroids.end(), [](const TLigand& l) { return l.IsCentroid; }))
+    SortByDistance(order, [&](size_t g) {
+      return centroids[g].IsCentroid ? centroids[g].SearchDistance : atoms[groups[g].front()].Dist;
+    });
 
   std::vector<size_t> listed(atoms.size(), SIZE_MAX);  // an atom's index in the list
   for (size_t g : order) {
@@ -197,14 +198,16 @@ TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const 
       ++set.Unlisted;
       continue;
     }
-    if (groups[g].size() > 1) {
-      set.List.push_back(EtaLigand(s, centre, atoms, groups[g]));
+    if (centroids[g].IsCentroid) {
+      set.List.push_back(std::move(centroids[g]));
       continue;
     }
     listed[groups[g].front()] = set.List.size();
     set.List.push_back(CandidateLigand(s, atoms[groups[g].front()]));
   }
-  TakePublishedCodes(model, centre, set.List, set.LeftOut);
+  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, model.PublishedAngles, centre.Site);
+  TakePublishedCodes(s, published, set.List);
+  TakePublishedCodes(s, published, set.LeftOut);
   std::vector<size_t> kept;  // list index of each dropped partner's ligand
   std::vector<TLigand> partners;
   for (const auto& [i, j] : dropping) {
@@ -212,8 +215,7 @@ TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const 
     kept.push_back(listed[atomOf[i]]);
     partners.push_back(CandidateLigand(s, bonded[j]));
   }
-  std::vector<TLeftOut> none;
-  TakePublishedCodes(model, centre, partners, none);
+  TakePublishedCodes(s, published, partners);
   for (size_t k = 0; k < partners.size(); ++k)
     set.SamePlace.push_back({set.List[kept[k]], std::move(partners[k])});
   return set;
