@@ -59,9 +59,11 @@ struct TChemicalSphere {
 //  - of two metals, the one farther from a metal centre is no ligand when a
 //    non-metal atom lies between them, nearer to each than they are to each
 //    other (a cation across a bridging oxide or halide);
-//  - any other atom bonded to a nearer ligand is no ligand, unless the
-//    midpoint of their bond is nearer to the centre than either atom: then
-//    the centre binds the bond side-on;
+//  - any other atom bonded to a nearer atom of the sphere and lying behind
+//    it is no ligand: behind a ligand when the angle centre-ligand-atom is
+//    75 deg or more and the midpoint of their bond is no nearer to the
+//    centre than the ligand (else the centre binds the bond side-on), and
+//    behind an atom already left out (but a hydrogen) whatever the angle;
 //  - around a metal, non-metal ligands bonded side-on to each other form one
 //    eta-bonded group (an alkene, allyl, cyclopentadienyl, arene, side-on O2).
 // Atoms below `minOccupancy` and dummy atoms are never bond partners.
