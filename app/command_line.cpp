@@ -28,8 +28,8 @@ size_t SkipProgramName(std::string_view raw) {
 // (tol=0.5): Olex2's exec takes an argument -name=value, and a bare
 // name=value whose value holds a function call or a blank, as an option of
 // its own, and stops at one it does not know.
-const char* const kValueOptions[] = {"tol",     "occ",    "max",     "block",   "out",     "html",
-                                     "mc",      "centres", "format", "threads", "xyznames"};
+const char* const kValueOptions[] = {"tol",     "occ",    "max",     "block",   "out",      "html",
+                                     "mc",      "centres", "format", "threads", "xyznames", "sphere"};
 const char* const kFlagOptions[] = {"survey", "brief", "calc", "help", "version"};
 
 bool IsValueOption(std::string_view dashed) {
@@ -103,6 +103,12 @@ TXyzNaming XyzNamingOption(const std::string& value) {
   Fail("invalid value for --xyznames: " + value + " (olex, position or element)");
 }
 
+TSphereKind SphereOption(const std::string& value) {
+  if (SameText(value, "chemical")) return TSphereKind::Chemical;
+  if (SameText(value, "radii")) return TSphereKind::Radii;
+  Fail("invalid value for --sphere: " + value + " (chemical or radii)");
+}
+
 // Whether a word is meant as an option rather than as a file, an atom or a
 // value: a leading dash (not that of a negative number), or a bare form.
 bool IsOptionWord(std::string_view word) {
@@ -121,6 +127,7 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--out=")) o.Output.OutFile = arg.substr(6);
   else if (StartsWith(arg, "--html=")) o.Output.HtmlFile = arg.substr(7);
   else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
+  else if (StartsWith(arg, "--sphere=")) o.Sphere = SphereOption(arg.substr(9));
   else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
   else if (arg == "--survey") o.Survey = true;
   else if (StartsWith(arg, "--centres=")) o.Centres = CentresOption(arg.substr(10));

@@ -15,6 +15,7 @@ struct TRunOptions {
   double Tolerance = 0.40;     // bond tolerance, ångström
   double MinOccupancy = 0.5;   // automatic search only
   double MaxRadius = -1.0;     // search radius; only a value > 0 takes effect
+  TSphereKind Sphere = TSphereKind::Chemical;  // the automatic sphere
   std::string BlockName;       // empty: choose the data block automatically
   TOutputOptions Output;
   TXyzNaming XyzNaming = xnOlex;

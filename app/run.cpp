@@ -61,6 +61,22 @@ std::string TypedCentral(const TCommandLine& cl) {
   return "";
 }
 
+// The atom names as far as they can be read before the structure is known,
+// when brackets always group. A label with parentheses in a group, as in
+// [C(1) C(2) C(3)], then reads as nested brackets: the arguments are read
+// again once the labels are known, and for now only the central atom is
+// taken.
+TLigandArgs ArgumentsBeforeStructure(const TCommandLine& cl) {
+  if (cl.Positional.size() < 2) return {};
+  try {
+    return ParseLigandArgs(AtomArguments(cl), nullptr);
+  } catch (const TError&) {
+    const std::string central = TypedCentral(cl);
+    if (central.empty()) throw;
+    return {{central}, {-1}, 0};
+  }
+}
+
 // The names the central atom may have in the file, to choose the CIF block.
 std::vector<std::string> CentralNames(const TCommandLine& cl, const TAtomNames& names) {
   bool removed = false;
@@ -177,9 +193,7 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
     ShowHelp(output);
     return {};
   }
-  // Before the structure is known, brackets always group.
-  TLigandArgs typed;
-  if (cl.Positional.size() >= 2) typed = ParseLigandArgs(AtomArguments(cl), nullptr);
+  TLigandArgs typed = ArgumentsBeforeStructure(cl);
   if (typed.Names.empty()) {
     if (!cl.Positional.empty())
       output.WriteLine("The central atom is missing: koravel " + cl.Positional.front() + " <central atom> ...");
@@ -192,7 +206,7 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
   const TModel& model = input.Model;
   const TAtomNames names = ReadAtomNames(cl, model.Structure);
   const TCentre centre = FindCentre(input, names.Central, TypedCentral(cl));
-  const TLigandRequest request{names.Ligands, o.Tolerance, o.MinOccupancy, o.MaxRadius};
+  const TLigandRequest request{names.Ligands, o.Tolerance, o.MinOccupancy, o.MaxRadius, o.Sphere};
   const TNeighbourhood neighbours = SearchNeighbours(model.Structure, centre, request);
   WriteHeader(output, input.Source, model.Structure, centre, request);
   CheckLigandNames(input, names.Ligands);

@@ -69,6 +69,7 @@ TSurveyRecord SurveyCentre(const TModel& model, int atom, const TRunOptions& o) 
   request.Tolerance = o.Tolerance;
   request.MinOccupancy = o.MinOccupancy;
   request.MaxRadius = o.MaxRadius;
+  request.Sphere = o.Sphere;
   const TAnalysis analysis = AnalyseCentre(model, centre, request,
                                            SearchNeighbours(model.Structure, centre, request), {});
   if (!analysis.Complete()) FailCoordination(analysis);
@@ -138,7 +139,7 @@ TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) 
     const TModel& model = input->Model;
     for (size_t atom = 0; atom < model.Structure.Atoms.size(); ++atom) {
       const TAtom& a = model.Structure.Atoms[atom];
-      if (!IsChosenCentre(a, options.Centres)) continue;
+      if (a.Dummy || !IsChosenCentre(a, options.Centres)) continue;
       TSurveyRecord r;
       try {
         r = SurveyCentre(model, static_cast<int>(atom), options);
@@ -186,6 +187,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   std::vector<std::string> lines(count);
   // The page is drawn from all records at the end; the tables stream.
   const bool page = options.Format == TSurveyFormat::Html;
+  const bool leftOut = options.Sphere == TSphereKind::Chemical;
   std::vector<std::vector<TSurveyRecord>> kept(page ? count : 0);
   std::vector<char> done(count, 0);
   std::atomic<size_t> next{0};
@@ -205,7 +207,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
       }
       std::vector<TSurveyRecord>& records = found.Records;
       for (const TSurveyRecord& r : records) {
-        if (!page) text += SurveyLines(options.Format, r);
+        if (!page) text += SurveyLines(options.Format, r, leftOut);
         failed += r.Ok ? 0 : 1;
         ++written;
       }
@@ -224,7 +226,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
 
   const bool showProgress = log != nullptr && IsTerminal(log);
   const auto start = std::chrono::steady_clock::now();
-  std::fputs(SurveyHeader(options.Format).c_str(), out);
+  std::fputs(SurveyHeader(options.Format, leftOut).c_str(), out);
   for (size_t written = 0; written < count;) {
     std::string text;
     size_t records;

@@ -81,9 +81,14 @@ std::string LetterPrefix(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
+bool IsHydrogen(std::string_view symbol) { return SameText(symbol, "H") || IsHydrogenIsotope(symbol); }
+
 std::string ElementFromLabel(std::string_view label) {
   std::string letters = LetterPrefix(label);
   if (letters.empty()) return "";
+  // Mineralogists label the oxygen of a water molecule Wat or OW, which the
+  // rules below would read as tungsten.
+  if (StartsWithText(letters, "wat") || StartsWith(letters, "OW") || StartsWith(letters, "Ow")) return "O";
   // Two letters first, so that Cl2 is chlorine and CO1 cobalt; C12 is carbon
   // because "C1" is no element.
   if (letters.size() >= 2 && IsElement(std::string_view(letters).substr(0, 2)))

@@ -15,6 +15,9 @@ struct TAtom {
   TVec3 Frac{};         // fractional coordinates
   TVec3 FracSu{};       // their su; 0 where the input gives none
   double Occ = 1.0;     // site occupancy
+  // A dummy position (CIF calc flag "dum": a centroid or a marker refined
+  // with the model), no atom: never a ligand, a bond partner or a centre.
+  bool Dummy = false;
 };
 
 // Where a structure's operators come from: the file's own list (a CIF's

@@ -120,7 +120,7 @@ void ReadSymmetry(const TCifDocument& cif, const TCifBlock& block, TStructure& s
   s.SymmetryOrigin = TSymmetryOrigin::Absent;
 }
 
-enum TAtomColumn { kLabel, kType, kX, kY, kZ, kOcc };
+enum TAtomColumn { kLabel, kType, kX, kY, kZ, kOcc, kCalcFlag };
 
 // Fe from Fe2+, Cl from Cl1-; from the label when the type gives no letters.
 std::string AtomElement(const TCifTable& t, std::size_t row, std::string_view label) {
@@ -138,13 +138,15 @@ bool ReadAtomRow(const TCifTable& t, std::size_t row, TAtom& atom) {
   atom.Element = AtomElement(t, row, atom.Label);
   double occ = 0, occSu = 0;
   if (t.Has(kOcc) && ParseSu(t.At(row, kOcc).Text(storage), occ, occSu)) atom.Occ = occ;
+  atom.Dummy = t.Has(kCalcFlag) && SameText(Trim(t.At(row, kCalcFlag).Text(storage)), "dum");
   return true;
 }
 
 std::vector<TAtom> ReadAtoms(const TCifDocument& cif, const TCifBlock& block) {
   const TCifTable t = cif.FindTable(block, {kAtomSiteLabel, "_atom_site_type_symbol",
                                             "_atom_site_fract_x", "_atom_site_fract_y",
-                                            "_atom_site_fract_z", "_atom_site_occupancy"});
+                                            "_atom_site_fract_z", "_atom_site_occupancy",
+                                            "_atom_site_calc_flag"});
   if (!t.Found()) Fail("no _atom_site loop found in " + cif.Name() + ".");
   if (!t.Has(kX) || !t.Has(kY) || !t.Has(kZ))
     Fail("fractional coordinates are missing in the _atom_site loop of " + cif.Name() + ".");
@@ -162,6 +164,10 @@ std::vector<TAtom> ReadAtoms(const TCifDocument& cif, const TCifBlock& block) {
 bool HasStructure(const TCifBlock& block) {
   const TCifValue* a = TCifDocument::FindItem(block, kCellLengthA);
   return a != nullptr && !a->IsNull() && TCifDocument::HasColumn(block, kAtomSiteLabel);
+}
+
+bool HasTypeSymbols(const TCifBlock& block) {
+  return TCifDocument::HasColumn(block, "_atom_site_type_symbol");
 }
 
 bool HasAtomSites(const TCifBlock& block) {

@@ -17,6 +17,10 @@ bool HasStructure(const TCifBlock& block);
 // which holds the paper's text, does not).
 bool HasAtomSites(const TCifBlock& block);
 
+// Whether the atom sites carry type symbols; without, every element is
+// derived from its label.
+bool HasTypeSymbols(const TCifBlock& block);
+
 // Names of the blocks that hold a structure, in file order, joined by ", ".
 std::string StructureBlockNames(const TCifDocument& cif);
 

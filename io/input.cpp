@@ -169,6 +169,7 @@ TInput TStructureFile::Load(size_t block) const {
   in.Model.PublishedAngles = ReadPublishedAngles(*Cif_, b);
   in.Source = Source_;
   in.Source.BlockName = std::string(b.Name);
+  in.Source.ElementsFromLabels = !HasTypeSymbols(b);
   return in;
 }
 

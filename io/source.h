@@ -20,6 +20,7 @@ struct TSource {
   int BlockCount = 0;
   std::string StructureBlocks;
   std::vector<std::string> OtherCentralBlocks;
+  bool ElementsFromLabels = false;  // the block has no type symbols
 
   // SHELX: the title, where the matrix file was looked for, and the number of
   // refined parameters of the matrix file paired with it (0: none).

@@ -29,6 +29,17 @@ std::vector<std::string> Tokens(const std::vector<std::string>& args,
         tokens.emplace_back(word);
         continue;
       }
+      // A label with parentheses that opens or closes a square-bracket group:
+      // [C(1) C(2) C(3)], as the report names an eta-bonded ring.
+      const size_t open = word.find_first_not_of('[');
+      const size_t close = word.find_last_not_of(']') + 1;
+      if (isLabel && open != std::string_view::npos && (open > 0 || close < word.size()) &&
+          isLabel(word.substr(open, close - open))) {
+        tokens.insert(tokens.end(), open, "[");
+        tokens.emplace_back(word.substr(open, close - open));
+        tokens.insert(tokens.end(), word.size() - close, "]");
+        continue;
+      }
       size_t start = 0;
       for (size_t i = 0; i <= word.size(); ++i) {
         if (i < word.size() && !IsBracket(word[i])) continue;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 
 #include "base/error.h"
 #include "base/numbers.h"
@@ -31,28 +32,42 @@ TCandidateArray BondedCandidates(const TStructure& s, const TCandidateArray& can
   const double centralRadius = CovalentRadius(centre.Element);
   for (const TCandidate& c : candidates) {
     const TAtom& atom = s.Atoms[static_cast<size_t>(c.Atom)];
-    if (atom.Occ < request.MinOccupancy) continue;  // a NaN occupancy passes
+    if (atom.Dummy || atom.Occ < request.MinOccupancy) continue;  // a NaN occupancy passes
     if (!(c.Dist <= (CovalentRadius(atom.Element) + centralRadius) + request.Tolerance)) continue;
     bonded.push_back(c);
   }
   return bonded;
 }
 
-// The code of the published angles for each ligand's place, where they name
-// the place: the first entry at the central atom that ends there.
-void TakePublishedCodes(const TModel& model, const TCentre& centre, std::vector<TLigand>& ligands) {
-  const TStructure& s = model.Structure;
-  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, model.PublishedAngles, centre.Site);
+// The site under the code that the published angles give its place, where
+// they name it (the first entry at the central atom that ends there).
+TSiteRef PublishedSite(const TStructure& s, const std::vector<TPublishedAtApex>& published, const TSiteRef& site) {
+  for (const TPublishedAtApex& entry : published) {
+    if (SameSite(s, entry.End1, site)) return entry.End1;
+    if (SameSite(s, entry.End3, site)) return entry.End3;
+  }
+  return site;
+}
+
+// Every atom the automatic sphere names takes the published code of its
+// place, so that one place has one name throughout the report: the atom
+// ligands (a centroid's members are named as found) ...
+void TakePublishedCodes(const TStructure& s, const std::vector<TPublishedAtApex>& published,
+                        std::vector<TLigand>& ligands) {
   for (TLigand& ligand : ligands)
-    for (const TPublishedAtApex& entry : published) {
-      const TSiteRef* end = SameSite(s, entry.End1, ligand.Site)   ? &entry.End1
-                            : SameSite(s, entry.End3, ligand.Site) ? &entry.End3
-                                                                   : nullptr;
-      if (end == nullptr) continue;
-      ligand.Site = *end;
-      ligand.Members = {*end};
-      break;
+    if (!ligand.IsCentroid) {
+      ligand.Site = PublishedSite(s, published, ligand.Site);
+      ligand.Members = {ligand.Site};
     }
+}
+
+// ... and the atoms left out, with their partners.
+void TakePublishedCodes(const TStructure& s, const std::vector<TPublishedAtApex>& published,
+                        std::vector<TLeftOut>& leftOut) {
+  for (TLeftOut& out : leftOut) {
+    out.Site = PublishedSite(s, published, out.Site);
+    for (TSiteRef& partner : out.Partners) partner = PublishedSite(s, published, partner);
+  }
 }
 
 // Where a ligand is, for the same-place test: Cartesian position and
@@ -107,12 +122,38 @@ std::vector<std::pair<size_t, size_t>> Dropping(const std::vector<std::pair<size
   return dropping;
 }
 
-// The automatic ligands by distance, each place once; of more than
-// kListedNeighbours only the nearest get ligand records.
+// An eta-bonded group of atoms as one ligand at their centroid, named by
+// its atoms in brackets as it is given by hand; the atoms in the order of
+// the search (by atom, operator and translation).
+TLigand EtaLigand(const TStructure& s, const TCentre& centre, const TCandidateArray& atoms,
+                  const std::vector<size_t>& group) {
+  std::vector<TCandidate> members;
+  for (size_t i : group) members.push_back(atoms[i]);
+  std::sort(members.begin(), members.end(), [](const TCandidate& a, const TCandidate& b) {
+    return std::tie(a.Atom, a.Op, a.T[0], a.T[1], a.T[2]) < std::tie(b.Atom, b.Op, b.T[0], b.T[1], b.T[2]);
+  });
+  TLigand ligand;
+  ligand.IsCentroid = true;
+  ligand.Label = "[";
+  for (const TCandidate& c : members) {
+    if (!ligand.Members.empty()) ligand.Label += ' ';
+    ligand.Members.push_back(CandidateSite(c));
+    ligand.Label += SiteDisplayName(s, ligand.Members.back());
+  }
+  ligand.Label += ']';
+  ligand.Site = ligand.Members.front();
+  const TMat3 ortho = OrthoMatrix(s.Cell);
+  ligand.SearchDistance = Distance(MeanCartesian(s, ligand.Members, ortho), SiteCartesian(s, centre.Site, ortho));
+  return ligand;
+}
+
+// The automatic ligands by distance, each place once, of the chemical
+// sphere or of the radius criterion alone; of more than kListedNeighbours
+// only the nearest get ligand records.
 TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const TLigandRequest& request,
-                              const TCandidateArray& candidates) {
+                              const TNeighbourhood& neighbours) {
   const TStructure& s = model.Structure;
-  TCandidateArray bonded = BondedCandidates(s, candidates, centre, request);
+  TCandidateArray bonded = BondedCandidates(s, neighbours.Candidates, centre, request);
   if (bonded.empty()) Fail("no ligands found.");
   SortByDistance(bonded, [](const TCandidate& c) { return c.Dist; });
   const TMat3 ortho = OrthoMatrix(s.Cell);
@@ -120,27 +161,61 @@ TLigandSet AutomaticLigandSet(const TModel& model, const TCentre& centre, const 
   for (const TCandidate& c : bonded) places.push_back({MeanCartesian(s, {CandidateSite(c)}, ortho), c.Dist});
   std::vector<char> dropped(bonded.size(), 0);
   const std::vector<std::pair<size_t, size_t>> dropping = Dropping(SamePlacePairs(places), dropped);
+  TCandidateArray atoms;                               // one per place
+  std::vector<size_t> atomOf(bonded.size(), SIZE_MAX);  // index in `atoms`
+  for (size_t k = 0; k < bonded.size(); ++k)
+    if (!dropped[k]) {
+      atomOf[k] = atoms.size();
+      atoms.push_back(bonded[k]);
+    }
 
   TLigandSet set;
-  std::vector<size_t> listed(bonded.size(), SIZE_MAX);  // index in the list
-  for (size_t k = 0; k < bonded.size(); ++k) {
-    if (dropped[k]) continue;
+  std::vector<std::vector<size_t>> groups;  // the ligands, as indices into `atoms`
+  if (request.Sphere == TSphereKind::Chemical) {
+    TChemicalSphere chemistry =
+        ChemicalSphere(s, centre, atoms, neighbours.Candidates, neighbours.Radius, request.MinOccupancy);
+    groups = std::move(chemistry.Ligands);
+    set.LeftOut = std::move(chemistry.LeftOut);
+  } else {
+    for (size_t i = 0; i < atoms.size(); ++i) groups.push_back({i});
+  }
+  // The atoms are in order already; an eta-bonded group takes its place by
+  // the distance of its centroid.
+  std::vector<size_t> order(groups.size());
+  std::vector<TLigand> centroids(groups.size());  // of the groups of several atoms
+  for (size_t g = 0; g < groups.size(); ++g) {
+    order[g] = g;
+    if (groups[g].size() > 1) centroids[g] = EtaLigand(s, centre, atoms, groups[g]);
+  }
+  if (std::any_of(centroids.begin(), centroids.end(), [](const TLigand& l) { return l.IsCentroid; }))
+    SortByDistance(order, [&](size_t g) {
+      return centroids[g].IsCentroid ? centroids[g].SearchDistance : atoms[groups[g].front()].Dist;
+    });
+
+  std::vector<size_t> listed(atoms.size(), SIZE_MAX);  // an atom's index in the list
+  for (size_t g : order) {
     if (set.List.size() == kListedNeighbours) {
       ++set.Unlisted;
       continue;
     }
-    listed[k] = set.List.size();
-    set.List.push_back(CandidateLigand(s, bonded[k]));
+    if (centroids[g].IsCentroid) {
+      set.List.push_back(std::move(centroids[g]));
+      continue;
+    }
+    listed[groups[g].front()] = set.List.size();
+    set.List.push_back(CandidateLigand(s, atoms[groups[g].front()]));
   }
-  TakePublishedCodes(model, centre, set.List);
+  const std::vector<TPublishedAtApex> published = PublishedAtApex(s, model.PublishedAngles, centre.Site);
+  TakePublishedCodes(s, published, set.List);
+  TakePublishedCodes(s, published, set.LeftOut);
   std::vector<size_t> kept;  // list index of each dropped partner's ligand
   std::vector<TLigand> partners;
   for (const auto& [i, j] : dropping) {
-    if (listed[i] == SIZE_MAX) continue;
-    kept.push_back(listed[i]);
+    if (listed[atomOf[i]] == SIZE_MAX) continue;
+    kept.push_back(listed[atomOf[i]]);
     partners.push_back(CandidateLigand(s, bonded[j]));
   }
-  TakePublishedCodes(model, centre, partners);
+  TakePublishedCodes(s, published, partners);
   for (size_t k = 0; k < partners.size(); ++k)
     set.SamePlace.push_back({set.List[kept[k]], std::move(partners[k])});
   return set;
@@ -161,7 +236,7 @@ TNeighbourhood SearchNeighbours(const TStructure& s, const TCentre& centre,
 
 TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLigandRequest& request,
                          const TNeighbourhood& neighbours) {
-  if (request.Automatic()) return AutomaticLigandSet(model, centre, request, neighbours.Candidates);
+  if (request.Automatic()) return AutomaticLigandSet(model, centre, request, neighbours);
   const TStructure& s = model.Structure;
   TNamedLigands named = ResolveNamedLigands(s, centre, request.Names, neighbours.Candidates,
                                             neighbours.Radius);
@@ -193,6 +268,11 @@ TLigandSet ChooseLigands(const TModel& model, const TCentre& centre, const TLiga
 std::string LigandDisplayName(const TStructure& s, const TLigand& ligand) {
   if (ligand.IsCentroid) return ligand.Label;
   return IsAtomItself(s, ligand.Site) ? ligand.Label : ligand.Label + "#" + SymCode(s, ligand.Site);
+}
+
+std::string SiteDisplayName(const TStructure& s, const TSiteRef& site) {
+  const std::string& label = s.Atoms[static_cast<size_t>(site.Atom)].Label;
+  return IsAtomItself(s, site) ? label : label + "#" + SymCode(s, site);
 }
 
 }  // namespace koravel

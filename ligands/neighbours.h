@@ -29,6 +29,9 @@ using TCandidateArray = std::vector<TCandidate>;
 // decide their order, or it would differ between platforms.
 constexpr double kEqualDistance = 1e-6;
 
+// Two atom images closer than this to each other (ångström) are one place.
+constexpr double kSamePlaceDistance = 0.1;
+
 // Every atom image within `radius` of the central site (closer than 0.4 Å and
 // the central atom itself excluded), each position once, ordered by atom,
 // operator and lattice translation; with `wanted` (one flag per atom) the

@@ -76,10 +76,18 @@ std::string SphereFigure(const TStructure& s, const TAnalysis& a) {
   auto sx = [&](const TVec3& q) { return kWidth / 2 + scale * q[0]; };
   auto sy = [&](const TVec3& q) { return kHeight / 2 - scale * q[1]; };
 
+  // An eta-bonded group, named by all its atoms, is Cg1, Cg2, ... in the
+  // drawing and named in full in the caption.
   std::vector<std::string> names{a.Centre.Label}, elements{a.Centre.Element};
+  std::string groups;
+  int groupCount = 0;
   for (const TLigand& l : a.Ligands.List) {
     names.push_back(LigandDisplayName(s, l));
     elements.push_back(l.IsCentroid ? "" : l.Element);
+    if (l.IsCentroid && l.Label.starts_with('[')) {
+      names.back() = "Cg" + std::to_string(++groupCount);
+      groups += "; " + names.back() + " = " + l.Label;
+    }
   }
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(kWidth) + "\" height=\"" +
                     Px(kHeight) + "\" viewBox=\"0 0 " + Px(kWidth) + " " + Px(kHeight) + "\" role=\"img\">";
@@ -117,8 +125,8 @@ std::string SphereFigure(const TStructure& s, const TAnalysis& a) {
   const std::string along = a.Ligands.List.size() == 3 ? "along the normal of the plane of the three ligands"
                                                        : "along the direction that keeps the atoms furthest apart";
   return "<figure class=\"fig\">" + svg + "<figcaption>Coordination sphere of " + EscapeHtml(a.Centre.Label) +
-         ", orthographic view " + along + "; nearer atoms are drawn over farther ones, the polyhedron's edges dashed."
-         "</figcaption></figure>\n";
+         ", orthographic view " + along + "; nearer atoms are drawn over farther ones, the polyhedron's edges dashed" +
+         EscapeHtml(groups) + ".</figcaption></figure>\n";
 }
 
 // The angle sum of an ideal shape with its centre: the reference values of

@@ -111,7 +111,8 @@ void WriteSourceNotes(TTextSink& out, const TSource& in) {
 
 void WriteLigandsLine(TTextSink& out, const TLigandRequest& request) {
   if (request.Automatic()) {
-    WriteFact(out, "Ligands", "automatic (d <= r1 + r2 + " + FormatFixed(request.Tolerance, 2) +
+    const std::string sphere = request.Sphere == TSphereKind::Chemical ? ", chemical sphere" : "";
+    WriteFact(out, "Ligands", "automatic" + sphere + " (d <= r1 + r2 + " + FormatFixed(request.Tolerance, 2) +
                   " A, occupancy >= " + FormatFixed(request.MinOccupancy, 2) + ")");
     return;
   }
@@ -163,12 +164,39 @@ void WriteFact(TTextSink& out, std::string_view key, const std::string& value) {
   out.WriteRow(line, {std::string(key), value});
 }
 
+void WriteListFact(TTextSink& out, std::string_view key, const std::string& value) {
+  constexpr size_t kWidth = 78 - 15;
+  std::string line;
+  size_t start = 0;
+  while (start < value.size()) {
+    // The next piece: up to and including the blank after a comma or semicolon.
+    size_t end = start;
+    do {
+      end = value.find_first_of(",;", end);
+      end = end == std::string::npos ? value.size() : std::min(end + 2, value.size());
+    } while (end < value.size() && value[end - 1] != ' ');
+    const std::string_view piece = std::string_view(value).substr(start, end - start);
+    if (!line.empty() && line.size() + TrimRight(piece).size() > kWidth) {
+      WriteFact(out, key, std::string(TrimRight(line)));
+      key = "";
+      line.clear();
+    }
+    line += piece;
+    start = end;
+  }
+  WriteFact(out, key, line);
+}
+
 void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,
                  const TLigandRequest& request) {
   out.WriteLine(kProgramTitle);
   out.WriteLine("");
   WriteInputLines(out, source);
   WriteStructureLines(out, source, s);
+  // The chemical sphere goes by the elements: which are metals, which are
+  // hydrogen.
+  if (request.Sphere == TSphereKind::Chemical && source.ElementsFromLabels)
+    WriteFact(out, "Note", "the block gives no type symbols; the elements were derived from the labels.");
   WriteFact(out, "Central atom", centre.Label + " (" + centre.Element + ")");
   WriteOtherBlocksNote(out, source, centre);
   WriteSourceNotes(out, source);

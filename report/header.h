@@ -15,6 +15,10 @@ constexpr const char* kProgramTitle = "Koravel " KORAVEL_VERSION " - sum of the 
 // continues on a line of an empty key.
 void WriteFact(TTextSink& out, std::string_view key, const std::string& value);
 
+// The same for a long value, a list of names: broken after its commas and
+// semicolons so that no line is wider than 78 characters where that can be.
+void WriteListFact(TTextSink& out, std::string_view key, const std::string& value);
+
 // The report header, from the title down to the "Ligands      :" line, with
 // the input's warning block or matrix-file line in its place.
 void WriteHeader(TTextSink& out, const TSource& source, const TStructure& s, const TCentre& centre,

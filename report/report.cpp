@@ -340,6 +340,7 @@ void WriteNameNotes(TTextSink& out, const TStructure& s, const TAnalysis& a) {
                                (partial(kept) && partial(dropped)
                                     ? "they are alternatives of a disorder, the second is left out."
                                     : "the file lists one atom twice."));
+  if (!ligands.LeftOut.empty()) WriteListFact(out, "Note", "left out: " + LeftOutText(s, ligands.LeftOut) + ".");
 }
 
 // The neighbours found, listed before a coordination-number error.
@@ -351,11 +352,45 @@ void WriteNeighbourTable(TTextSink& out, const TStructure& s, const TAnalysis& a
                     ? "Neighbours found (" + count + "):"
                     : "Neighbours found (" + count + "), the nearest " + std::to_string(ligands.size()) + ":");
   for (size_t i = 0; i < ligands.size(); ++i)
-    WriteLigandRow(out, i + 1, ligands[i].Label, SymCode(s, ligands[i].Site), a.Distances[i]);
+    WriteLigandRow(out, i + 1, ligands[i].Label, ligands[i].IsCentroid ? "centroid" : SymCode(s, ligands[i].Site),
+                   a.Distances[i]);
   out.WriteLine("");
 }
 
 }  // namespace
+
+std::string LeftOutText(const TStructure& s, const std::vector<TLeftOut>& leftOut) {
+  static const std::pair<TLeftOutReason, const char*> kReasons[] = {
+      {TLeftOutReason::Behind, " behind "},
+      {TLeftOutReason::BondedTo, " bonded to "},
+      {TLeftOutReason::BridgedBy, " bridged by "}};
+  auto addOnce = [](std::vector<std::string>& names, std::string name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  };
+  auto joined = [](const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+  };
+  // The nearest only, as for a sphere of too many ligands: a cell of
+  // overlapping molecules leaves out thousands.
+  const size_t named = std::min(leftOut.size(), kListedNeighbours);
+  std::string text;
+  for (const auto& [reason, words] : kReasons) {
+    std::vector<std::string> atoms, partners;
+    for (size_t k = 0; k < named; ++k) {
+      const TLeftOut& out = leftOut[k];
+      if (out.Reason != reason) continue;
+      addOnce(atoms, SiteDisplayName(s, out.Site));
+      for (const TSiteRef& partner : out.Partners) addOnce(partners, SiteDisplayName(s, partner));
+    }
+    if (atoms.empty()) continue;
+    if (!text.empty()) text += "; ";
+    text += joined(atoms) + words + joined(partners);
+  }
+  if (leftOut.size() > named) text += "; " + std::to_string(leftOut.size() - named) + " more atoms farther out";
+  return text;
+}
 
 std::string PlanarityText(TPlanarity planarity) {
   switch (planarity) {

@@ -13,6 +13,12 @@ namespace koravel {
 // the notes and the table of the neighbours found, which precede its error.
 void WriteAnalysis(TTextSink& out, const TSource& source, const TModel& model, const TAnalysis& a);
 
+// The atoms the chemical sphere left out, by reason, each reason with the
+// atoms that give it: "C1, C3 behind O1, O2; H1 bonded to O5;
+// Nd1#2_565 bridged by O3". Of more than kListedNeighbours only the
+// nearest are named; the rest are counted.
+std::string LeftOutText(const TStructure& s, const std::vector<TLeftOut>& leftOut);
+
 // The one-line result of the run (--brief).
 std::string BriefLine(const TSource& source, const TModel& model, const TAnalysis& a);
 

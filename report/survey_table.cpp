@@ -76,18 +76,18 @@ std::string JoinedLigands(const TSurveyRecord& r) {
   return text;
 }
 
-std::vector<std::string> RecordColumns(const TSurveyRecord& r) {
-  return {r.File,
-          r.Block,
-          r.Centre,
-          r.Element,
-          r.Ok && r.CoordinationNumber > 0 ? std::to_string(r.CoordinationNumber) : "",
-          JoinedLigands(r),
-          r.Classification,
-          r.Ok ? std::to_string(r.Fixed) : "",
-          r.Ok ? std::to_string(r.Tied) : "",
-          r.Ok ? "ok" : "error",
-          r.Message};
+std::vector<std::string> RecordColumns(const TSurveyRecord& r, bool leftOut) {
+  std::vector<std::string> columns{r.File,
+                                   r.Block,
+                                   r.Centre,
+                                   r.Element,
+                                   r.Ok && r.CoordinationNumber > 0 ? std::to_string(r.CoordinationNumber) : "",
+                                   JoinedLigands(r)};
+  if (leftOut) columns.push_back(r.LeftOut);
+  for (std::string column : {r.Classification, r.Ok ? std::to_string(r.Fixed) : "",
+                             r.Ok ? std::to_string(r.Tied) : "", std::string(r.Ok ? "ok" : "error"), r.Message})
+    columns.push_back(std::move(column));
+  return columns;
 }
 
 const TSurveyQuantity* FindQuantity(const TSurveyRecord& r, const std::string& name) {
@@ -120,8 +120,8 @@ std::string JsonNumber(double v) {
   return text.empty() ? "null" : text;
 }
 
-std::string JsonRecord(const TSurveyRecord& r) {
-  std::string o = "{\"schema\":" + std::to_string(kSurveySchemaVersion);
+std::string JsonRecord(const TSurveyRecord& r, bool leftOut) {
+  std::string o = "{\"schema\":" + std::to_string(leftOut ? kSurveySchemaVersion : kRadiiSurveySchemaVersion);
   o += ",\"file\":" + JsonString(r.File) + ",\"block\":" + JsonString(r.Block);
   o += ",\"centre\":" + JsonString(r.Centre) + ",\"element\":" + JsonString(r.Element);
   if (r.Site > 0)
@@ -135,7 +135,9 @@ std::string JsonRecord(const TSurveyRecord& r) {
       if (i) o += ',';
       o += JsonString(r.Ligands[i]);
     }
-    o += "],\"classification\":";
+    o += "]";
+    if (leftOut) o += ",\"left_out\":" + JsonString(r.LeftOut);
+    o += ",\"classification\":";
     o += r.Classification.empty() ? std::string("null") : JsonString(r.Classification);
     o += ",\"fixed\":" + std::to_string(r.Fixed) + ",\"tied\":" + std::to_string(r.Tied);
     o += ",\"quantities\":{";
@@ -186,6 +188,7 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   r.Element = a.Centre.Element;
   r.CoordinationNumber = static_cast<int>(a.Ligands.List.size());
   for (const TLigand& l : a.Ligands.List) r.Ligands.push_back(LigandDisplayName(model.Structure, l));
+  r.LeftOut = LeftOutText(model.Structure, a.Ligands.LeftOut);
   const TPropagated& sum = a.Angles.Sum;
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;
@@ -227,9 +230,10 @@ TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector
   return r;
 }
 
-std::string SurveyHeader(TSurveyFormat format) {
-  std::vector<std::string> columns = {"file",   "block", "centre", "element", "cn",     "ligands",
-                                      "classification", "fixed", "tied", "status", "message"};
+std::string SurveyHeader(TSurveyFormat format, bool leftOut) {
+  std::vector<std::string> columns = {"file", "block", "centre", "element", "cn", "ligands"};
+  if (leftOut) columns.push_back("left_out");
+  for (const char* c : {"classification", "fixed", "tied", "status", "message"}) columns.push_back(c);
   if (format == TSurveyFormat::Json || format == TSurveyFormat::Html) return "";
   if (format == TSurveyFormat::Csv) {
     for (const char* c : {"quantity", "value", "su", "text", "flag"}) columns.push_back(c);
@@ -240,10 +244,10 @@ std::string SurveyHeader(TSurveyFormat format) {
   return CsvRow(columns);
 }
 
-std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r) {
+std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r, bool leftOut) {
   if (format == TSurveyFormat::Html) return "";
-  if (format == TSurveyFormat::Json) return JsonRecord(r);
-  const std::vector<std::string> base = RecordColumns(r);
+  if (format == TSurveyFormat::Json) return JsonRecord(r, leftOut);
+  const std::vector<std::string> base = RecordColumns(r, leftOut);
   if (format == TSurveyFormat::CsvWide) {
     std::vector<std::string> row = base;
     for (const std::string& name : QuantityNames()) {

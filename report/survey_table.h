@@ -38,6 +38,7 @@ struct TSurveyRecord {
   TVec3 Fract{};       // its fractional coordinates
   int CoordinationNumber = 0;
   std::vector<std::string> Ligands;  // labels with symmetry codes (N2#2_655)
+  std::string LeftOut;               // the chemical sphere's atoms left out (LeftOutText)
   std::vector<TSurveyQuantity> Quantities;
   std::vector<TSurveyGeometry> Distances, Angles;  // as the report's tables
   std::string Classification;        // three ligands with su, else ""
@@ -59,8 +60,10 @@ TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector
 enum class TSurveyFormat { Csv, CsvWide, Json, Html };
 
 // The first line of the output (CSV column names); "" for JSON Lines and
-// the page.
-std::string SurveyHeader(TSurveyFormat format);
+// the page. `leftOut`: the records are of the chemical sphere and carry the
+// atoms it left out (column left_out after ligands); without, the layout
+// is that of the radius criterion alone, as before the chemical sphere.
+std::string SurveyHeader(TSurveyFormat format, bool leftOut);
 
 // The lines of one record, each ended by "\n": CSV in the long form (one row
 // per record and quantity), CSV in the wide form (one row per record), or
@@ -68,11 +71,14 @@ std::string SurveyHeader(TSurveyFormat format);
 // from all records. Numbers are written with "." and as many digits as
 // they need to read back exactly; text fields are quoted by RFC 4180 where
 // they must be.
-std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record);
+std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record, bool leftOut);
 
 // The version of the JSON records' layout, written into every record.
 // 2: an su that the input does not give is null, no longer 0; the records
 // carry the distances and angles.
-constexpr int kSurveySchemaVersion = 2;
+// 3: the records of the chemical sphere name the atoms it left out
+// (left_out); those of --sphere=radii keep layout 2.
+constexpr int kSurveySchemaVersion = 3;
+constexpr int kRadiiSurveySchemaVersion = 2;
 
 }  // namespace koravel

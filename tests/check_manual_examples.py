@@ -16,7 +16,7 @@ import shlex
 import subprocess
 import sys
 
-MARK = re.compile(r"^<!-- (example|excerpt): (.*) -->$")
+MARK = re.compile(r"^( *)<!-- (example|excerpt): (.*) -->$")
 
 
 def run(koravel, data, args):
@@ -24,14 +24,16 @@ def run(koravel, data, args):
     return result.stdout.rstrip("\n").split("\n")
 
 
-def block_at(lines, i):
-    """The indented block after line i: (first, end) line numbers, end exclusive."""
+def block_at(lines, i, indent):
+    """The block after line i, indented by 4 more than `indent` (a marker in a
+    list item stands indented with the item): (first, end) line numbers, end
+    exclusive."""
     first = i + 1
     while first < len(lines) and not lines[first].strip():
         first += 1
     end = first
-    while end < len(lines) and (lines[end].startswith("    ") or
-                                (not lines[end].strip() and end + 1 < len(lines) and lines[end + 1].startswith("    "))):
+    while end < len(lines) and (lines[end].startswith(indent) or
+                                (not lines[end].strip() and end + 1 < len(lines) and lines[end + 1].startswith(indent))):
         end += 1
     return first, end
 
@@ -49,16 +51,17 @@ def main():
         if not m:
             i += 1
             continue
-        kind, args = m.groups()
-        first, end = block_at(lines, i)
-        shown = [l[4:] if l.strip() else "" for l in lines[first:end]]
+        margin, kind, args = m.groups()
+        indent = margin + "    "
+        first, end = block_at(lines, i, indent)
+        shown = [l[len(indent):] if l.strip() else "" for l in lines[first:end]]
         output = run(koravel, data, args)
         checked += 1
         if kind == "example":
             want = ["koravel " + args, ""] + output
             if shown != want:
                 if update:
-                    lines[first:end] = [("    " + l) if l else "" for l in want]
+                    lines[first:end] = [(indent + l) if l else "" for l in want]
                 else:
                     k = next((k for k, (a, b) in enumerate(zip(shown, want)) if a != b), min(len(shown), len(want)))
                     failures.append(f"line {first + k + 1}: the manual shows {shown[k:k + 1]}, "

@@ -9,9 +9,10 @@
   with the csv module into the documented columns.
 * The survey gives the same bytes with 1 and with 2 threads.
 * Every record names its centre uniquely (label@k where sites share a
-  label), and has the values of a single run for that centre: its coordination number, its ligands, the text
-  of the sum and of every geometry index, its distances and angles, exactly as
-  the report prints them.
+  label), and has the values of a single run for that centre: its coordination number, its ligands, the
+  atoms the chemical sphere left out, the text of the sum and of every geometry index, its distances and
+  angles, exactly as the report prints them.
+* With --sphere=radii the records keep the layout of schema 2, without left_out.
 """
 import csv
 import io
@@ -22,9 +23,9 @@ import sys
 
 FIELDS = {"schema", "file", "block", "centre", "element", "status", "message"}
 SITE_FIELDS = {"site", "fract"}   # a record of a centre, ok or not
-OK_FIELDS = FIELDS | SITE_FIELDS | {"cn", "ligands", "classification", "fixed", "tied", "quantities",
-                                    "distances", "angles"}
-COLUMNS = ["file", "block", "centre", "element", "cn", "ligands", "classification", "fixed",
+OK_FIELDS = FIELDS | SITE_FIELDS | {"cn", "ligands", "left_out", "classification", "fixed", "tied",
+                                    "quantities", "distances", "angles"}
+COLUMNS = ["file", "block", "centre", "element", "cn", "ligands", "left_out", "classification", "fixed",
            "tied", "status", "message"]
 
 
@@ -62,6 +63,12 @@ def report_tables(text):
     for label, code, d in re.findall(r"^\s+\d+\s+(.+?)\s+(\S+)\s+(\S+)$", text.split("\nBond angles")[0], re.M):
         distances[shown_name(label, code, named)] = d
     return distances, angles
+
+
+def left_out(text):
+    """The atoms the report's note says the chemical sphere left out, as one line."""
+    m = re.search(r"^Note         : left out: (.*(?:\n {15}\S.*)*)\.$", text, re.M)
+    return re.sub(r"\n {15}", " ", m.group(1)) if m else ""
 
 
 def report_values(text):
@@ -110,6 +117,11 @@ def main():
         if form == "csv-wide" and len(rows) != len(records):
             failures.append(f"csv-wide: {len(rows)} rows for {len(records)} records")
 
+    radii = survey(program, data, "--format=json", "--sphere=radii")
+    for r in (json.loads(line) for line in radii.decode("utf-8").splitlines()):
+        if r["schema"] != 2 or "left_out" in r:
+            failures.append(f"--sphere=radii: {r['file']} {r['centre']}: schema {r['schema']}, left_out {'left_out' in r}")
+
     keys = [(r["file"], r["block"], r["centre"].lower()) for r in records if r["centre"]]
     if len(keys) != len(set(keys)):
         failures.append("records of one file and block with the same centre name")
@@ -125,6 +137,8 @@ def main():
             failures.append(f"{r['file']} {r['block']} {r['centre']}: distances or angles differ from the single run")
         mine = {name: q["text"] for name, q in r["quantities"].items() if name != "sum"}
         where = f"{r['file']} {r['block']} {r['centre']}"
+        if left_out(text) != r["left_out"]:
+            failures.append(f"{where}: left out '{left_out(text)}' in the single run, '{r['left_out']}' in the survey")
         if cn != r["cn"] or ligands != r["ligands"]:
             failures.append(f"{where}: CN/ligands {cn} {ligands} in the single run, "
                             f"{r['cn']} {r['ligands']} in the survey")

@@ -85,6 +85,8 @@ FIXED_DECIMALS = {"h": 3, "tau4": 4, "tau4'": 4, "tau5": 4, "sigma2": 2, "<lambd
 UNITS = {"h": "A", "zeta": "A", "Sigma": "deg", "Theta": "deg", "sigma2": "deg2"}
 EPS_VALUE, EPS_ABS, EPS_SU = 1e-6, 1e-9, 1e-3
 MC_DRAWS, MC_SEED = 200000, 20240611
+# A ligand's name in the tables: a label, or an eta-bonded group by its atoms in brackets.
+NAME = r"\[[^]]*\]|\S+"
 
 
 # ---------------------------------------------------------------------------- readers
@@ -240,7 +242,8 @@ def parse_report(lines):
     centroids, rows = {}, []
     in_table = in_section = False
     for line in lines:
-        m = re.match(r"  (\S+)\s+- (\S+)\s+- (\S+)\s+(-?[\d.]+)(?:\(\d+\))?\s+\((?:CIF|calculated)\)$", line)
+        m = re.match(r"  (%s)\s+- (\S+)\s+- (%s)\s+(-?[\d.]+)(?:\(\d+\))?\s+\((?:CIF|calculated)\)$"
+                     % (NAME, NAME), line)
         if m:   # an angle row, by the names the notes use for it
             r["angles"][(m.group(1), m.group(2), m.group(3))] = m.group(4)
         m = re.match(r"(CIF|SHELX|XYZ) file\s*: (.+)$", line)
@@ -258,10 +261,10 @@ def parse_report(lines):
         if in_table:
             if not line.strip():
                 in_table = False
-            m = re.match(r"\s+\d+\s+(\S+)\s+(\S+)\s+(\S+)\s*$", line)
+            m = re.match(r"\s+\d+\s+(%s)\s+(\S+)\s+(\S+)\s*$" % NAME, line)
             if m:
                 rows.append(m.groups())
-            m = re.match(r"\s+(Cg\d+) = centroid of (.+?)\s+\(\d+ atoms?, unit weights\)$", line)
+            m = re.match(r"\s+(Cg\d+|\[[^]]*\]) = centroid of (.+?)\s+\(\d+ atoms?, unit weights\)$", line)
             if m:
                 centroids[m.group(1)] = [parse_code(t) for t in m.group(2).split()]
             continue

@@ -4,7 +4,7 @@
 Usage:
   koravel_reference.py FILE CENTRAL [LIGAND ...] [--calc] [--tol=x] [--occ=x]
                        [--max=x] [--block=name] [--xyznames=olex|position|element]
-                       [--brief]
+                       [--brief] [--sphere=radii]
 
 Prints exactly the lines koravel writes to the console for the same arguments
 and exits with the status koravel would end with (0 report, 1 usage, 2 error).
@@ -14,7 +14,8 @@ one lies beside it) or an XYZ file; a missing CIF falls back to the stem's
 label#n_klm, labels with Olex2 suffixes (_$n) and centroids ([C1 C2 C3],
 cent(...), Cg(...)); the bare option forms (tol=x, block=x, ...) work as well.
 --out= and --html= are accepted but write no file (the console shows the same
-lines).
+lines). Automatic ligands are those of the radius criterion alone, the
+program's --sphere=radii (accepted here, and the only sphere computed).
 
 Written in plain Python (standard library only) so that the expected output of
 end-to-end cases can be worked out without the C++ program. The floating-point
@@ -2354,7 +2355,7 @@ def parse_options(argv):
     opt = Options()
     positional = []
     for arg in argv:
-        for prefix in ('tol=', 'occ=', 'max=', 'block=', 'out=', 'html=', 'xyznames='):
+        for prefix in ('tol=', 'occ=', 'max=', 'block=', 'out=', 'html=', 'xyznames=', 'sphere='):
             if arg.startswith(prefix):
                 arg = '--' + arg
                 break
@@ -2384,6 +2385,8 @@ def parse_options(argv):
                 raise FatalError('invalid value for --xyznames: ' + value
                                  + ' (olex, position or element)')
             opt.xyz_naming = schemes[lower_ascii(value)]
+        elif arg == '--sphere=radii':
+            pass   # the radius criterion: the only sphere worked out here
         elif arg == '--brief':
             opt.brief = True
         elif arg == '--calc':

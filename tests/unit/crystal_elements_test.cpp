@@ -62,6 +62,9 @@ TEST(ElementTable, ElementsOfLabelsAndTypes) {
       // deuterium and tritium by their first letter, unless an element
       {"Dh1", "Dh", "D"},  {"Dw", "Dw", "D"},   {"DZW3^", "DZW", "D"}, {"T2", "T", "T"},
       {"Dy1", "Dy", "Dy"}, {"Ds1", "Ds", "Ds"}, {"Db", "Db", "Db"},    {"Th1", "Th", "Th"},
+      // water oxygen, not tungsten
+      {"Wat1", "Wat", "O"}, {"WAT2", "WAT", "O"}, {"OW3", "OW", "O"},  {"Ow1", "Ow", "O"},
+      {"W1", "W", "W"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(LetterPrefix(c.text), c.prefix) << c.text;

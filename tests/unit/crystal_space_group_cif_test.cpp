@@ -105,8 +105,8 @@ TEST(SpaceGroupCif, SymbolsGiveTheOperatorsOfTheLoop) {
     }
   }
   // Every block is checked: a file missing or unreadable shows here.
-  EXPECT_EQ(hallBlocks, 41);
-  EXPECT_EQ(hmBlocks, 60);
+  EXPECT_EQ(hallBlocks, 46);
+  EXPECT_EQ(hmBlocks, 67);
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ TEST(ParseLigandArgs, BracketFormsAndGroups) {
       {{"Fe1", "cg", "[]", "N1"}, {"Fe1", "N1"}, {-1, -1}, 1},
       // A word that is an atom label keeps its brackets; others do not.
       {{"Fe(1)", "N(2)", "(N1 N3)"}, {"Fe(1)", "N(2)", "N1", "N3"}, {-1, -1, 0, 0}, 1},
+      // ... also where it opens or closes a group, as an eta-bonded ring is named.
+      {{"Fe1", "[Fe(1) N(2)]", "[N(2)", "N1]"}, {"Fe1", "Fe(1)", "N(2)", "N(2)", "N1"}, {-1, 0, 0, 1, 1}, 2},
   };
   const auto isLabel = [](std::string_view word) { return word == "Fe(1)" || word == "N(2)"; };
   for (const Case& c : cases) {
