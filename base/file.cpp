@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include <zlib.h>
@@ -216,12 +217,12 @@ void ReadFileInPieces(const std::string& name, const std::function<void(std::siz
     return;
   }
   expect(SizeOf(file.get()));
-  std::vector<char> piece(kFilePiece);
+  const auto piece = std::make_unique_for_overwrite<char[]>(kFilePiece);
   for (;;) {
-    const std::size_t n = std::fread(piece.data(), 1, piece.size(), file.get());
+    const std::size_t n = std::fread(piece.get(), 1, kFilePiece, file.get());
     if (std::ferror(file.get())) CannotRead(name, "read error");
-    if (n > 0) take({piece.data(), n});
-    if (n < piece.size()) return;
+    if (n > 0) take({piece.get(), n});
+    if (n < kFilePiece) return;
   }
 }
 

@@ -97,12 +97,14 @@ struct TNewtonRoot {
 };
 
 TNewtonRoot HornNewton(const std::array<double, 9>& m, double frobenius,
-                       double floor = -std::numeric_limits<double>::infinity()) {
+                       double floor = -std::numeric_limits<double>::infinity(),
+                       double above = std::numeric_limits<double>::infinity()) {
   if (frobenius == 0) return {};
   const double c2 = -2 * frobenius;
   const double c1 = -8 * Det3(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
   const double c0 = Det4(HornMatrix(m));
-  TNewtonRoot root{std::sqrt(3 * frobenius), 0};
+  // Started at √3 ‖M‖ or at a closer upper bound of the root, when one is known.
+  TNewtonRoot root{std::min(std::sqrt(3 * frobenius), above), 0};
   double& lambda = root.Lambda;
   while (root.Steps < 100) {
     ++root.Steps;
@@ -419,29 +421,51 @@ TDual HornMaximum(const std::array<TDual, 9>& m) {
   return ChainMany(inputs, local);
 }
 
-size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
-                        const std::vector<TAssignment>& assignments) {
-  // Q and P centred once (|Q| and |P| are the same for every assignment):
-  // the assignment with the largest Horn maximum has the lowest measure, and
-  // Newton's iterates, falling from above, drop one that cannot reach the
-  // largest so far after a step or two.
+namespace {
+
+// The correlation matrix Σ qᵢ pᵢᵀ of points (central atom first) centred on
+// their centroid and the shape's centred vertices (centre last) under an
+// assignment: |Q| and |P| are the same for every assignment, so the one with
+// the largest Horn maximum has the lowest measure.
+std::array<double, 9> Correlation(const std::vector<TVec3>& points, const std::vector<TVec3>& p,
+                                  const TAssignment& assignment) {
   const size_t n = points.size();
-  TVec3 mean{0, 0, 0}, pMean = shape.Centre;
+  TVec3 mean{0, 0, 0};
   for (const TVec3& x : points) mean = Plus(mean, x);
-  for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
   mean = Scaled(mean, 1.0 / static_cast<double>(n));
+  std::array<double, 9> m{};
+  AddOuter(m, Minus(points[0], mean), p.back());
+  for (size_t i = 1; i < n; ++i) AddOuter(m, Minus(points[i], mean), p[static_cast<size_t>(assignment[i - 1])]);
+  return m;
+}
+
+}  // namespace
+
+TCandidateAssignments::TCandidateAssignments(const std::vector<TVec3>& reference, const TIdealPolyhedron& shape,
+                                             std::vector<TAssignment> assignments)
+    : Shape_(&shape), Assignments_(std::move(assignments)) {
+  const size_t n = shape.Vertices.size() + 1;
+  TVec3 pMean = shape.Centre;
+  for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
   pMean = Scaled(pMean, 1.0 / static_cast<double>(n));
-  std::vector<TVec3> q(n), p(n - 1);
-  for (size_t i = 0; i < n; ++i) q[i] = Minus(points[i], mean);
-  for (size_t j = 0; j + 1 < n; ++j) p[j] = Minus(shape.Vertices[j], pMean);
-  const TVec3 pCentre = Minus(shape.Centre, pMean);
+  for (const TVec3& v : shape.Vertices) P_.push_back(Minus(v, pMean));
+  P_.push_back(Minus(shape.Centre, pMean));
+  for (const TAssignment& a : Assignments_) {
+    M0_.push_back(Correlation(reference, P_, a));
+    Lambda0_.push_back(HornNewton(M0_.back(), Frobenius(M0_.back())).Lambda);
+  }
+}
+
+size_t TCandidateAssignments::Lowest(const std::vector<TVec3>& points) const {
   double best = -1;
   size_t lowest = 0;
-  for (size_t k = 0; k < assignments.size(); ++k) {
-    std::array<double, 9> m{};
-    AddOuter(m, q[0], pCentre);
-    for (size_t i = 1; i < n; ++i) AddOuter(m, q[i], p[static_cast<size_t>(assignments[k][i - 1])]);
-    const TNewtonRoot root = HornNewton(m, Frobenius(m), best);
+  for (size_t k = 0; k < Assignments_.size(); ++k) {
+    const std::array<double, 9> m = Correlation(points, P_, Assignments_[k]);
+    double shift = 0;
+    for (size_t a = 0; a < 9; ++a) shift += (m[a] - M0_[k][a]) * (m[a] - M0_[k][a]);
+    const double bound = Lambda0_[k] + 2 * std::sqrt(shift) * (1 + 1e-12) + 1e-300;
+    if (bound <= best) continue;
+    const TNewtonRoot root = HornNewton(m, Frobenius(m), best, bound);
     if (root.Lambda > best) best = root.Lambda, lowest = k;
   }
   return lowest;

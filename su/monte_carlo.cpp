@@ -1,6 +1,10 @@
 #include "su/monte_carlo.h"
 
+#include <array>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 #include "base/numbers.h"
 #include "crystal/cell.h"
@@ -27,6 +31,62 @@ struct TRunningMoments {
   }
 };
 
+// Every Monte Carlo starts from the same seed, so they all read the same
+// deviates: the start of the stream is made once, in blocks as far as any
+// run has reached, and shared by every run of the process (threads
+// included). Making the deviates is otherwise the dearest part of a draw.
+class TSharedDeviates {
+ public:
+  static constexpr std::size_t kBlock = std::size_t{1} << 12;
+  static constexpr std::size_t kBlocks = 256;  // 1 M deviates, 8 MB at most
+
+  static const TSharedDeviates& Instance() {
+    static const TSharedDeviates shared;
+    return shared;
+  }
+
+  // Deviate i of the stream, i < kBlock * kBlocks.
+  double At(std::size_t i) const { return Made(i / kBlock).Values[i % kBlock]; }
+
+  // The generator as it stands after the shared deviates.
+  TNormalDeviates After() const { return Made(kBlocks - 1).Next; }
+
+ private:
+  struct TBlock {
+    std::once_flag Once;
+    std::unique_ptr<double[]> Values;
+    TNormalDeviates Next{kSeed};  // the generator after this block
+  };
+
+  const TBlock& Made(std::size_t b) const {
+    TBlock& block = Blocks_[b];
+    std::call_once(block.Once, [&] {
+      TNormalDeviates normal = b == 0 ? TNormalDeviates(kSeed) : Made(b - 1).Next;
+      block.Values = std::make_unique<double[]>(kBlock);
+      for (std::size_t k = 0; k < kBlock; ++k) block.Values[k] = normal.Next();
+      block.Next = normal;
+    });
+    return block;
+  }
+
+  mutable std::array<TBlock, kBlocks> Blocks_;
+};
+
+// The deviates one run reads in turn: the shared ones, then its own.
+class TDeviateStream {
+ public:
+  double Next() {
+    constexpr std::size_t kShared = TSharedDeviates::kBlock * TSharedDeviates::kBlocks;
+    if (Index_ < kShared) return TSharedDeviates::Instance().At(Index_++);
+    if (!Beyond_) Beyond_ = TSharedDeviates::Instance().After();
+    return Beyond_->Next();
+  }
+
+ private:
+  std::size_t Index_ = 0;
+  std::optional<TNormalDeviates> Beyond_;
+};
+
 // The su as a report prints it: "(9)" of 0.0883, "(14)" of 0.0143.
 std::string PrintedSu(double sd) { return FormatValueSu(0, sd, 0); }
 
@@ -43,7 +103,7 @@ struct TPointSampler::TRun {
     return result;
   }
 
-  TNormalDeviates Normal{kSeed};
+  TDeviateStream Normal;
   long long Draws = 0;
   std::vector<double> Z, Dq;
   std::vector<TVec3> Frac;
