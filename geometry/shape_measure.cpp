@@ -456,19 +456,27 @@ TCandidateAssignments::TCandidateAssignments(const std::vector<TVec3>& reference
   }
 }
 
-size_t TCandidateAssignments::Lowest(const std::vector<TVec3>& points) const {
+double TCandidateAssignments::LowestMeasure(const std::vector<TVec3>& points) const {
+  const size_t n = points.size();
+  TVec3 mean{0, 0, 0};
+  for (const TVec3& x : points) mean = Plus(mean, x);
+  mean = Scaled(mean, 1.0 / static_cast<double>(n));
+  double qq = 0, pp = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const TVec3 q = Minus(points[i], mean);
+    qq += Dot(q, q);
+    pp += Dot(P_[i], P_[i]);
+  }
   double best = -1;
-  size_t lowest = 0;
   for (size_t k = 0; k < Assignments_.size(); ++k) {
     const std::array<double, 9> m = Correlation(points, P_, Assignments_[k]);
     double shift = 0;
     for (size_t a = 0; a < 9; ++a) shift += (m[a] - M0_[k][a]) * (m[a] - M0_[k][a]);
     const double bound = Lambda0_[k] + 2 * std::sqrt(shift) * (1 + 1e-12) + 1e-300;
     if (bound <= best) continue;
-    const TNewtonRoot root = HornNewton(m, Frobenius(m), best, bound);
-    if (root.Lambda > best) best = root.Lambda, lowest = k;
+    best = std::max(best, HornNewton(m, Frobenius(m), best, bound).Lambda);
   }
-  return lowest;
+  return 100 * (1 - best * best / (qq * pp));
 }
 
 std::vector<std::vector<int>> ShapeRotations(const TIdealPolyhedron& shape) {

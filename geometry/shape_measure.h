@@ -77,8 +77,8 @@ class TCandidateAssignments {
                         std::vector<TAssignment> assignments);
 
   const std::vector<TAssignment>& Assignments() const { return Assignments_; }
-  // Which has the lowest measure for these points (central atom first).
-  size_t Lowest(const std::vector<TVec3>& points) const;
+  // The lowest of their measures for these points (central atom first).
+  double LowestMeasure(const std::vector<TVec3>& points) const;
 
  private:
   const TIdealPolyhedron* Shape_ = nullptr;

@@ -32,13 +32,12 @@ struct TLowestMeasure {
 
   const TAssignment& Best() const { return Candidates->Assignments().front(); }
 
-  template <typename S>
-  S operator()(const std::vector<TVec3Of<S>>& p) const {
-    const std::vector<TAssignment>& all = Candidates->Assignments();
-    if (all.size() == 1) return MeasureFor(p, *Shape, all.front());
-    std::vector<TVec3> x;
-    for (const TVec3Of<S>& v : p) x.push_back({ValueOf(v[0]), ValueOf(v[1]), ValueOf(v[2])});
-    return MeasureFor(p, *Shape, all[Candidates->Lowest(x)]);
+  // With derivatives, at the sphere as refined: the best assignment's
+  // measure. In a draw: the lowest of the candidates'.
+  TDual operator()(const std::vector<TVec3Of<TDual>>& p) const { return MeasureFor(p, *Shape, Best()); }
+  double operator()(const std::vector<TVec3>& p) const {
+    if (Candidates->Assignments().size() == 1) return MeasureFor(p, *Shape, Best());
+    return Candidates->LowestMeasure(p);
   }
 };
 

@@ -113,8 +113,14 @@ struct TPointSampler::TRun {
 
 TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, const TPointModel& model,
                              const TMatrix& covariance)
-    : L_(Cholesky(covariance)), Frac_(model.Frac), CellB_(params.CellB),
-      Cell_(CellParameters(s.Cell)), Ortho_(OrthoMatrix(s.Cell)) {
+    : Frac_(model.Frac), CellB_(params.CellB), Cell_(CellParameters(s.Cell)), Ortho_(OrthoMatrix(s.Cell)) {
+  // The factor's non-zero entries only: without a full matrix, the
+  // coordinates of different atoms are uncorrelated and L is nearly diagonal.
+  const TMatrix l = Cholesky(covariance);
+  LRows_.resize(l.Rows);
+  for (size_t a = 0; a < l.Rows; ++a)
+    for (size_t b = 0; b <= a; ++b)
+      if (l(a, b) != 0) LRows_[a].push_back({b, l(a, b)});
   for (size_t a = 0; a < model.Params.size(); ++a) {
     const TLocalParameter& lp = model.Params[a];
     if (lp.IsCell) {
@@ -127,11 +133,10 @@ TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, con
 }
 
 void TPointSampler::Draw(TRun& run) const {
-  const size_t m = L_.Rows;
   for (double& v : run.Z) v = run.Normal.Next();
-  for (size_t a = 0; a < m; ++a) {
+  for (size_t a = 0; a < LRows_.size(); ++a) {
     double sum = 0;
-    for (size_t b = 0; b <= a; ++b) sum += L_(a, b) * run.Z[b];
+    for (const auto& [b, l] : LRows_[a]) sum += l * run.Z[b];
     run.Dq[a] = sum;
   }
   run.Frac = Frac_;
@@ -159,14 +164,14 @@ void TPointSampler::DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quan
 
 std::vector<TMonteCarlo> TPointSampler::Run(const std::vector<TPlainQuantity>& quantities,
                                             long long draws) const {
-  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  TRun run(LRows_.size(), Frac_.size(), quantities.size());
   DrawUntil(run, quantities, draws);
   return run.Results();
 }
 
 std::vector<TMonteCarlo> TPointSampler::RunUntilStable(
     const std::vector<TPlainQuantity>& quantities) const {
-  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  TRun run(LRows_.size(), Frac_.size(), quantities.size());
   std::vector<std::string> previous(quantities.size());
   for (long long round = kFirstRound;; round *= 2) {
     DrawUntil(run, quantities, round);
