@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "base/file.h"
@@ -163,10 +164,17 @@ TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) 
   return {std::move(records), skipped};
 }
 
+namespace {
+
+// "1 file", "1,105 files".
+std::string CountOf(size_t n, const char* one, const char* many) {
+  return GroupedDigits(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
 std::string SurveySummary(size_t files, size_t records, size_t failed, size_t skippedBlocks) {
-  auto count = [](size_t n, const char* one, const char* many) {
-    return GroupedDigits(n) + " " + (n == 1 ? one : many);
-  };
+  const auto count = CountOf;
   std::string line = count(files, "file", "files") + ", " + count(records, "record", "records") + ": " +
                      GroupedDigits(records - failed) + " ok, " + count(failed, "error", "errors");
   if (skippedBlocks > 0) line += "; " + count(skippedBlocks, "block", "blocks") + " without atom sites skipped";
@@ -174,7 +182,7 @@ std::string SurveySummary(size_t files, size_t records, size_t failed, size_t sk
 }
 
 int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
-              std::FILE* log) {
+              std::FILE* log, bool header) {
   const size_t count = files.size();
   const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
   const size_t threads =
@@ -195,8 +203,17 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   std::condition_variable ready;
   size_t failedRecords = 0, recordCount = 0, skippedBlocks = 0;
   size_t finished = 0;
+  // A worker stays within kAhead files of the writer, so that one slow file
+  // holds back the lines of a bounded number of others.
+  constexpr size_t kAhead = 1024;
+  size_t writtenSoFar = 0;
+  std::condition_variable progressed;
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        progressed.wait(lock, [&] { return i < writtenSoFar + kAhead; });
+      }
       std::string text;
       size_t failed = 0, written = 0;
       TFileSurvey found;
@@ -226,7 +243,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
 
   const bool showProgress = log != nullptr && IsTerminal(log);
   const auto start = std::chrono::steady_clock::now();
-  std::fputs(SurveyHeader(options.Format, leftOut).c_str(), out);
+  if (header) std::fputs(SurveyHeader(options.Format, leftOut).c_str(), out);
   for (size_t written = 0; written < count;) {
     std::string text;
     size_t records;
@@ -240,8 +257,13 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
         std::string().swap(lines[written]);
       }
       records = recordCount;
+      writtenSoFar = written;
     }
+    progressed.notify_all();
+    // Each round goes out whole: a survey killed at any moment leaves the
+    // records of whole files and at most a partial last line (--resume).
     std::fputs(text.c_str(), out);
+    std::fflush(out);
     if (showProgress) {
       const double elapsed =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -269,14 +291,31 @@ int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
   if (cl.Positional.empty()) Fail("a survey needs at least one file or folder.");
   const std::vector<std::string> files = SurveyInputs(cl.Positional);
   const std::string& outName = cl.Options.Output.OutFile;
-  if (outName.empty()) return RunSurvey(files, cl.Options, console, stderr);
+  const TRunOptions& options = cl.Options;
+  if (options.Resume && outName.empty()) Fail("--resume needs --out=<file>: the table of the survey to continue.");
+  if (options.Resume && options.Format == TSurveyFormat::Html)
+    Fail("--resume continues a table (--format=csv, csv-wide or json), not an html page, which is drawn at the end.");
+  if (outName.empty()) return RunSurvey(files, options, console, stderr);
   for (const std::string& f : files)
     for (const std::string& input : InputFilesOfRun(f))
       if (SameFile(outName, input))
         Fail("cannot write output file: " + outName + " (it is an input file of this run)");
-  TFilePtr out = OpenFile(outName, "w");
+  std::vector<std::string> left = files;
+  bool header = true;
+  if (options.Resume && FileExists(outName)) {
+    const bool leftOut = options.Sphere == TSphereKind::Chemical;
+    const TSurveyTableEnd end = SurveyTableEnd(ReadFile(outName), options.Format, leftOut, outName);
+    if (!TruncateFile(outName, end.KeptBytes)) Fail("cannot write output file: " + outName);
+    const std::set<std::string> kept(end.KeptFiles.begin(), end.KeptFiles.end());
+    std::erase_if(left, [&](const std::string& f) { return kept.contains(SurveyFileKey(options.Format, f, leftOut)); });
+    header = end.KeptBytes == 0;
+    std::fprintf(stderr, "Resuming %s: %s already in it, %s to survey.\n", outName.c_str(),
+                 CountOf(files.size() - left.size(), "file", "files").c_str(),
+                 CountOf(left.size(), "file", "files").c_str());
+  }
+  TFilePtr out = OpenFile(outName, header ? "w" : "ab");
   if (!out) Fail("cannot write output file: " + outName);
-  const int status = RunSurvey(files, cl.Options, out.get(), stderr);
+  const int status = RunSurvey(left, options, out.get(), stderr, header);
   if (std::fclose(out.release()) != 0) Fail("cannot write output file: " + outName);
   return status;
 }

@@ -292,6 +292,12 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
   return files;
 }
 
+bool TruncateFile(const std::string& name, std::size_t size) {
+  std::error_code error;
+  std::filesystem::resize_file(PathOf(name), size, error);
+  return !error;
+}
+
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
   return _isatty(_fileno(stream)) != 0;

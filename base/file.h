@@ -48,6 +48,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // the list in place of its files, so that whoever reads the list says so.
 std::vector<std::string> FilesBelow(const std::string& folder);
 
+// Cuts a file down to its first `size` bytes; false when it cannot.
+bool TruncateFile(const std::string& name, std::size_t size);
+
 // Whether the stream is a terminal (a console), not a file or a pipe.
 bool IsTerminal(std::FILE* stream);
 
