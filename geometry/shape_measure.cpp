@@ -127,13 +127,6 @@ double Frobenius(const std::array<double, 9>& m) {
   return sum;
 }
 
-// An upper bound of Horn's maximum, as a bound must be: Newton's value, with
-// a margin for the noise of a double root.
-double HornBound(const std::array<double, 9>& m) {
-  const double frobenius = Frobenius(m);
-  return HornNewton(m, frobenius).Lambda + 1e-7 * std::sqrt(frobenius);
-}
-
 // Horn's maximum to the last digits: Newton's value where it converged
 // quadratically, else (a double or nearly double root) the Jacobi method's.
 double LargestEigenvalue(const std::array<double, 9>& m) {
@@ -247,12 +240,10 @@ class TShapeSearch {
       Order_.push_back(best);
     }
     RestSigma_.assign(N_ + 1, {0, 0, 0});
-    RestNorm_.assign(N_ + 1, 0);
     TScatter rest{};
     for (size_t d = N_; d-- > 0;) {
       Add(rest, ScatterOf(Q_[Order_[d]]), 1);
       RestSigma_[d] = SingularValues(rest);
-      RestNorm_[d] = std::sqrt(rest[0] + rest[1] + rest[2]);
     }
   }
 
@@ -265,11 +256,14 @@ class TShapeSearch {
     Vertex_.assign(N_, -1);
     std::array<double, 9> m{};
     AddOuter(m, Q_[0], PCentre_);
-    TScatter free{};
-    for (const TVec3& p : P_) Add(free, ScatterOf(p), 1);
-    std::vector<size_t> all(Group_.size());
-    std::iota(all.begin(), all.end(), 0);
-    Descend(0, m, free, all, 0);
+    Children_.assign(N_, {});
+    for (std::vector<TChild>& c : Children_) c.reserve(N_);
+    Stabilisers_.assign(N_, {});
+    for (std::vector<size_t>& s : Stabilisers_) s.reserve(Group_.size());
+    Stabilisers_[0].resize(Group_.size());
+    std::iota(Stabilisers_[0].begin(), Stabilisers_[0].end(), 0);
+    FreeSigma_.assign(std::size_t{1} << N_, {});
+    Descend(0, m, 0);
     std::sort(Found_.begin(), Found_.end(),
               [](const TShapeFit& a, const TShapeFit& b) { return a.Measure < b.Measure; });
     return Found_;
@@ -311,15 +305,28 @@ class TShapeSearch {
     }
   }
 
-  void Descend(size_t depth, const std::array<double, 9>& m, const TScatter& free,
-               const std::vector<size_t>& stabiliser, std::uint32_t used) {
-    struct TChild {
-      int Vertex;
-      double Bound;
-      std::array<double, 9> M;
-    };
-    std::vector<TChild> children;
+  // The singular values of the vertices still free, by the set of them
+  // (a bit per vertex): each set is met many times in a search.
+  const std::array<double, 3>& FreeSigma(std::uint32_t freeSet) {
+    TFreeSigma& f = FreeSigma_[freeSet];
+    if (!f.Known) {
+      TScatter scatter{};
+      for (size_t j = 0; j < N_; ++j)
+        if (freeSet & (1u << j)) Add(scatter, ScatterOf(P_[j]), 1);
+      f.Sigma = SingularValues(scatter);
+      f.Known = true;
+    }
+    return f.Sigma;
+  }
+
+  // The children of a node are weighed first, then visited best first; the
+  // buffers of each depth are kept, so that the search allocates nothing.
+  void Descend(size_t depth, const std::array<double, 9>& m, std::uint32_t used) {
+    std::vector<TChild>& children = Children_[depth];
+    children.clear();
+    const std::vector<size_t>& stabiliser = Stabilisers_[depth];
     const TVec3& q = Q_[Order_[depth]];
+    const std::uint32_t all = (1u << N_) - 1;
     for (size_t j = 0; j < N_; ++j) {
       if (used & (1u << j)) continue;
       const bool first = std::all_of(stabiliser.begin(), stabiliser.end(),
@@ -327,38 +334,49 @@ class TShapeSearch {
       if (!first) continue;
       TChild c{static_cast<int>(j), 0, m};
       AddOuter(c.M, q, P_[j]);
-      c.Bound = HornBound(c.M);
+      double rest = 0;
       if (depth + 1 < N_) {
-        TScatter rest = free;
-        Add(rest, ScatterOf(P_[j]), -1);
-        // |Q_rest| |P_free| (Cauchy-Schwarz) is a weaker bound of the rest,
-        // but needs no eigenvalues: a child it already cuts is dropped.
-        const double norms = RestNorm_[depth + 1] * std::sqrt(std::max(0.0, rest[0] + rest[1] + rest[2]));
-        if (c.Bound + norms < LimitD_ - kClassSpread) continue;
-        const std::array<double, 3> sp = SingularValues(rest);
+        const std::array<double, 3>& sp = FreeSigma(all & ~(used | (1u << j)));
         const std::array<double, 3>& sq = RestSigma_[depth + 1];
-        c.Bound += sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
+        rest = sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
       }
+      // Newton's iterates fall from above: one below what the child needs
+      // settles it, without the last steps of convergence.
+      const double frobenius = Frobenius(c.M);
+      const double margin = 1e-7 * std::sqrt(frobenius);
+      const double cut = LimitD_ - kClassSpread;
+      c.Bound = HornNewton(c.M, frobenius, cut - rest - margin).Lambda + margin + rest;
+      if (c.Bound < cut) continue;
       children.push_back(c);
     }
     std::sort(children.begin(), children.end(),
               [](const TChild& a, const TChild& b) { return a.Bound > b.Bound; });
-    for (const TChild& c : children) {
+    for (size_t k = 0; k < children.size(); ++k) {
+      const TChild& c = children[k];
       if (c.Bound < LimitD_ - kClassSpread) break;
       Vertex_[Order_[depth] - 1] = c.Vertex;
       if (depth + 1 == N_) {
         Leaf();
         continue;
       }
-      std::vector<size_t> fixing;
+      std::vector<size_t>& fixing = Stabilisers_[depth + 1];
+      fixing.clear();
       for (size_t g : stabiliser)
         if (Group_[g][static_cast<size_t>(c.Vertex)] == c.Vertex) fixing.push_back(g);
-      TScatter rest = free;
-      Add(rest, ScatterOf(P_[static_cast<size_t>(c.Vertex)]), -1);
-      Descend(depth + 1, c.M, rest, fixing, used | (1u << c.Vertex));
+      Descend(depth + 1, c.M, used | (1u << c.Vertex));
     }
     Vertex_[Order_[depth] - 1] = -1;
   }
+
+  struct TChild {
+    int Vertex;
+    double Bound;
+    std::array<double, 9> M;
+  };
+  struct TFreeSigma {
+    bool Known = false;
+    std::array<double, 3> Sigma{};
+  };
 
   size_t N_;
   std::vector<std::vector<int>> Group_;
@@ -366,12 +384,14 @@ class TShapeSearch {
   TVec3 PCentre_{};
   std::vector<size_t> Order_;
   std::vector<std::array<double, 3>> RestSigma_;
-  std::vector<double> RestNorm_;
   double LimitD_ = -1;
   bool Collect_ = false;
   size_t Most_ = 1;
   TAssignment Vertex_;
   std::vector<TShapeFit> Found_;
+  std::vector<std::vector<TChild>> Children_;      // of the node at each depth
+  std::vector<std::vector<size_t>> Stabilisers_;  // rotations fixing the vertices taken above each depth
+  std::vector<TFreeSigma> FreeSigma_;
 };
 
 // The orthonormal frame of u and the part of w normal to it.
