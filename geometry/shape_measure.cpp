@@ -239,6 +239,8 @@ class TShapeSearch {
       taken[best] = true;
       Order_.push_back(best);
     }
+    for (size_t d = 0; d < N_; ++d) QNorm_.push_back(Norm(Q_[Order_[d]]));
+    for (const TVec3& v : P_) PNorm_.push_back(Norm(v));
     RestSigma_.assign(N_ + 1, {0, 0, 0});
     TScatter rest{};
     for (size_t d = N_; d-- > 0;) {
@@ -263,7 +265,8 @@ class TShapeSearch {
     Stabilisers_[0].resize(Group_.size());
     std::iota(Stabilisers_[0].begin(), Stabilisers_[0].end(), 0);
     FreeSigma_.assign(std::size_t{1} << N_, {});
-    Descend(0, m, 0);
+    // A single pair: max over R of q · R p is |q| |p|.
+    Descend(0, m, Norm(Q_[0]) * Norm(PCentre_), 0);
     std::sort(Found_.begin(), Found_.end(),
               [](const TShapeFit& a, const TShapeFit& b) { return a.Measure < b.Measure; });
     return Found_;
@@ -321,7 +324,7 @@ class TShapeSearch {
 
   // The children of a node are weighed first, then visited best first; the
   // buffers of each depth are kept, so that the search allocates nothing.
-  void Descend(size_t depth, const std::array<double, 9>& m, std::uint32_t used) {
+  void Descend(size_t depth, const std::array<double, 9>& m, double lambda, std::uint32_t used) {
     std::vector<TChild>& children = Children_[depth];
     children.clear();
     const std::vector<size_t>& stabiliser = Stabilisers_[depth];
@@ -332,7 +335,7 @@ class TShapeSearch {
       const bool first = std::all_of(stabiliser.begin(), stabiliser.end(),
                                      [&](size_t g) { return Group_[g][j] >= static_cast<int>(j); });
       if (!first) continue;
-      TChild c{static_cast<int>(j), 0, m};
+      TChild c{static_cast<int>(j), 0, 0, m};
       AddOuter(c.M, q, P_[j]);
       double rest = 0;
       if (depth + 1 < N_) {
@@ -340,12 +343,18 @@ class TShapeSearch {
         const std::array<double, 3>& sq = RestSigma_[depth + 1];
         rest = sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
       }
-      // Newton's iterates fall from above: one below what the child needs
-      // settles it, without the last steps of convergence.
+      // One more pair q pᵀ moves Horn's matrix by one whose norm is |q| |p|
+      // (its eigenvalues are ±|q| |p|), so the parent's maximum plus that
+      // bounds the child's (Weyl): a child it cuts needs no eigenvalue, and
+      // Newton starts there. Its iterates fall from above: one below what
+      // the child needs settles it, without the last steps of convergence.
       const double frobenius = Frobenius(c.M);
       const double margin = 1e-7 * std::sqrt(frobenius);
       const double cut = LimitD_ - kClassSpread;
-      c.Bound = HornNewton(c.M, frobenius, cut - rest - margin).Lambda + margin + rest;
+      const double above = lambda + QNorm_[depth] * PNorm_[j] + margin;
+      if (above + margin + rest < cut) continue;
+      c.Lambda = HornNewton(c.M, frobenius, cut - rest - margin, above).Lambda;
+      c.Bound = c.Lambda + margin + rest;
       if (c.Bound < cut) continue;
       children.push_back(c);
     }
@@ -363,14 +372,15 @@ class TShapeSearch {
       fixing.clear();
       for (size_t g : stabiliser)
         if (Group_[g][static_cast<size_t>(c.Vertex)] == c.Vertex) fixing.push_back(g);
-      Descend(depth + 1, c.M, used | (1u << c.Vertex));
+      Descend(depth + 1, c.M, c.Lambda, used | (1u << c.Vertex));
     }
     Vertex_[Order_[depth] - 1] = -1;
   }
 
   struct TChild {
     int Vertex;
-    double Bound;
+    double Bound;   // of the best D below it
+    double Lambda;  // Horn's maximum of the pairs taken so far
     std::array<double, 9> M;
   };
   struct TFreeSigma {
@@ -389,6 +399,7 @@ class TShapeSearch {
   size_t Most_ = 1;
   TAssignment Vertex_;
   std::vector<TShapeFit> Found_;
+  std::vector<double> QNorm_, PNorm_;  // |q| of the ligand of each depth, |p| of each vertex
   std::vector<std::vector<TChild>> Children_;      // of the node at each depth
   std::vector<std::vector<size_t>> Stabilisers_;  // rotations fixing the vertices taken above each depth
   std::vector<TFreeSigma> FreeSigma_;
