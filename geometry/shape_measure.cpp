@@ -481,9 +481,17 @@ TCandidateAssignments::TCandidateAssignments(const std::vector<TVec3>& reference
   pMean = Scaled(pMean, 1.0 / static_cast<double>(n));
   for (const TVec3& v : shape.Vertices) P_.push_back(Minus(v, pMean));
   P_.push_back(Minus(shape.Centre, pMean));
+  for (const TVec3& p : P_) {
+    PNorm_.push_back(Norm(p));
+    PP_ += Dot(p, p);
+  }
+  TVec3 mean{0, 0, 0};
+  for (const TVec3& x : reference) mean = Plus(mean, x);
+  mean = Scaled(mean, 1.0 / static_cast<double>(reference.size()));
+  for (const TVec3& x : reference) Q0_.push_back(Minus(x, mean));
   for (const TAssignment& a : Assignments_) {
-    M0_.push_back(Correlation(reference, P_, a));
-    Lambda0_.push_back(HornNewton(M0_.back(), Frobenius(M0_.back())).Lambda);
+    const std::array<double, 9> m0 = Correlation(reference, P_, a);
+    Lambda0_.push_back(HornNewton(m0, Frobenius(m0)).Lambda);
   }
 }
 
@@ -492,22 +500,28 @@ double TCandidateAssignments::LowestMeasure(const std::vector<TVec3>& points) co
   TVec3 mean{0, 0, 0};
   for (const TVec3& x : points) mean = Plus(mean, x);
   mean = Scaled(mean, 1.0 / static_cast<double>(n));
-  double qq = 0, pp = 0;
+  // ‖M − M₀‖_F ≤ Σᵢ |qᵢ − q₀ᵢ| |p_π(i)|: a bound of each candidate before its M.
+  std::vector<TVec3> q(n);
+  std::vector<double> moved(n);
+  double qq = 0;
   for (size_t i = 0; i < n; ++i) {
-    const TVec3 q = Minus(points[i], mean);
-    qq += Dot(q, q);
-    pp += Dot(P_[i], P_[i]);
+    q[i] = Minus(points[i], mean);
+    qq += Dot(q[i], q[i]);
+    moved[i] = Norm(Minus(q[i], Q0_[i]));
   }
   double best = -1;
   for (size_t k = 0; k < Assignments_.size(); ++k) {
-    const std::array<double, 9> m = Correlation(points, P_, Assignments_[k]);
-    double shift = 0;
-    for (size_t a = 0; a < 9; ++a) shift += (m[a] - M0_[k][a]) * (m[a] - M0_[k][a]);
-    const double bound = Lambda0_[k] + 2 * std::sqrt(shift) * (1 + 1e-12) + 1e-300;
+    const TAssignment& a = Assignments_[k];
+    double shift = moved[0] * Norm(P_.back());
+    for (size_t i = 1; i < n; ++i) shift += moved[i] * PNorm_[static_cast<size_t>(a[i - 1])];
+    const double bound = Lambda0_[k] + 2 * shift * (1 + 1e-12) + 1e-300;
     if (bound <= best) continue;
+    std::array<double, 9> m{};
+    AddOuter(m, q[0], P_.back());
+    for (size_t i = 1; i < n; ++i) AddOuter(m, q[i], P_[static_cast<size_t>(a[i - 1])]);
     best = std::max(best, HornNewton(m, Frobenius(m), best, bound).Lambda);
   }
-  return 100 * (1 - best * best / (qq * pp));
+  return 100 * (1 - best * best / (qq * PP_));
 }
 
 std::vector<std::vector<int>> ShapeRotations(const TIdealPolyhedron& shape) {

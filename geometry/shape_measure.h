@@ -65,11 +65,12 @@ S MeasureFor(const std::vector<TVec3Of<S>>& points, const TIdealPolyhedron& shap
 
 // Assignments among which the lowest measure is sought again and again, for
 // points near the reference points they were given with (the draws of a
-// Monte Carlo). Each keeps its correlation matrix M₀ and Horn maximum λ₀ at
-// the reference: Horn's matrix is linear in M, with ‖N(Δ)‖₂ ≤ ‖N(Δ)‖_F =
-// 2‖Δ‖_F, so λ ≤ λ₀ + 2‖M − M₀‖_F (Weyl's inequality) bounds it at any
-// other points. A candidate whose bound falls below the best so far is
-// passed over without an eigenvalue; the others start Newton's method there.
+// Monte Carlo). Each keeps its Horn maximum λ₀ at the reference: Horn's
+// matrix is linear in M, with ‖N(Δ)‖₂ ≤ ‖N(Δ)‖_F = 2‖Δ‖_F, so λ ≤ λ₀ +
+// 2‖M − M₀‖_F (Weyl's inequality) bounds it at any other points, and
+// ‖M − M₀‖_F ≤ Σᵢ |qᵢ − q₀ᵢ| |p_π(i)|. A candidate whose bound falls below
+// the best so far is passed over without even its M; the others start
+// Newton's method there.
 class TCandidateAssignments {
  public:
   TCandidateAssignments() = default;
@@ -84,7 +85,9 @@ class TCandidateAssignments {
   const TIdealPolyhedron* Shape_ = nullptr;
   std::vector<TAssignment> Assignments_;
   std::vector<TVec3> P_;  // the shape's vertices, centred; the centre last
-  std::vector<std::array<double, 9>> M0_;
+  std::vector<double> PNorm_;
+  double PP_ = 0;          // Σ |p|²
+  std::vector<TVec3> Q0_;  // the reference points, centred
   std::vector<double> Lambda0_;
 };
 
