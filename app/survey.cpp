@@ -305,10 +305,20 @@ int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
   if (options.Resume && FileExists(outName)) {
     const bool leftOut = options.Sphere == TSphereKind::Chemical;
     const TSurveyTableEnd end = SurveyTableEnd(ReadFile(outName), options.Format, leftOut, outName);
-    if (!TruncateFile(outName, end.KeptBytes)) Fail("cannot write output file: " + outName);
-    const std::set<std::string> kept(end.KeptFiles.begin(), end.KeptFiles.end());
+    std::set<std::string> kept(end.Files.begin(), end.Files.end());
+    // The last file's records may stop short: they are dropped and surveyed
+    // again when the file is among this survey's inputs, else kept (nothing
+    // would make them again).
+    std::size_t keep = end.WholeLines;
+    if (!end.Files.empty() &&
+        std::any_of(files.begin(), files.end(),
+                    [&](const std::string& f) { return SurveyFileKey(options.Format, f, leftOut) == end.Files.back(); })) {
+      kept.erase(end.Files.back());
+      keep = end.LastFileStart;
+    }
+    if (!TruncateFile(outName, keep)) Fail("cannot write output file: " + outName);
     std::erase_if(left, [&](const std::string& f) { return kept.contains(SurveyFileKey(options.Format, f, leftOut)); });
-    header = end.KeptBytes == 0;
+    header = keep == 0;
     std::fprintf(stderr, "Resuming %s: %s already in it, %s to survey.\n", outName.c_str(),
                  CountOf(files.size() - left.size(), "file", "files").c_str(),
                  CountOf(left.size(), "file", "files").c_str());

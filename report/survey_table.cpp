@@ -330,22 +330,19 @@ TSurveyTableEnd SurveyTableEnd(std::string_view text, TSurveyFormat format, bool
   };
   if (!text.starts_with(header)) notOurs();
   std::size_t pos = header.size();
-  std::size_t lastFileStart = pos;
-  std::string_view lastKey;
+  end.LastFileStart = pos;
   while (pos < text.size()) {
     const std::size_t lineEnd = text.find('\n', pos);
     if (lineEnd == std::string_view::npos) break;  // a partial last line
     const std::string_view key = KeyOfLine(text.substr(pos, lineEnd - pos), format, leftOut);
     if (key.empty()) notOurs();
-    if (key != lastKey) {
-      if (!lastKey.empty()) end.KeptFiles.emplace_back(lastKey);
-      lastKey = key;
-      lastFileStart = pos;
+    if (end.Files.empty() || key != end.Files.back()) {
+      end.Files.emplace_back(key);
+      end.LastFileStart = pos;
     }
     pos = lineEnd + 1;
   }
-  // The last file's lines may stop short of its last record: it is surveyed again.
-  end.KeptBytes = lastFileStart;
+  end.WholeLines = pos;
   return end;
 }
 

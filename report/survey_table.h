@@ -78,13 +78,14 @@ std::string SurveyHeader(TSurveyFormat format, bool leftOut);
 // they must be.
 std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record, bool leftOut);
 
-// What an interrupted survey left in its table, for --resume: how many
-// bytes to keep (the header and the lines of every file but the last, whose
-// records may have been cut short, and no partial last line), and the file
-// keys of the files kept (see SurveyFileKey), one per file.
+// What an interrupted survey left in its table, for --resume: the file keys
+// (see SurveyFileKey) of the files whose lines it holds, in order, where
+// the last file's lines begin (its records may have been cut short), and
+// where the whole lines end (a partial last line after them is dropped).
 struct TSurveyTableEnd {
-  std::size_t KeptBytes = 0;
-  std::vector<std::string> KeptFiles;
+  std::vector<std::string> Files;
+  std::size_t LastFileStart = 0;
+  std::size_t WholeLines = 0;
 };
 
 // Reads the text of a table written by a survey of `format`; throws TError
