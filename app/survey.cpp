@@ -323,7 +323,7 @@ int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
                  CountOf(files.size() - left.size(), "file", "files").c_str(),
                  CountOf(left.size(), "file", "files").c_str());
   }
-  TFilePtr out = OpenFile(outName, header ? "w" : "ab");
+  TFilePtr out = OpenFile(outName, header ? "w" : "a");
   if (!out) Fail("cannot write output file: " + outName);
   const int status = RunSurvey(left, options, out.get(), stderr, header);
   if (std::fclose(out.release()) != 0) Fail("cannot write output file: " + outName);

@@ -322,19 +322,26 @@ std::string_view KeyOfLine(std::string_view line, TSurveyFormat format, bool lef
 
 TSurveyTableEnd SurveyTableEnd(std::string_view text, TSurveyFormat format, bool leftOut, const std::string& name) {
   TSurveyTableEnd end;
+  // Lines end in LF, or in CR LF where the platform writes text so.
   const std::string header = SurveyHeader(format, leftOut);
-  if (text.size() < header.size() && std::string_view(header).starts_with(text)) return end;  // cut off in the header
+  const std::string_view headerLine = std::string_view(header).substr(0, header.empty() ? 0 : header.size() - 1);
+  const std::size_t firstEnd = text.find('\n');
+  std::string_view first = text.substr(0, firstEnd);
+  if (first.ends_with('\r')) first.remove_suffix(1);
+  if (firstEnd == std::string_view::npos && headerLine.starts_with(first)) return end;  // cut off in the header
   auto notOurs = [&] {
     Fail("cannot resume " + name + ": it is not a table of this survey (" + std::string(SurveyFormatName(format)) +
          (leftOut ? "" : ", --sphere=radii") + "), and was left as it is.");
   };
-  if (!text.starts_with(header)) notOurs();
-  std::size_t pos = header.size();
+  if (!header.empty() && first != headerLine) notOurs();
+  std::size_t pos = header.empty() ? 0 : firstEnd + 1;
   end.LastFileStart = pos;
   while (pos < text.size()) {
     const std::size_t lineEnd = text.find('\n', pos);
     if (lineEnd == std::string_view::npos) break;  // a partial last line
-    const std::string_view key = KeyOfLine(text.substr(pos, lineEnd - pos), format, leftOut);
+    std::string_view line = text.substr(pos, lineEnd - pos);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const std::string_view key = KeyOfLine(line, format, leftOut);
     if (key.empty()) notOurs();
     if (end.Files.empty() || key != end.Files.back()) {
       end.Files.emplace_back(key);
