@@ -63,7 +63,7 @@ class TSharedDeviates {
     std::call_once(block.Once, [&] {
       TNormalDeviates normal = b == 0 ? TNormalDeviates(kSeed) : Made(b - 1).Next;
       block.Values = std::make_unique<double[]>(kBlock);
-      for (std::size_t k = 0; k < kBlock; ++k) block.Values[k] = normal.Next();
+      normal.Fill(block.Values.get(), kBlock);
       block.Next = normal;
     });
     return block;
