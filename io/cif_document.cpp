@@ -28,38 +28,68 @@ bool EndsValue(char c) {
 
 bool IsLineEndByte(std::uint8_t c) { return c == '\n' || c == '\r'; }
 
-// How often a byte occurs. Eight bytes at a time: a byte of x ^ pattern is
-// zero exactly where the byte occurs, and the expression below sets the
-// high bit of exactly the zero bytes (Anderson, Bit Twiddling Hacks,
-// "determine if a word has a zero byte"); a multiplication adds them up.
-long long CountOf(std::string_view bytes, char byte) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<std::uint8_t>(byte);
-  long long count = 0;
+// How many LF a text holds, and whether it holds a CR. With SSE2, 64 bytes
+// at a time: each LF subtracts 1 (all bits set) from its lane of four byte
+// counters, emptied before a lane can wrap, and CRs are or-ed into a mask.
+struct TLineFeeds {
+  long long Count = 0;
+  bool Cr = false;
+};
+
+TLineFeeds LineFeeds(std::string_view bytes) {
+  const std::size_t n = bytes.size();
+  const char* p = bytes.data();
   std::size_t i = 0;
+  TLineFeeds r;
 #ifdef __SSE2__
-  // Sixteen bytes at a time: each match subtracts 1 (all bits set) from its
-  // lane of a byte counter, emptied into `count` before a lane can wrap.
-  const __m128i wanted = _mm_set1_epi8(byte);
-  while (i + 16 <= bytes.size()) {
-    __m128i lanes = _mm_setzero_si128();
-    for (int k = 0; k < 255 && i + 16 <= bytes.size(); ++k, i += 16) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
-      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(x, wanted));
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  auto sum = [](__m128i lanes) {
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    return static_cast<long long>(_mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  };
+  auto at = [p](std::size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)); };
+  __m128i crs = _mm_setzero_si128();
+  while (i + 64 <= n) {
+    __m128i a = _mm_setzero_si128(), b = a, c = a, d = a;
+    for (int k = 0; k < 255 && i + 64 <= n; ++k, i += 64) {
+      const __m128i w = at(i), x = at(i + 16), y = at(i + 32), z = at(i + 48);
+      a = _mm_sub_epi8(a, _mm_cmpeq_epi8(w, lf));
+      b = _mm_sub_epi8(b, _mm_cmpeq_epi8(x, lf));
+      c = _mm_sub_epi8(c, _mm_cmpeq_epi8(y, lf));
+      d = _mm_sub_epi8(d, _mm_cmpeq_epi8(z, lf));
+      crs = _mm_or_si128(crs, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, cr), _mm_cmpeq_epi8(x, cr)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(y, cr), _mm_cmpeq_epi8(z, cr))));
     }
-    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());  // two 64-bit sums
-    count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+    r.Count += sum(a) + sum(b) + sum(c) + sum(d);
   }
+  r.Cr = _mm_movemask_epi8(crs) != 0;
 #endif
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t x;
-    std::memcpy(&x, bytes.data() + i, 8);
-    x ^= pattern;
-    const std::uint64_t high = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 at each match
-    count += static_cast<long long>(((high >> 7) * 0x0101010101010101ULL) >> 56);  // their sum
+  for (; i < n; ++i) {
+    r.Count += p[i] == '\n';
+    r.Cr = r.Cr || p[i] == '\r';
   }
-  for (; i < bytes.size(); ++i) count += bytes[i] == byte;
-  return count;
+  return r;
+}
+
+// The line breaks among bytes that are passed over, up to the first ";"
+// (which may close the text field) or their end: LF, and CR not followed by
+// LF (rare: files from old Macs); a CR just before that ";" or the end is
+// left to the caller, who knows what follows.
+struct TPassedOver {
+  std::size_t Stop = 0;  // the first ";", or the size
+  long long Breaks = 0;
+};
+
+TPassedOver ScanPassedOver(std::string_view bytes) {
+  const void* semicolon = std::memchr(bytes.data(), ';', bytes.size());
+  const std::size_t stop =
+      semicolon == nullptr ? bytes.size() : static_cast<std::size_t>(static_cast<const char*>(semicolon) - bytes.data());
+  const std::string_view text = bytes.substr(0, stop);
+  const TLineFeeds feeds = LineFeeds(text);
+  long long breaks = feeds.Count;
+  if (feeds.Cr)
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) breaks += text[i] == '\r' && text[i + 1] != '\n';
+  return {stop, breaks};
 }
 
 }  // namespace
@@ -137,12 +167,20 @@ class TTextReader {
     if (T_.Size == 0 && !piece.empty()) Begin(piece);
     Reserve(T_.Size + piece.size());
     if (Utf16_) return Store(piece);
-    std::size_t i = 0;
-    for (;;) {
-      const void* hit = i < piece.size() ? std::memchr(piece.data() + i, ';', piece.size() - i) : nullptr;
-      const std::size_t end = hit == nullptr ? piece.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - piece.data());
-      Store(piece.substr(i, end - i));
-      if (hit == nullptr) return;
+    for (std::size_t i = 0; i < piece.size();) {
+      std::size_t end;
+      if (InField_ && T_.Size >= Keep_) {
+        // Deep in a long text field: one pass finds the next ";" and
+        // counts the line breaks before it.
+        const TPassedOver scan = ScanPassedOver(piece.substr(i));
+        end = i + scan.Stop;
+        if (end > i) Omit(piece.substr(i, end - i), scan.Breaks);
+      } else {
+        const void* hit = std::memchr(piece.data() + i, ';', piece.size() - i);
+        end = hit == nullptr ? piece.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - piece.data());
+        Store(piece.substr(i, end - i));
+      }
+      if (end == piece.size()) return;
       const bool lineStart = T_.Size == T_.Start || IsLineEndByte(static_cast<std::uint8_t>(Previous_));
       if (lineStart) Mark();
       Store(piece.substr(end, 1));
@@ -195,25 +233,30 @@ class TTextReader {
     std::size_t kept = bytes.size();
     if (InField_ && !Utf16_) kept = T_.Size >= Keep_ ? 0 : std::min(bytes.size(), Keep_ - T_.Size);
     std::memcpy(T_.Bytes.get() + T_.Size, bytes.data(), kept);
-    if (kept < bytes.size()) Omit(bytes.substr(kept), T_.Size + kept);
-    T_.Size += bytes.size();
+    T_.Size += kept;
+    if (kept < bytes.size()) {
+      const std::string_view rest = bytes.substr(kept);
+      Omit(rest, ScanPassedOver(rest).Breaks);  // no ";" in them
+      return;
+    }
     Previous_ = bytes.back();
   }
 
-  void Omit(std::string_view bytes, std::size_t at) {
+  // Bytes passed over at the end of the text read so far, with the line
+  // breaks ScanPassedOver found in them.
+  void Omit(std::string_view bytes, long long breaks) {
+    const std::size_t at = T_.Size;
     if (!Omitting_) {
       T_.Omitted.push_back({at, at, 0, false, bytes.front()});
       Omitting_ = true;
     }
     TOmittedText& o = T_.Omitted.back();
-    // LF, and CR not followed by LF (rare: files from old Macs).
-    long long breaks = CountOf(bytes, '\n') + (PendingCr_ && bytes.front() != '\n' ? 1 : 0);
-    if (std::memchr(bytes.data(), '\r', bytes.size()) != nullptr)
-      for (std::size_t i = 0; i + 1 < bytes.size(); ++i) breaks += bytes[i] == '\r' && bytes[i + 1] != '\n';
-    o.Breaks += breaks;
+    o.Breaks += breaks + (PendingCr_ && bytes.front() != '\n' ? 1 : 0);
     o.To = at + bytes.size();
     PendingCr_ = bytes.back() == '\r';
     o.LastIsBreak = bytes.back() == '\n';  // a CR is settled by what follows
+    T_.Size += bytes.size();
+    Previous_ = bytes.back();
   }
 
   void CloseOmitted() {
