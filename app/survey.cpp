@@ -4,7 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -35,20 +35,35 @@ bool IsStructureFile(const std::string& name) {
 }
 
 // A folder's structure files without the SHELX twins of its CIFs and the
-// .ins beside a .res, compressed or not.
-std::vector<std::string> WithoutTwins(const std::vector<std::string>& files) {
-  std::map<std::string, std::vector<std::string>> extensionsOfStem;
-  for (const std::string& f : files)
-    extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))].push_back(LowerAscii(FileExtension(Unpacked(f))));
-  std::vector<std::string> kept;
-  for (const std::string& f : files) {
-    const std::vector<std::string>& exts = extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))];
-    auto has = [&exts](const char* e) { return std::find(exts.begin(), exts.end(), e) != exts.end(); };
-    const std::string ext = LowerAscii(FileExtension(Unpacked(f)));
-    if ((ext == ".res" || ext == ".ins") && has(".cif")) continue;
-    if (ext == ".ins" && has(".res")) continue;
-    kept.push_back(f);
+// .ins beside a .res, compressed or not. The files are grouped by a hash of
+// their lower-case stem, kept beside their position, not by a copy of their
+// names: a database of half a million files holds one list of names only.
+std::vector<std::string> WithoutTwins(std::vector<std::string> files) {
+  auto stem = [&files](size_t i) { return LowerAscii(FileStem(Unpacked(files[i]))); };
+  auto extension = [&files](size_t i) { return LowerAscii(FileExtension(Unpacked(files[i]))); };
+  std::vector<std::pair<std::size_t, size_t>> order;  // (hash of the stem, position)
+  order.reserve(files.size());
+  for (size_t i = 0; i < files.size(); ++i) order.push_back({std::hash<std::string>{}(stem(i)), i});
+  std::sort(order.begin(), order.end());
+  std::vector<char> twin(files.size(), 0);
+  for (size_t from = 0; from < order.size();) {
+    size_t to = from + 1;
+    while (to < order.size() && order[to].first == order[from].first) ++to;
+    // The files of one hash, compared by their stems (a collision is harmless).
+    for (size_t k = from; k < to; ++k) {
+      const std::string s = stem(order[k].second), e = extension(order[k].second);
+      if (e != ".res" && e != ".ins") continue;
+      for (size_t j = from; j < to; ++j) {
+        const std::string other = extension(order[j].second);
+        if ((other == ".cif" || (e == ".ins" && other == ".res")) && stem(order[j].second) == s)
+          twin[order[k].second] = 1;
+      }
+    }
+    from = to;
   }
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (!twin[i]) kept.push_back(std::move(files[i]));
   return kept;
 }
 
@@ -104,10 +119,9 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
       files.push_back(path);
       continue;
     }
-    std::vector<std::string> below;
-    for (const std::string& f : FilesBelow(path))
-      if (IsStructureFile(f) || IsDirectory(f)) below.push_back(f);  // a folder: unreadable
-    for (const std::string& f : WithoutTwins(below)) files.push_back(f);
+    std::vector<std::string> below = FilesBelow(path);
+    std::erase_if(below, [](const std::string& f) { return !IsStructureFile(f) && !IsDirectory(f); });  // a folder: unreadable
+    for (std::string& f : WithoutTwins(std::move(below))) files.push_back(std::move(f));
   }
   return files;
 }
