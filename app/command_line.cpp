@@ -130,6 +130,7 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--sphere=")) o.Sphere = SphereOption(arg.substr(9));
   else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
   else if (arg == "--survey") o.Survey = true;
+  else if (arg == "--resume") o.Resume = true;
   else if (StartsWith(arg, "--centres=")) o.Centres = CentresOption(arg.substr(10));
   else if (StartsWith(arg, "--format=")) o.Format = FormatOption(arg.substr(9));
   else if (StartsWith(arg, "--threads=")) o.Threads = ThreadsOption(arg.substr(10));
@@ -275,7 +276,7 @@ bool LooksLikeQuotedSelection(const std::vector<TWord>& words) {
 // do not apply to it, nor its own options to a single run.
 void CheckSurveyOptions(bool survey, const std::vector<std::string>& given) {
   static const char* const kSingleOnly[] = {"--html", "--brief", "--block", "--calc", "--mc"};
-  static const char* const kSurveyOnly[] = {"--centres", "--format", "--threads"};
+  static const char* const kSurveyOnly[] = {"--centres", "--format", "--threads", "--resume"};
   for (const std::string& option : given) {
     for (const char* single : kSingleOnly)
       if (survey && option == single) Fail(option + " cannot be used with --survey.");

@@ -28,6 +28,7 @@ struct TRunOptions {
   std::string Centres = "metals";
   TSurveyFormat Format = TSurveyFormat::Csv;
   int Threads = 0;
+  bool Resume = false;  // continue the table in --out= that an interrupted survey left
 };
 
 // The command line read: options and the other arguments in order.

@@ -91,6 +91,8 @@ const char* const kHelpLines[] = {
     "  --centres=metals|all|<El,El,...>  which atoms are centres (metals)",
     "  --format=csv|csv-wide|json|html   long CSV, wide CSV, JSON Lines or a page",
     "  --threads=<N> files read in parallel (default: one per core)",
+    "  --resume      continue the table in --out=<file> that an interrupted",
+    "                survey left: its files are not read again",
     "  A survey ends with status 3 when some record reports an error.",
     "",
     "The options with a value may also be written as two arguments",

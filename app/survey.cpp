@@ -4,9 +4,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <map>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "base/file.h"
@@ -34,20 +35,35 @@ bool IsStructureFile(const std::string& name) {
 }
 
 // A folder's structure files without the SHELX twins of its CIFs and the
-// .ins beside a .res, compressed or not.
-std::vector<std::string> WithoutTwins(const std::vector<std::string>& files) {
-  std::map<std::string, std::vector<std::string>> extensionsOfStem;
-  for (const std::string& f : files)
-    extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))].push_back(LowerAscii(FileExtension(Unpacked(f))));
-  std::vector<std::string> kept;
-  for (const std::string& f : files) {
-    const std::vector<std::string>& exts = extensionsOfStem[LowerAscii(FileStem(Unpacked(f)))];
-    auto has = [&exts](const char* e) { return std::find(exts.begin(), exts.end(), e) != exts.end(); };
-    const std::string ext = LowerAscii(FileExtension(Unpacked(f)));
-    if ((ext == ".res" || ext == ".ins") && has(".cif")) continue;
-    if (ext == ".ins" && has(".res")) continue;
-    kept.push_back(f);
+// .ins beside a .res, compressed or not. The files are grouped by a hash of
+// their lower-case stem, kept beside their position, not by a copy of their
+// names: a database of half a million files holds one list of names only.
+std::vector<std::string> WithoutTwins(std::vector<std::string> files) {
+  auto stem = [&files](size_t i) { return LowerAscii(FileStem(Unpacked(files[i]))); };
+  auto extension = [&files](size_t i) { return LowerAscii(FileExtension(Unpacked(files[i]))); };
+  std::vector<std::pair<std::size_t, size_t>> order;  // (hash of the stem, position)
+  order.reserve(files.size());
+  for (size_t i = 0; i < files.size(); ++i) order.push_back({std::hash<std::string>{}(stem(i)), i});
+  std::sort(order.begin(), order.end());
+  std::vector<char> twin(files.size(), 0);
+  for (size_t from = 0; from < order.size();) {
+    size_t to = from + 1;
+    while (to < order.size() && order[to].first == order[from].first) ++to;
+    // The files of one hash, compared by their stems (a collision is harmless).
+    for (size_t k = from; k < to; ++k) {
+      const std::string s = stem(order[k].second), e = extension(order[k].second);
+      if (e != ".res" && e != ".ins") continue;
+      for (size_t j = from; j < to; ++j) {
+        const std::string other = extension(order[j].second);
+        if ((other == ".cif" || (e == ".ins" && other == ".res")) && stem(order[j].second) == s)
+          twin[order[k].second] = 1;
+      }
+    }
+    from = to;
   }
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (!twin[i]) kept.push_back(std::move(files[i]));
   return kept;
 }
 
@@ -103,10 +119,9 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
       files.push_back(path);
       continue;
     }
-    std::vector<std::string> below;
-    for (const std::string& f : FilesBelow(path))
-      if (IsStructureFile(f) || IsDirectory(f)) below.push_back(f);  // a folder: unreadable
-    for (const std::string& f : WithoutTwins(below)) files.push_back(f);
+    std::vector<std::string> below = FilesBelow(path);
+    std::erase_if(below, [](const std::string& f) { return !IsStructureFile(f) && !IsDirectory(f); });  // a folder: unreadable
+    for (std::string& f : WithoutTwins(std::move(below))) files.push_back(std::move(f));
   }
   return files;
 }
@@ -163,10 +178,17 @@ TFileSurvey SurveyFile(const std::string& fileName, const TRunOptions& options) 
   return {std::move(records), skipped};
 }
 
+namespace {
+
+// "1 file", "1,105 files".
+std::string CountOf(size_t n, const char* one, const char* many) {
+  return GroupedDigits(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
 std::string SurveySummary(size_t files, size_t records, size_t failed, size_t skippedBlocks) {
-  auto count = [](size_t n, const char* one, const char* many) {
-    return GroupedDigits(n) + " " + (n == 1 ? one : many);
-  };
+  const auto count = CountOf;
   std::string line = count(files, "file", "files") + ", " + count(records, "record", "records") + ": " +
                      GroupedDigits(records - failed) + " ok, " + count(failed, "error", "errors");
   if (skippedBlocks > 0) line += "; " + count(skippedBlocks, "block", "blocks") + " without atom sites skipped";
@@ -174,7 +196,7 @@ std::string SurveySummary(size_t files, size_t records, size_t failed, size_t sk
 }
 
 int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
-              std::FILE* log) {
+              std::FILE* log, bool header) {
   const size_t count = files.size();
   const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
   const size_t threads =
@@ -195,8 +217,17 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
   std::condition_variable ready;
   size_t failedRecords = 0, recordCount = 0, skippedBlocks = 0;
   size_t finished = 0;
+  // A worker stays within kAhead files of the writer, so that one slow file
+  // holds back the lines of a bounded number of others.
+  constexpr size_t kAhead = 1024;
+  size_t writtenSoFar = 0;
+  std::condition_variable progressed;
   auto work = [&] {
     for (size_t i; (i = next++) < count;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        progressed.wait(lock, [&] { return i < writtenSoFar + kAhead; });
+      }
       std::string text;
       size_t failed = 0, written = 0;
       TFileSurvey found;
@@ -226,7 +257,7 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
 
   const bool showProgress = log != nullptr && IsTerminal(log);
   const auto start = std::chrono::steady_clock::now();
-  std::fputs(SurveyHeader(options.Format, leftOut).c_str(), out);
+  if (header) std::fputs(SurveyHeader(options.Format, leftOut).c_str(), out);
   for (size_t written = 0; written < count;) {
     std::string text;
     size_t records;
@@ -240,8 +271,13 @@ int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options,
         std::string().swap(lines[written]);
       }
       records = recordCount;
+      writtenSoFar = written;
     }
+    progressed.notify_all();
+    // Each round goes out whole: a survey killed at any moment leaves the
+    // records of whole files and at most a partial last line (--resume).
     std::fputs(text.c_str(), out);
+    std::fflush(out);
     if (showProgress) {
       const double elapsed =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -269,14 +305,41 @@ int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
   if (cl.Positional.empty()) Fail("a survey needs at least one file or folder.");
   const std::vector<std::string> files = SurveyInputs(cl.Positional);
   const std::string& outName = cl.Options.Output.OutFile;
-  if (outName.empty()) return RunSurvey(files, cl.Options, console, stderr);
+  const TRunOptions& options = cl.Options;
+  if (options.Resume && outName.empty()) Fail("--resume needs --out=<file>: the table of the survey to continue.");
+  if (options.Resume && options.Format == TSurveyFormat::Html)
+    Fail("--resume continues a table (--format=csv, csv-wide or json), not an html page, which is drawn at the end.");
+  if (outName.empty()) return RunSurvey(files, options, console, stderr);
   for (const std::string& f : files)
     for (const std::string& input : InputFilesOfRun(f))
       if (SameFile(outName, input))
         Fail("cannot write output file: " + outName + " (it is an input file of this run)");
-  TFilePtr out = OpenFile(outName, "w");
+  std::vector<std::string> left = files;
+  bool header = true;
+  if (options.Resume && FileExists(outName)) {
+    const bool leftOut = options.Sphere == TSphereKind::Chemical;
+    const TSurveyTableEnd end = SurveyTableEnd(ReadFile(outName), options.Format, leftOut, outName);
+    std::set<std::string> kept(end.Files.begin(), end.Files.end());
+    // The last file's records may stop short: they are dropped and surveyed
+    // again when the file is among this survey's inputs, else kept (nothing
+    // would make them again).
+    std::size_t keep = end.WholeLines;
+    if (!end.Files.empty() &&
+        std::any_of(files.begin(), files.end(),
+                    [&](const std::string& f) { return SurveyFileKey(options.Format, f, leftOut) == end.Files.back(); })) {
+      kept.erase(end.Files.back());
+      keep = end.LastFileStart;
+    }
+    if (!TruncateFile(outName, keep)) Fail("cannot write output file: " + outName);
+    std::erase_if(left, [&](const std::string& f) { return kept.contains(SurveyFileKey(options.Format, f, leftOut)); });
+    header = keep == 0;
+    std::fprintf(stderr, "Resuming %s: %s already in it, %s to survey.\n", outName.c_str(),
+                 CountOf(files.size() - left.size(), "file", "files").c_str(),
+                 CountOf(left.size(), "file", "files").c_str());
+  }
+  TFilePtr out = OpenFile(outName, header ? "w" : "a");
   if (!out) Fail("cannot write output file: " + outName);
-  const int status = RunSurvey(files, cl.Options, out.get(), stderr);
+  const int status = RunSurvey(left, options, out.get(), stderr, header);
   if (std::fclose(out.release()) != 0) Fail("cannot write output file: " + outName);
   return status;
 }

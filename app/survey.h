@@ -36,11 +36,13 @@ std::string SurveySummary(size_t files, size_t records, size_t failed, size_t sk
 // terminal, and the summary there at the end. Returns 0 when every record is
 // ok, kExitSomeFailed otherwise.
 int RunSurvey(const std::vector<std::string>& files, const TRunOptions& options, std::FILE* out,
-              std::FILE* log);
+              std::FILE* log, bool header = true);
 
 // The survey a command line asks for: its files and folders, the table to
-// the console or the --out file (never one of the files read). Throws TError
-// when there is nothing to survey or the table cannot be written.
+// the console or the --out file (never one of the files read); with
+// --resume, the files whose records that table already holds are left out
+// and the others' records appended. Throws TError when there is nothing to
+// survey or the table cannot be written or continued.
 int RunSurveyCommand(const TCommandLine& cl, std::FILE* console);
 
 }  // namespace koravel

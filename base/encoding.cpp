@@ -1,6 +1,8 @@
 #include "base/encoding.h"
 
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace koravel {
 
@@ -58,6 +60,14 @@ void Utf16BytesToUtf8(std::string_view body, bool bigEndian, std::string& out) {
 // surrogates, nothing beyond U+10FFFF); plain ASCII is.
 bool IsUtf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
+    // ASCII eight bytes at a time: no byte has its high bit set.
+    if (std::uint64_t word; i + 8 <= bytes.size()) {
+      std::memcpy(&word, bytes.data() + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
       ++i;
@@ -91,13 +101,18 @@ std::string_view TextFromBytes(std::string_view bytes, std::string& storage) {
     Utf16BytesToUtf8(bytes.substr(2), true, storage);
     return storage;
   }
+  return Utf8Text(bytes, storage);
+}
+
+std::string_view Utf8Text(std::string_view bytes, std::string& storage) {
   if (IsUtf8(bytes)) return bytes;
   // Not UTF-8: an older file's 8-bit text (a label such as SiT2´ written in
   // Latin-1), taken as ISO 8859-1, every byte its own code point, so that
   // every output is UTF-8.
-  storage.clear();
-  storage.reserve(bytes.size() + bytes.size() / 8);
-  for (char c : bytes) AppendUtf8(static_cast<unsigned char>(c), storage);
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 8);
+  for (char c : bytes) AppendUtf8(static_cast<unsigned char>(c), text);
+  storage = std::move(text);
   return storage;
 }
 

@@ -12,6 +12,11 @@ namespace koravel {
 // they are UTF-8 (ASCII included), else as Latin-1 converted to UTF-8.
 std::string_view TextFromBytes(std::string_view bytes, std::string& storage);
 
+// 8-bit text as UTF-8: the bytes themselves when they are UTF-8 (ASCII
+// included), else taken as Latin-1 and converted into `storage`, which the
+// result then views.
+std::string_view Utf8Text(std::string_view bytes, std::string& storage);
+
 // UTF-8 <-> UTF-16 for the Windows file and command-line functions. Invalid
 // sequences become U+FFFD.
 std::wstring WideFromUtf8(std::string_view text);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include <zlib.h>
@@ -17,6 +18,8 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <windows.h>
 
 #include "base/encoding.h"
@@ -56,9 +59,10 @@ size_t ExtensionStart(std::string_view path) {
 
 std::string ErrnoReason() { return errno != 0 ? std::strerror(errno) : "cannot open the file"; }
 
-// The text of gzip data: every member, one after another, as gzip writes
-// files given together (gzip -c a b > c).
-std::string Gunzip(std::string_view packed, const std::string& name) {
+// Hands the text of gzip data to `take` in pieces of kFilePiece bytes:
+// every member, one after another, as gzip writes files given together
+// (gzip -c a b > c).
+void Gunzip(std::FILE* file, const std::string& name, const std::function<void(std::string_view)>& take) {
   z_stream z{};
   // 15 + 16: the largest window, and a gzip header and trailer around it.
   if (inflateInit2(&z, 15 + 16) != Z_OK) CannotRead(name, "cannot start decompressing");
@@ -66,29 +70,45 @@ std::string Gunzip(std::string_view packed, const std::string& name) {
     z_stream& Z;
     ~TEnd() { inflateEnd(&Z); }
   } end{z};
-  std::string text;
-  char block[1 << 16];
-  std::size_t given = 0;  // bytes of `packed` handed to zlib so far
+  std::vector<char> packed(kFilePiece), piece(kFilePiece);
+  bool atEnd = false;  // every packed byte handed to zlib
+  z.next_out = reinterpret_cast<Bytef*>(piece.data());
+  z.avail_out = static_cast<uInt>(piece.size());
   for (;;) {
-    if (z.avail_in == 0 && given < packed.size()) {
-      const std::size_t n = std::min<std::size_t>(packed.size() - given, 1u << 30);
-      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data() + given));
+    if (z.avail_in == 0 && !atEnd) {
+      const std::size_t n = std::fread(packed.data(), 1, packed.size(), file);
+      if (std::ferror(file)) CannotRead(name, "read error");
+      atEnd = n < packed.size();
+      z.next_in = reinterpret_cast<Bytef*>(packed.data());
       z.avail_in = static_cast<uInt>(n);
-      given += n;
     }
-    z.next_out = reinterpret_cast<Bytef*>(block);
-    z.avail_out = sizeof block;
     const int status = inflate(&z, Z_NO_FLUSH);
-    text.append(block, sizeof block - z.avail_out);
+    if (z.avail_out == 0) {
+      take({piece.data(), piece.size()});
+      z.next_out = reinterpret_cast<Bytef*>(piece.data());
+      z.avail_out = static_cast<uInt>(piece.size());
+    }
     if (status == Z_STREAM_END) {
-      if (z.avail_in == 0 && given == packed.size()) return text;
+      if (z.avail_in == 0 && atEnd) break;
       if (inflateReset(&z) != Z_OK) CannotRead(name, "cannot decompress the next member");
-    } else if (status == Z_BUF_ERROR && z.avail_in == 0 && given == packed.size()) {
+    } else if (status == Z_BUF_ERROR && z.avail_in == 0 && atEnd) {
       CannotRead(name, "the compressed data end early");
     } else if (status != Z_OK && status != Z_BUF_ERROR) {
       CannotRead(name, std::string("not gzip data") + (z.msg != nullptr ? " (" + std::string(z.msg) + ")" : ""));
     }
   }
+  if (const std::size_t n = piece.size() - z.avail_out; n > 0) take({piece.data(), n});
+}
+
+// The size of an open file, or 0 when the system does not say.
+std::size_t SizeOf(std::FILE* file) {
+#ifdef _WIN32
+  struct _stat64 st {};
+  return _fstat64(_fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+#else
+  struct stat st {};
+  return fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+#endif
 }
 
 #ifdef _WIN32
@@ -182,7 +202,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 #endif
 
-TFileBytes::TFileBytes(const std::string& name) {
+void ReadFileInPieces(const std::string& name, const std::function<void(std::size_t)>& expect,
+                      const std::function<void(std::string_view)>& take) {
   if (IsDirectory(name)) CannotRead(name, "is a directory");
   errno = 0;
   TFilePtr file = OpenFile(name, "rb");
@@ -190,11 +211,25 @@ TFileBytes::TFileBytes(const std::string& name) {
   // Read, never mapped: a mapped file that another program shortens while
   // it is read takes the process down (SIGBUS; an in-page error on Windows),
   // while a read simply ends with what the file still holds.
-  char block[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) Bytes_.append(block, n);
-  if (std::ferror(file.get())) CannotRead(name, "read error");
-  if (IsGzipName(name)) Bytes_ = Gunzip(Bytes_, name);
+  if (IsGzipName(name)) {
+    expect(0);
+    Gunzip(file.get(), name, take);
+    return;
+  }
+  expect(SizeOf(file.get()));
+  const auto piece = std::make_unique_for_overwrite<char[]>(kFilePiece);
+  for (;;) {
+    const std::size_t n = std::fread(piece.get(), 1, kFilePiece, file.get());
+    if (std::ferror(file.get())) CannotRead(name, "read error");
+    if (n > 0) take({piece.get(), n});
+    if (n < kFilePiece) return;
+  }
+}
+
+TFileBytes::TFileBytes(const std::string& name) {
+  ReadFileInPieces(
+      name, [&](std::size_t size) { Bytes_.reserve(size); },
+      [&](std::string_view piece) { Bytes_.append(piece); });
 }
 
 std::string ReadFile(const std::string& name) { return std::string(TFileBytes(name).View()); }
@@ -255,6 +290,12 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
   AddFilesBelow(PathOf(folder), folder, files);
   std::sort(files.begin(), files.end());
   return files;
+}
+
+bool TruncateFile(const std::string& name, std::size_t size) {
+  std::error_code error;
+  std::filesystem::resize_file(PathOf(name), size, error);
+  return !error;
 }
 
 bool IsTerminal(std::FILE* stream) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,8 +48,22 @@ bool SameFile(const std::string& a, const std::string& b);
 // the list in place of its files, so that whoever reads the list says so.
 std::vector<std::string> FilesBelow(const std::string& folder);
 
+// Cuts a file down to its first `size` bytes; false when it cannot.
+bool TruncateFile(const std::string& name, std::size_t size);
+
 // Whether the stream is a terminal (a console), not a file or a pipe.
 bool IsTerminal(std::FILE* stream);
+
+// Reads a file once, in order, a piece at a time: `expect` is told the
+// file's size before the first piece (0 when it is not known: a .gz name),
+// then `take` gets each piece while it is fresh in the cache. A .gz name
+// gives the bytes it holds, decompressed. Every piece but the last holds
+// kFilePiece bytes. A file that another program shortens or lengthens while
+// it is read simply ends where the reading finds its end. Throws TError
+// "cannot read NAME: reason" like TFileBytes.
+constexpr std::size_t kFilePiece = std::size_t{1} << 18;
+void ReadFileInPieces(const std::string& name, const std::function<void(std::size_t)>& expect,
+                      const std::function<void(std::string_view)>& take);
 
 // The bytes of a whole file, read into memory; for a .gz name, the bytes it
 // holds decompressed. Throws TError "cannot read NAME: reason" when the file

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -610,14 +611,38 @@ class THallReader {
   std::optional<std::vector<TSymOp>> CheckedGroup(std::vector<TSymOp> ops) const {
     if (ops.size() > kMaxGroupOrder)
       return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
-    std::set<std::pair<TIntMat3, TIntVec3>> set;
-    for (const TSymOp& op : ops) set.emplace(op.Rot, Reduced(op).Trans);
-    if (ops.empty() || !IsIdentity(ops[0]) || set.size() != ops.size())
+    // Each operator packed into one number (matrix entries from -16 to 15,
+    // translations in twenty-fourths), sorted: the n² products are looked up
+    // by binary search over a few hundred bytes. Operators beyond that range
+    // (a strange basis) are compared whole.
+    auto key = [](const TSymOp& op) -> std::optional<std::uint64_t> {
+      std::uint64_t k = 0;
+      for (const TIntVec3& row : op.Rot)
+        for (int r : row) {
+          if (r < -16 || r > 15) return std::nullopt;
+          k = (k << 5) | static_cast<std::uint64_t>(r + 16);
+        }
+      for (int t : Reduced(op).Trans) k = (k << 5) | static_cast<std::uint64_t>(t);
+      return k;
+    };
+    std::vector<std::uint64_t> keys;
+    std::set<std::pair<TIntMat3, TIntVec3>> wide;  // every operator, when one is out of range
+    for (const TSymOp& op : ops)
+      if (const std::optional<std::uint64_t> k = key(op)) keys.push_back(*k);
+    if (keys.size() < ops.size())
+      for (const TSymOp& op : ops) wide.emplace(op.Rot, Reduced(op).Trans);
+    std::sort(keys.begin(), keys.end());
+    const size_t distinct = wide.empty() ? static_cast<size_t>(std::unique(keys.begin(), keys.end()) - keys.begin())
+                                         : wide.size();
+    if (ops.empty() || !IsIdentity(ops[0]) || distinct != ops.size())
       return Fail("its operators repeat one another");
     for (const TSymOp& a : ops)
       for (const TSymOp& b : ops) {
-        const TSymOp ab = Reduced(Product(a, b));
-        if (set.count({ab.Rot, ab.Trans}) == 0) {
+        const TSymOp ab = Product(a, b);
+        const std::optional<std::uint64_t> k = wide.empty() ? key(ab) : std::nullopt;
+        const bool found = k ? std::binary_search(keys.begin(), keys.end(), *k)
+                             : wide.count({ab.Rot, Reduced(ab).Trans}) > 0;
+        if (!found) {
           std::string reason = "its operators do not make a group: ";
           ((((reason += SymOpText(a)) += " times ") += SymOpText(b)) += " is none of them");
           return Fail(reason);

@@ -97,12 +97,14 @@ struct TNewtonRoot {
 };
 
 TNewtonRoot HornNewton(const std::array<double, 9>& m, double frobenius,
-                       double floor = -std::numeric_limits<double>::infinity()) {
+                       double floor = -std::numeric_limits<double>::infinity(),
+                       double above = std::numeric_limits<double>::infinity()) {
   if (frobenius == 0) return {};
   const double c2 = -2 * frobenius;
   const double c1 = -8 * Det3(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8]);
   const double c0 = Det4(HornMatrix(m));
-  TNewtonRoot root{std::sqrt(3 * frobenius), 0};
+  // Started at √3 ‖M‖ or at a closer upper bound of the root, when one is known.
+  TNewtonRoot root{std::min(std::sqrt(3 * frobenius), above), 0};
   double& lambda = root.Lambda;
   while (root.Steps < 100) {
     ++root.Steps;
@@ -123,13 +125,6 @@ double Frobenius(const std::array<double, 9>& m) {
   double sum = 0;
   for (double x : m) sum += x * x;
   return sum;
-}
-
-// An upper bound of Horn's maximum, as a bound must be: Newton's value, with
-// a margin for the noise of a double root.
-double HornBound(const std::array<double, 9>& m) {
-  const double frobenius = Frobenius(m);
-  return HornNewton(m, frobenius).Lambda + 1e-7 * std::sqrt(frobenius);
 }
 
 // Horn's maximum to the last digits: Newton's value where it converged
@@ -244,13 +239,13 @@ class TShapeSearch {
       taken[best] = true;
       Order_.push_back(best);
     }
+    for (size_t d = 0; d < N_; ++d) QNorm_.push_back(Norm(Q_[Order_[d]]));
+    for (const TVec3& v : P_) PNorm_.push_back(Norm(v));
     RestSigma_.assign(N_ + 1, {0, 0, 0});
-    RestNorm_.assign(N_ + 1, 0);
     TScatter rest{};
     for (size_t d = N_; d-- > 0;) {
       Add(rest, ScatterOf(Q_[Order_[d]]), 1);
       RestSigma_[d] = SingularValues(rest);
-      RestNorm_[d] = std::sqrt(rest[0] + rest[1] + rest[2]);
     }
   }
 
@@ -263,11 +258,15 @@ class TShapeSearch {
     Vertex_.assign(N_, -1);
     std::array<double, 9> m{};
     AddOuter(m, Q_[0], PCentre_);
-    TScatter free{};
-    for (const TVec3& p : P_) Add(free, ScatterOf(p), 1);
-    std::vector<size_t> all(Group_.size());
-    std::iota(all.begin(), all.end(), 0);
-    Descend(0, m, free, all, 0);
+    Children_.assign(N_, {});
+    for (std::vector<TChild>& c : Children_) c.reserve(N_);
+    Stabilisers_.assign(N_, {});
+    for (std::vector<size_t>& s : Stabilisers_) s.reserve(Group_.size());
+    Stabilisers_[0].resize(Group_.size());
+    std::iota(Stabilisers_[0].begin(), Stabilisers_[0].end(), 0);
+    FreeSigma_.assign(std::size_t{1} << N_, {});
+    // A single pair: max over R of q · R p is |q| |p|.
+    Descend(0, m, Norm(Q_[0]) * Norm(PCentre_), 0);
     std::sort(Found_.begin(), Found_.end(),
               [](const TShapeFit& a, const TShapeFit& b) { return a.Measure < b.Measure; });
     return Found_;
@@ -309,54 +308,85 @@ class TShapeSearch {
     }
   }
 
-  void Descend(size_t depth, const std::array<double, 9>& m, const TScatter& free,
-               const std::vector<size_t>& stabiliser, std::uint32_t used) {
-    struct TChild {
-      int Vertex;
-      double Bound;
-      std::array<double, 9> M;
-    };
-    std::vector<TChild> children;
+  // The singular values of the vertices still free, by the set of them
+  // (a bit per vertex): each set is met many times in a search.
+  const std::array<double, 3>& FreeSigma(std::uint32_t freeSet) {
+    TFreeSigma& f = FreeSigma_[freeSet];
+    if (!f.Known) {
+      TScatter scatter{};
+      for (size_t j = 0; j < N_; ++j)
+        if (freeSet & (1u << j)) Add(scatter, ScatterOf(P_[j]), 1);
+      f.Sigma = SingularValues(scatter);
+      f.Known = true;
+    }
+    return f.Sigma;
+  }
+
+  // The children of a node are weighed first, then visited best first; the
+  // buffers of each depth are kept, so that the search allocates nothing.
+  void Descend(size_t depth, const std::array<double, 9>& m, double lambda, std::uint32_t used) {
+    std::vector<TChild>& children = Children_[depth];
+    children.clear();
+    const std::vector<size_t>& stabiliser = Stabilisers_[depth];
     const TVec3& q = Q_[Order_[depth]];
+    const std::uint32_t all = (1u << N_) - 1;
     for (size_t j = 0; j < N_; ++j) {
       if (used & (1u << j)) continue;
       const bool first = std::all_of(stabiliser.begin(), stabiliser.end(),
                                      [&](size_t g) { return Group_[g][j] >= static_cast<int>(j); });
       if (!first) continue;
-      TChild c{static_cast<int>(j), 0, m};
+      TChild c{static_cast<int>(j), 0, 0, m};
       AddOuter(c.M, q, P_[j]);
-      c.Bound = HornBound(c.M);
+      double rest = 0;
       if (depth + 1 < N_) {
-        TScatter rest = free;
-        Add(rest, ScatterOf(P_[j]), -1);
-        // |Q_rest| |P_free| (Cauchy-Schwarz) is a weaker bound of the rest,
-        // but needs no eigenvalues: a child it already cuts is dropped.
-        const double norms = RestNorm_[depth + 1] * std::sqrt(std::max(0.0, rest[0] + rest[1] + rest[2]));
-        if (c.Bound + norms < LimitD_ - kClassSpread) continue;
-        const std::array<double, 3> sp = SingularValues(rest);
+        const std::array<double, 3>& sp = FreeSigma(all & ~(used | (1u << j)));
         const std::array<double, 3>& sq = RestSigma_[depth + 1];
-        c.Bound += sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
+        rest = sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
       }
+      // One more pair q pᵀ moves Horn's matrix by one whose norm is |q| |p|
+      // (its eigenvalues are ±|q| |p|), so the parent's maximum plus that
+      // bounds the child's (Weyl): a child it cuts needs no eigenvalue, and
+      // Newton starts there. Its iterates fall from above: one below what
+      // the child needs settles it, without the last steps of convergence.
+      const double frobenius = Frobenius(c.M);
+      const double margin = 1e-7 * std::sqrt(frobenius);
+      const double cut = LimitD_ - kClassSpread;
+      const double above = lambda + QNorm_[depth] * PNorm_[j] + margin;
+      if (above + margin + rest < cut) continue;
+      c.Lambda = HornNewton(c.M, frobenius, cut - rest - margin, above).Lambda;
+      c.Bound = c.Lambda + margin + rest;
+      if (c.Bound < cut) continue;
       children.push_back(c);
     }
     std::sort(children.begin(), children.end(),
               [](const TChild& a, const TChild& b) { return a.Bound > b.Bound; });
-    for (const TChild& c : children) {
+    for (size_t k = 0; k < children.size(); ++k) {
+      const TChild& c = children[k];
       if (c.Bound < LimitD_ - kClassSpread) break;
       Vertex_[Order_[depth] - 1] = c.Vertex;
       if (depth + 1 == N_) {
         Leaf();
         continue;
       }
-      std::vector<size_t> fixing;
+      std::vector<size_t>& fixing = Stabilisers_[depth + 1];
+      fixing.clear();
       for (size_t g : stabiliser)
         if (Group_[g][static_cast<size_t>(c.Vertex)] == c.Vertex) fixing.push_back(g);
-      TScatter rest = free;
-      Add(rest, ScatterOf(P_[static_cast<size_t>(c.Vertex)]), -1);
-      Descend(depth + 1, c.M, rest, fixing, used | (1u << c.Vertex));
+      Descend(depth + 1, c.M, c.Lambda, used | (1u << c.Vertex));
     }
     Vertex_[Order_[depth] - 1] = -1;
   }
+
+  struct TChild {
+    int Vertex;
+    double Bound;   // of the best D below it
+    double Lambda;  // Horn's maximum of the pairs taken so far
+    std::array<double, 9> M;
+  };
+  struct TFreeSigma {
+    bool Known = false;
+    std::array<double, 3> Sigma{};
+  };
 
   size_t N_;
   std::vector<std::vector<int>> Group_;
@@ -364,12 +394,15 @@ class TShapeSearch {
   TVec3 PCentre_{};
   std::vector<size_t> Order_;
   std::vector<std::array<double, 3>> RestSigma_;
-  std::vector<double> RestNorm_;
   double LimitD_ = -1;
   bool Collect_ = false;
   size_t Most_ = 1;
   TAssignment Vertex_;
   std::vector<TShapeFit> Found_;
+  std::vector<double> QNorm_, PNorm_;  // |q| of the ligand of each depth, |p| of each vertex
+  std::vector<std::vector<TChild>> Children_;      // of the node at each depth
+  std::vector<std::vector<size_t>> Stabilisers_;  // rotations fixing the vertices taken above each depth
+  std::vector<TFreeSigma> FreeSigma_;
 };
 
 // The orthonormal frame of u and the part of w normal to it.
@@ -419,32 +452,76 @@ TDual HornMaximum(const std::array<TDual, 9>& m) {
   return ChainMany(inputs, local);
 }
 
-size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
-                        const std::vector<TAssignment>& assignments) {
-  // Q and P centred once (|Q| and |P| are the same for every assignment):
-  // the assignment with the largest Horn maximum has the lowest measure, and
-  // Newton's iterates, falling from above, drop one that cannot reach the
-  // largest so far after a step or two.
+namespace {
+
+// The correlation matrix Σ qᵢ pᵢᵀ of points (central atom first) centred on
+// their centroid and the shape's centred vertices (centre last) under an
+// assignment: |Q| and |P| are the same for every assignment, so the one with
+// the largest Horn maximum has the lowest measure.
+std::array<double, 9> Correlation(const std::vector<TVec3>& points, const std::vector<TVec3>& p,
+                                  const TAssignment& assignment) {
   const size_t n = points.size();
-  TVec3 mean{0, 0, 0}, pMean = shape.Centre;
+  TVec3 mean{0, 0, 0};
   for (const TVec3& x : points) mean = Plus(mean, x);
-  for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
   mean = Scaled(mean, 1.0 / static_cast<double>(n));
+  std::array<double, 9> m{};
+  AddOuter(m, Minus(points[0], mean), p.back());
+  for (size_t i = 1; i < n; ++i) AddOuter(m, Minus(points[i], mean), p[static_cast<size_t>(assignment[i - 1])]);
+  return m;
+}
+
+}  // namespace
+
+TCandidateAssignments::TCandidateAssignments(const std::vector<TVec3>& reference, const TIdealPolyhedron& shape,
+                                             std::vector<TAssignment> assignments)
+    : Shape_(&shape), Assignments_(std::move(assignments)) {
+  const size_t n = shape.Vertices.size() + 1;
+  TVec3 pMean = shape.Centre;
+  for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
   pMean = Scaled(pMean, 1.0 / static_cast<double>(n));
-  std::vector<TVec3> q(n), p(n - 1);
-  for (size_t i = 0; i < n; ++i) q[i] = Minus(points[i], mean);
-  for (size_t j = 0; j + 1 < n; ++j) p[j] = Minus(shape.Vertices[j], pMean);
-  const TVec3 pCentre = Minus(shape.Centre, pMean);
-  double best = -1;
-  size_t lowest = 0;
-  for (size_t k = 0; k < assignments.size(); ++k) {
-    std::array<double, 9> m{};
-    AddOuter(m, q[0], pCentre);
-    for (size_t i = 1; i < n; ++i) AddOuter(m, q[i], p[static_cast<size_t>(assignments[k][i - 1])]);
-    const TNewtonRoot root = HornNewton(m, Frobenius(m), best);
-    if (root.Lambda > best) best = root.Lambda, lowest = k;
+  for (const TVec3& v : shape.Vertices) P_.push_back(Minus(v, pMean));
+  P_.push_back(Minus(shape.Centre, pMean));
+  for (const TVec3& p : P_) {
+    PNorm_.push_back(Norm(p));
+    PP_ += Dot(p, p);
   }
-  return lowest;
+  TVec3 mean{0, 0, 0};
+  for (const TVec3& x : reference) mean = Plus(mean, x);
+  mean = Scaled(mean, 1.0 / static_cast<double>(reference.size()));
+  for (const TVec3& x : reference) Q0_.push_back(Minus(x, mean));
+  for (const TAssignment& a : Assignments_) {
+    const std::array<double, 9> m0 = Correlation(reference, P_, a);
+    Lambda0_.push_back(HornNewton(m0, Frobenius(m0)).Lambda);
+  }
+}
+
+double TCandidateAssignments::LowestMeasure(const std::vector<TVec3>& points) const {
+  const size_t n = points.size();
+  TVec3 mean{0, 0, 0};
+  for (const TVec3& x : points) mean = Plus(mean, x);
+  mean = Scaled(mean, 1.0 / static_cast<double>(n));
+  // ‖M − M₀‖_F ≤ Σᵢ |qᵢ − q₀ᵢ| |p_π(i)|: a bound of each candidate before its M.
+  std::vector<TVec3> q(n);
+  std::vector<double> moved(n);
+  double qq = 0;
+  for (size_t i = 0; i < n; ++i) {
+    q[i] = Minus(points[i], mean);
+    qq += Dot(q[i], q[i]);
+    moved[i] = Norm(Minus(q[i], Q0_[i]));
+  }
+  double best = -1;
+  for (size_t k = 0; k < Assignments_.size(); ++k) {
+    const TAssignment& a = Assignments_[k];
+    double shift = moved[0] * Norm(P_.back());
+    for (size_t i = 1; i < n; ++i) shift += moved[i] * PNorm_[static_cast<size_t>(a[i - 1])];
+    const double bound = Lambda0_[k] + 2 * shift * (1 + 1e-12) + 1e-300;
+    if (bound <= best) continue;
+    std::array<double, 9> m{};
+    AddOuter(m, q[0], P_.back());
+    for (size_t i = 1; i < n; ++i) AddOuter(m, q[i], P_[static_cast<size_t>(a[i - 1])]);
+    best = std::max(best, HornNewton(m, Frobenius(m), best, bound).Lambda);
+  }
+  return 100 * (1 - best * best / (qq * PP_));
 }
 
 std::vector<std::vector<int>> ShapeRotations(const TIdealPolyhedron& shape) {

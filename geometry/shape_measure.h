@@ -63,10 +63,33 @@ S MeasureFor(const std::vector<TVec3Of<S>>& points, const TIdealPolyhedron& shap
   return S(100) * (S(1) - d * d / (qq * S(pp)));
 }
 
-// Which of several assignments has the lowest measure (where assignments
-// cross), faster than one MeasureFor each.
-size_t LowestAssignment(const std::vector<TVec3>& points, const TIdealPolyhedron& shape,
-                        const std::vector<TAssignment>& assignments);
+// Assignments among which the lowest measure is sought again and again, for
+// points near the reference points they were given with (the draws of a
+// Monte Carlo). Each keeps its Horn maximum λ₀ at the reference: Horn's
+// matrix is linear in M, with ‖N(Δ)‖₂ ≤ ‖N(Δ)‖_F = 2‖Δ‖_F, so λ ≤ λ₀ +
+// 2‖M − M₀‖_F (Weyl's inequality) bounds it at any other points, and
+// ‖M − M₀‖_F ≤ Σᵢ |qᵢ − q₀ᵢ| |p_π(i)|. A candidate whose bound falls below
+// the best so far is passed over without even its M; the others start
+// Newton's method there.
+class TCandidateAssignments {
+ public:
+  TCandidateAssignments() = default;
+  TCandidateAssignments(const std::vector<TVec3>& reference, const TIdealPolyhedron& shape,
+                        std::vector<TAssignment> assignments);
+
+  const std::vector<TAssignment>& Assignments() const { return Assignments_; }
+  // The lowest of their measures for these points (central atom first).
+  double LowestMeasure(const std::vector<TVec3>& points) const;
+
+ private:
+  const TIdealPolyhedron* Shape_ = nullptr;
+  std::vector<TAssignment> Assignments_;
+  std::vector<TVec3> P_;  // the shape's vertices, centred; the centre last
+  std::vector<double> PNorm_;
+  double PP_ = 0;          // Σ |p|²
+  std::vector<TVec3> Q0_;  // the reference points, centred
+  std::vector<double> Lambda0_;
+};
 
 // The best assignment, by an exact branch and bound: the global minimum.
 // `points` hold the central atom, then as many ligands as the shape has

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -27,14 +28,16 @@ constexpr size_t kMostCandidates = 32;
 // measure itself where one assignment is far below the others.
 struct TLowestMeasure {
   const TIdealPolyhedron* Shape = nullptr;
-  std::vector<TAssignment> Candidates;
+  std::shared_ptr<const TCandidateAssignments> Candidates;  // shared by the copies in quantities
 
-  template <typename S>
-  S operator()(const std::vector<TVec3Of<S>>& p) const {
-    if (Candidates.size() == 1) return MeasureFor(p, *Shape, Candidates.front());
-    std::vector<TVec3> x;
-    for (const TVec3Of<S>& v : p) x.push_back({ValueOf(v[0]), ValueOf(v[1]), ValueOf(v[2])});
-    return MeasureFor(p, *Shape, Candidates[LowestAssignment(x, *Shape, Candidates)]);
+  const TAssignment& Best() const { return Candidates->Assignments().front(); }
+
+  // With derivatives, at the sphere as refined: the best assignment's
+  // measure. In a draw: the lowest of the candidates'.
+  TDual operator()(const std::vector<TVec3Of<TDual>>& p) const { return MeasureFor(p, *Shape, Best()); }
+  double operator()(const std::vector<TVec3>& p) const {
+    if (Candidates->Assignments().size() == 1) return MeasureFor(p, *Shape, Best());
+    return Candidates->LowestMeasure(p);
   }
 };
 
@@ -74,17 +77,38 @@ struct TMeasureDifference {
   }
 };
 
-// Whether another of the fits (the best first) has a measure within 3 su of
-// the best one's, the su being that of their difference (at most the sum of
-// the two su, so the fits within kCandidateSu su of the best hold them all).
-bool CloseAssignment(const TPropagator& propagate, const TLowestMeasure& best,
-                     const std::vector<TShapeFit>& fits) {
-  for (size_t k = 1; k < fits.size(); ++k) {
-    const TPropagated d = propagate.Estimate(
-        {{MakeQuantity(TMeasureDifference{best.Shape, best.Candidates.front(), fits[k].Vertex})}}).front();
-    if (std::fabs(d.Value) < 3 * d.Su) return true;
+// Whether two fits are held equal by the sphere's own symmetry: the same
+// measure, and a difference that no free parameter moves.
+bool HeldEqual(const TPropagator& propagate, const TIdealPolyhedron& shape, const TShapeFit& a,
+               const TShapeFit& b) {
+  if (std::fabs(a.Measure - b.Measure) > 1e-9 * (1 + a.Measure)) return false;
+  const TPropagated d = propagate.Estimate({{MakeQuantity(TMeasureDifference{&shape, a.Vertex, b.Vertex})}}).front();
+  return d.Su == 0;
+}
+
+// The fits (the best first) that may give the lowest measure in a draw: one
+// of each set that the sphere's symmetry holds equal. Empty when none but the
+// best has a measure within 3 su of the best one's, the su being that of
+// their difference (at most the sum of the two su, so the fits within
+// kCandidateSu su of the best hold them all).
+std::vector<TAssignment> CrossingCandidates(const TPropagator& propagate, const TIdealPolyhedron& shape,
+                                            const std::vector<TShapeFit>& fits) {
+  std::vector<const TShapeFit*> kept;
+  bool close = false;
+  for (const TShapeFit& f : fits) {
+    if (std::any_of(kept.begin(), kept.end(), [&](const TShapeFit* k) { return HeldEqual(propagate, shape, *k, f); }))
+      continue;
+    if (!kept.empty() && !close) {
+      const TPropagated d =
+          propagate.Estimate({{MakeQuantity(TMeasureDifference{&shape, fits.front().Vertex, f.Vertex})}}).front();
+      close = std::fabs(d.Value) < 3 * d.Su;
+    }
+    kept.push_back(&f);
   }
-  return false;
+  std::vector<TAssignment> candidates;
+  if (close)
+    for (const TShapeFit* f : kept) candidates.push_back(f->Vertex);
+  return candidates;
 }
 
 }  // namespace
@@ -129,7 +153,8 @@ TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec
   std::vector<TSuRequest> requests;
   for (const TIdealPolyhedron& shape : IdealPolyhedra()) {
     if (shape.Vertices.size() != n) continue;
-    measures.push_back({&shape, {BestFit(points, shape).Vertex}});
+    measures.push_back(
+        {&shape, std::make_shared<TCandidateAssignments>(points, shape, std::vector<TAssignment>{BestFit(points, shape).Vertex})});
     requests.push_back({MakeQuantity(measures.back()), true, false, 0});
   }
   TShapeSection section;
@@ -147,9 +172,9 @@ TShapeSection MeasureShapes(const TPropagator& propagate, const std::vector<TVec
     if (!(v.Su > 0)) continue;
     const std::vector<TShapeFit> fits = FitsUpTo(points, *measures[k].Shape, v.Value + kCandidateSu * v.Su,
                                                  kMostCandidates);
-    if (!CloseAssignment(propagate, measures[k], fits)) continue;
-    measures[k].Candidates.clear();
-    for (const TShapeFit& f : fits) measures[k].Candidates.push_back(f.Vertex);
+    std::vector<TAssignment> candidates = CrossingCandidates(propagate, *measures[k].Shape, fits);
+    if (candidates.empty()) continue;
+    measures[k].Candidates = std::make_shared<TCandidateAssignments>(points, *measures[k].Shape, std::move(candidates));
     close.push_back(k);
     sampled.push_back({MakeQuantity(measures[k]), true, true, 0});
   }

@@ -1,6 +1,13 @@
 #include "io/cif_document.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "base/encoding.h"
 #include "base/error.h"
@@ -19,13 +26,253 @@ bool EndsValue(char c) {
   return static_cast<unsigned char>(c) <= ' ' && (IsSeparator(c) || IsLineEnd(c));
 }
 
-// The line (from 1) of a text position; a line ends at LF, CR LF or CR.
-long long LineOf(std::string_view text, std::size_t pos) {
-  long long line = 1;
-  for (std::size_t i = 0; i < pos && i < text.size(); ++i)
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++line;
-  return line;
+bool IsLineEndByte(std::uint8_t c) { return c == '\n' || c == '\r'; }
+
+// How many LF a text holds, and whether it holds a CR. With SSE2, 64 bytes
+// at a time: each LF subtracts 1 (all bits set) from its lane of four byte
+// counters, emptied before a lane can wrap, and CRs are or-ed into a mask.
+struct TLineFeeds {
+  long long Count = 0;
+  bool Cr = false;
+};
+
+TLineFeeds LineFeeds(std::string_view bytes) {
+  const std::size_t n = bytes.size();
+  const char* p = bytes.data();
+  std::size_t i = 0;
+  TLineFeeds r;
+#ifdef __SSE2__
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  auto sum = [](__m128i lanes) {
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    return static_cast<long long>(_mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  };
+  auto at = [p](std::size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)); };
+  __m128i crs = _mm_setzero_si128();
+  while (i + 64 <= n) {
+    __m128i a = _mm_setzero_si128(), b = a, c = a, d = a;
+    for (int k = 0; k < 255 && i + 64 <= n; ++k, i += 64) {
+      const __m128i w = at(i), x = at(i + 16), y = at(i + 32), z = at(i + 48);
+      a = _mm_sub_epi8(a, _mm_cmpeq_epi8(w, lf));
+      b = _mm_sub_epi8(b, _mm_cmpeq_epi8(x, lf));
+      c = _mm_sub_epi8(c, _mm_cmpeq_epi8(y, lf));
+      d = _mm_sub_epi8(d, _mm_cmpeq_epi8(z, lf));
+      crs = _mm_or_si128(crs, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, cr), _mm_cmpeq_epi8(x, cr)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(y, cr), _mm_cmpeq_epi8(z, cr))));
+    }
+    r.Count += sum(a) + sum(b) + sum(c) + sum(d);
+  }
+  r.Cr = _mm_movemask_epi8(crs) != 0;
+#endif
+  for (; i < n; ++i) {
+    r.Count += p[i] == '\n';
+    r.Cr = r.Cr || p[i] == '\r';
+  }
+  return r;
 }
+
+// The line breaks among bytes that are passed over, up to the first ";"
+// (which may close the text field) or their end: LF, and CR not followed by
+// LF (rare: files from old Macs); a CR just before that ";" or the end is
+// left to the caller, who knows what follows.
+struct TPassedOver {
+  std::size_t Stop = 0;  // the first ";", or the size
+  long long Breaks = 0;
+};
+
+TPassedOver ScanPassedOver(std::string_view bytes) {
+  const void* semicolon = std::memchr(bytes.data(), ';', bytes.size());
+  const std::size_t stop =
+      semicolon == nullptr ? bytes.size() : static_cast<std::size_t>(static_cast<const char*>(semicolon) - bytes.data());
+  const std::string_view text = bytes.substr(0, stop);
+  const TLineFeeds feeds = LineFeeds(text);
+  long long breaks = feeds.Count;
+  if (feeds.Cr)
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) breaks += text[i] == '\r' && text[i + 1] != '\n';
+  return {stop, breaks};
+}
+
+}  // namespace
+
+// A long text field's body beyond its first kLongTextField bytes: never
+// stored (those pages of the buffer are never written), its line breaks
+// counted as it went by so that messages still name the right lines.
+struct TOmittedText {
+  std::size_t From = 0, To = 0;  // byte positions
+  long long Breaks = 0;          // line breaks at positions From to To - 1
+  bool LastIsBreak = false;      // the byte at To - 1 is one of them
+  char First = 0;                // the byte at From
+};
+
+// The text of a CIF as read: the bytes (after a UTF-8 byte-order mark), the
+// positions of the ";" that begin a line (which open and close every text
+// field, since a quoted string and a comment both end at the line's end),
+// and the long text-field bodies passed over.
+struct TCifText {
+  std::unique_ptr<char[]> Bytes;
+  std::size_t Capacity = 0, Size = 0;
+  std::size_t Start = 0;  // after a byte-order mark
+  std::vector<std::size_t> FieldMarks;  // byte positions, ascending
+  std::vector<TOmittedText> Omitted;    // ascending
+
+  std::string_view View() const { return {Bytes.get() + Start, Size - Start}; }
+
+  // The line (from 1) of a text position; a line ends at LF, CR LF or CR.
+  long long Line(std::size_t textPos) const {
+    const std::size_t pos = textPos + Start;
+    const char* b = Bytes.get();
+    long long line = 1;
+    auto breakAt = [&](std::size_t i, char next, bool last) {
+      return b[i] == '\n' || (b[i] == '\r' && (last || next != '\n'));
+    };
+    std::size_t i = Start;
+    for (const TOmittedText& o : Omitted) {
+      if (o.From >= pos) break;
+      for (; i < o.From; ++i) line += breakAt(i, i + 1 < o.From ? b[i + 1] : o.First, false);
+      if (pos < o.To) return line + o.Breaks - (o.LastIsBreak ? 1 : 0);
+      line += o.Breaks;
+      i = o.To;
+    }
+    for (; i < pos && i < Size; ++i) line += breakAt(i, i + 1 < Size ? b[i + 1] : 0, i + 1 == Size);
+    return line;
+  }
+
+  // The text position of the first ";" beginning a line at or after
+  // `textPos`, or npos.
+  std::size_t FieldMarkFrom(std::size_t textPos) const {
+    const auto it = std::lower_bound(FieldMarks.begin(), FieldMarks.end(), textPos + Start);
+    return it == FieldMarks.end() ? std::string_view::npos : *it - Start;
+  }
+
+  // Whether text between two text positions was passed over.
+  bool OmittedWithin(std::size_t from, std::size_t to) const {
+    for (const TOmittedText& o : Omitted)
+      if (o.From < to + Start && o.To > from + Start) return true;
+    return false;
+  }
+};
+
+namespace {
+
+// Fills a TCifText from pieces of a file, in one pass: each piece is
+// searched for ";" while it is in the cache, and copied into the buffer
+// except where it lies deep inside a long text field.
+class TTextReader {
+ public:
+  explicit TTextReader(TCifText& text) : T_(text) {}
+
+  void Expect(std::size_t size) { Reserve(size); }
+
+  void Take(std::string_view piece) {
+    if (T_.Size == 0 && !piece.empty()) Begin(piece);
+    Reserve(T_.Size + piece.size());
+    if (Utf16_) return Store(piece);
+    for (std::size_t i = 0; i < piece.size();) {
+      std::size_t end;
+      if (InField_ && T_.Size >= Keep_) {
+        // Deep in a long text field: one pass finds the next ";" and
+        // counts the line breaks before it.
+        const TPassedOver scan = ScanPassedOver(piece.substr(i));
+        end = i + scan.Stop;
+        if (end > i) Omit(piece.substr(i, end - i), scan.Breaks);
+      } else {
+        const void* hit = std::memchr(piece.data() + i, ';', piece.size() - i);
+        end = hit == nullptr ? piece.size() : static_cast<std::size_t>(static_cast<const char*>(hit) - piece.data());
+        Store(piece.substr(i, end - i));
+      }
+      if (end == piece.size()) return;
+      const bool lineStart = T_.Size == T_.Start || IsLineEndByte(static_cast<std::uint8_t>(Previous_));
+      if (lineStart) Mark();
+      Store(piece.substr(end, 1));
+      i = end + 1;
+    }
+  }
+
+  // After the last piece: a UTF-16 text converted and read again.
+  void Finish() {
+    if (Omitting_) CloseOmitted();
+    if (!Utf16_) return;
+    std::string decoded;
+    const std::string decodedView(TextFromBytes(T_.View(), decoded));
+    T_ = TCifText{};
+    TTextReader again(T_);
+    again.Expect(decodedView.size());
+    again.Take(decodedView);
+    again.Finish();
+  }
+
+ private:
+  void Begin(std::string_view piece) {
+    using namespace std::string_view_literals;
+    if (piece.starts_with("\xEF\xBB\xBF"sv)) T_.Start = 3;
+    Utf16_ = piece.starts_with("\xFF\xFE"sv) || piece.starts_with("\xFE\xFF"sv);
+  }
+
+  void Reserve(std::size_t size) {
+    if (size <= T_.Capacity) return;
+    // Grown only when a file grows while it is read, or for a .gz.
+    const std::size_t capacity = std::max(size, 2 * T_.Capacity);
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (T_.Size > 0) std::memcpy(bytes.get(), T_.Bytes.get(), T_.Size);
+    T_.Bytes = std::move(bytes);
+    T_.Capacity = capacity;
+  }
+
+  // A ";" beginning a line at the next position: it opens or closes a text field.
+  void Mark() {
+    T_.FieldMarks.push_back(T_.Size);
+    if (InField_ && Omitting_) CloseOmitted();
+    InField_ = !InField_;
+    if (InField_) Keep_ = T_.Size + 1 + kLongTextField;
+  }
+
+  // Bytes that follow: copied, or counted and passed over past the kept
+  // start of a long text field.
+  void Store(std::string_view bytes) {
+    if (bytes.empty()) return;
+    std::size_t kept = bytes.size();
+    if (InField_ && !Utf16_) kept = T_.Size >= Keep_ ? 0 : std::min(bytes.size(), Keep_ - T_.Size);
+    std::memcpy(T_.Bytes.get() + T_.Size, bytes.data(), kept);
+    T_.Size += kept;
+    if (kept < bytes.size()) {
+      const std::string_view rest = bytes.substr(kept);
+      Omit(rest, ScanPassedOver(rest).Breaks);  // no ";" in them
+      return;
+    }
+    Previous_ = bytes.back();
+  }
+
+  // Bytes passed over at the end of the text read so far, with the line
+  // breaks ScanPassedOver found in them.
+  void Omit(std::string_view bytes, long long breaks) {
+    const std::size_t at = T_.Size;
+    if (!Omitting_) {
+      T_.Omitted.push_back({at, at, 0, false, bytes.front()});
+      Omitting_ = true;
+    }
+    TOmittedText& o = T_.Omitted.back();
+    o.Breaks += breaks + (PendingCr_ && bytes.front() != '\n' ? 1 : 0);
+    o.To = at + bytes.size();
+    PendingCr_ = bytes.back() == '\r';
+    o.LastIsBreak = bytes.back() == '\n';  // a CR is settled by what follows
+    T_.Size += bytes.size();
+    Previous_ = bytes.back();
+  }
+
+  void CloseOmitted() {
+    TOmittedText& o = T_.Omitted.back();
+    // A CR at the end is a line break: a ";" or the end of the text follows.
+    if (PendingCr_) ++o.Breaks, o.LastIsBreak = true;
+    PendingCr_ = false;
+    Omitting_ = false;
+  }
+
+  TCifText& T_;
+  bool Utf16_ = false;
+  bool InField_ = false, Omitting_ = false, PendingCr_ = false;
+  std::size_t Keep_ = 0;  // the byte position from which an open text field is passed over
+  char Previous_ = 0;
+};
 
 // Hands out the values of CIF text one at a time, in text order. Blanks and
 // tabs separate them; "#" starts a comment that runs to the line end; a
@@ -36,8 +283,8 @@ long long LineOf(std::string_view text, std::size_t pos) {
 // never closes is an error, `name` naming the text.
 class TTokenizer {
  public:
-  TTokenizer(std::string_view text, std::size_t pos, bool atLineStart, std::string_view name)
-      : Text_(text), Pos_(pos), AtLineStart_(atLineStart), Name_(name) {}
+  TTokenizer(const TCifText& text, std::size_t pos, bool atLineStart, std::string_view name)
+      : Source_(text), Text_(text.View()), Pos_(pos), AtLineStart_(atLineStart), Name_(name) {}
 
   bool Next(TCifValue& value) {
     const std::size_t n = Text_.size();
@@ -82,33 +329,29 @@ class TTokenizer {
     return true;
   }
 
-  // The field runs to the first ";" that begins a line, that is, the first
-  // one after a CR or an LF. Reflection and instruction files hardly hold
-  // any, so one search covers millions of lines.
+  // The field runs to the next ";" that begins a line, found when the file
+  // was read.
   bool TextField(TCifValue& value) {
     const std::size_t n = Text_.size();
     const std::size_t start = ++Pos_;
-    std::size_t from = start;
-    for (;;) {
-      const void* hit = from < n ? std::memchr(Text_.data() + from, ';', n - from) : nullptr;
-      if (hit == nullptr)
-        throw TError({Name_, LineOf(Text_, n - 1)},
-                     "text field not closed (opened at line " + std::to_string(LineOf(Text_, start - 1)) + ").");
-      const std::size_t semi = static_cast<std::size_t>(static_cast<const char*>(hit) - Text_.data());
-      if (!IsLineEnd(Text_[semi - 1])) {
-        from = semi + 1;
-        continue;
-      }
+    const std::size_t semi = Source_.FieldMarkFrom(start);
+    if (semi == std::string_view::npos)
+      throw TError({Name_, Source_.Line(n - 1)},
+                   "text field not closed (opened at line " + std::to_string(Source_.Line(start - 1)) + ").");
+    if (Source_.OmittedWithin(start, semi)) {
+      value = TCifValue{Text_.substr(start, 0), TCifValue::Omitted};
+    } else {
       std::size_t end = semi - 1;  // the line break before the closing ";"
       if (Text_[end] == '\n' && end > start && Text_[end - 1] == '\r') --end;
       value = TCifValue{Text_.substr(start, end > start ? end - start : 0), TCifValue::TextField};
-      Pos_ = semi + 1;
-      while (Pos_ < n && !IsLineEnd(Text_[Pos_])) ++Pos_;
-      AtLineStart_ = false;
-      return true;
     }
+    Pos_ = semi + 1;
+    while (Pos_ < n && !IsLineEnd(Text_[Pos_])) ++Pos_;
+    AtLineStart_ = false;
+    return true;
   }
 
+  const TCifText& Source_;
   std::string_view Text_;
   std::size_t Pos_;
   bool AtLineStart_;
@@ -131,8 +374,8 @@ bool EndsLoop(const TCifValue& v) {
 // be handled next, `Have_` whether there is one.
 class TBlockBuilder {
  public:
-  TBlockBuilder(std::string_view text, std::string_view name, std::vector<TCifBlock>& blocks)
-      : Text_(text), Tokens_(text, 0, true, name), Blocks_(blocks) {}
+  TBlockBuilder(const TCifText& text, std::string_view name, std::vector<TCifBlock>& blocks)
+      : Text_(text.View()), Tokens_(text, 0, true, name), Blocks_(blocks) {}
 
   void Run() {
     Advance();
@@ -231,7 +474,8 @@ const TCifValue kEmptyValue{};
 }  // namespace
 
 std::string_view TCifValue::Text(std::string& storage) const {
-  if (Kind != TextField) return Raw;
+  if (Kind == Omitted) return {};
+  if (Kind != TextField) return Utf8Text(Raw, storage);
   storage.clear();
   std::size_t pos = 0;
   bool first = true;
@@ -250,6 +494,8 @@ std::string_view TCifValue::Text(std::string& storage) const {
     pos = end + 1;
     if (Raw[end] == '\r' && pos < Raw.size() && Raw[pos] == '\n') ++pos;
   }
+  std::string latin1;
+  if (Utf8Text(storage, latin1).data() == latin1.data()) storage = std::move(latin1);
   return storage;
 }
 
@@ -270,6 +516,11 @@ const TCifValue& TCifTable::At(std::size_t row, int column) const {
   return Values_[row * Width_ + static_cast<std::size_t>(c)];
 }
 
+std::string TextOf(std::string_view raw) {
+  std::string storage;
+  return std::string(Utf8Text(raw, storage));
+}
+
 bool SameTag(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -280,29 +531,18 @@ bool SameTag(std::string_view a, std::string_view b) {
   return true;
 }
 
-TCifDocument::TCifDocument(std::string text, std::string name)
-    : Own_(std::make_unique<std::string>(std::move(text))), Name_(std::move(name)) {
-  SetText(*Own_);
+TCifDocument::TCifDocument(std::string_view text, std::string name) : Name_(std::move(name)) {
+  Text_ = std::make_unique<TCifText>();
+  TTextReader reader(*Text_);
+  reader.Expect(text.size());
+  reader.Take(text);
+  reader.Finish();
+  TBlockBuilder(*Text_, Name_, Blocks_).Run();
 }
 
-TCifDocument::TCifDocument(TFileBytes&& file, std::string name)
-    : File_(std::make_unique<TFileBytes>(std::move(file))), Name_(std::move(name)) {
-  SetText(File_->View());
-}
-
-// The text of the bytes (Own_ or File_): a view into them, or the decoded
-// UTF-16 text, which then replaces Own_.
-void TCifDocument::SetText(std::string_view bytes) {
-  std::string decoded;
-  const std::string_view text = TextFromBytes(bytes, decoded);
-  const bool inBytes = text.data() >= bytes.data() && text.data() <= bytes.data() + bytes.size();
-  if (inBytes) {
-    Text_ = text;
-  } else {
-    Own_ = std::make_unique<std::string>(std::move(decoded));
-    Text_ = *Own_;
-  }
-  TBlockBuilder(Text_, Name_, Blocks_).Run();
+TCifDocument::TCifDocument(std::unique_ptr<TCifText> text, std::string name)
+    : Text_(std::move(text)), Name_(std::move(name)) {
+  TBlockBuilder(*Text_, Name_, Blocks_).Run();
 }
 
 TCifDocument::TCifDocument(TCifDocument&&) noexcept = default;
@@ -353,8 +593,8 @@ TCifTable TCifDocument::FindTable(const TCifBlock& block,
   });
   if (loop == nullptr) return table;
   if (!loop->Tags.empty() && loop->ValueCount % loop->Tags.size() != 0)
-    throw TError({Name_, LineOf(Text_, loop->LastValueAt)},
-                 "the values of the loop opened at line " + std::to_string(LineOf(Text_, loop->OpenedAt)) +
+    throw TError({Name_, Text_->Line(loop->LastValueAt)},
+                 "the values of the loop opened at line " + std::to_string(Text_->Line(loop->OpenedAt)) +
                      " do not fill its last row (" + std::to_string(loop->ValueCount) + " values for " +
                      std::to_string(loop->Tags.size()) + " tags).");
   for (std::size_t c = 1; c < columns.size(); ++c)
@@ -365,13 +605,20 @@ TCifTable TCifDocument::FindTable(const TCifBlock& block,
   table.Width_ = loop->Tags.size();
   table.Rows_ = loop->Rows();
   table.Values_.reserve(table.Width_ * table.Rows_);
-  TTokenizer tokens(Text_, loop->ValuesFrom, false, Name_);
+  TTokenizer tokens(*Text_, loop->ValuesFrom, false, Name_);
   TCifValue value;
   while (table.Values_.size() < table.Width_ * table.Rows_ && tokens.Next(value))
     table.Values_.push_back(value);
   return table;
 }
 
-TCifDocument ReadCifFile(const std::string& name) { return TCifDocument(TFileBytes(name), name); }
+TCifDocument ReadCifFile(const std::string& name) {
+  auto text = std::make_unique<TCifText>();
+  TTextReader reader(*text);
+  ReadFileInPieces(
+      name, [&](std::size_t size) { reader.Expect(size); }, [&](std::string_view piece) { reader.Take(piece); });
+  reader.Finish();
+  return TCifDocument(std::move(text), name);
+}
 
 }  // namespace koravel

@@ -7,7 +7,7 @@
 
 namespace koravel {
 
-class TFileBytes;
+struct TCifText;
 
 // A CIF (1.1 or the DDLm dictionaries' CIF 2 style tags) read once into
 // memory and kept raw: every value is a view into the file's bytes. A text
@@ -16,17 +16,21 @@ class TFileBytes;
 // asked for, so that an embedded reflection file costs no more than reading
 // it.
 
-// One value: a bare word, a quoted string or a text field.
+// One value: a bare word, a quoted string or a text field. A text field
+// longer than kLongTextField (reflection data, an embedded file) is passed
+// over while the file is read: nothing Koravel takes from a CIF is that
+// long. Its value is Omitted, and reads as null.
 struct TCifValue {
-  enum TKind : unsigned char { Bare, Quoted, TextField };
+  enum TKind : unsigned char { Bare, Quoted, TextField, Omitted };
   // The bare word; the text between the quotes; for a text field everything
   // between its opening ";" and the line break before its closing ";".
   std::string_view Raw;
   TKind Kind = Bare;
 
-  // The value as text. A text field's lines are joined with CR LF, its first
-  // line trimmed and leading empty lines dropped; that text goes into
-  // `storage`, which the result then views.
+  // The value as text, UTF-8 (bytes that are not UTF-8 are Latin-1). A text
+  // field's lines are joined with CR LF, its first line trimmed and leading
+  // empty lines dropped. Text that is not the raw bytes goes into `storage`,
+  // which the result then views.
   std::string_view Text(std::string& storage) const;
   std::string Text() const;
   // "?", "." or nothing (after trimming): the CIF null values.
@@ -76,14 +80,16 @@ class TCifTable {
   std::size_t Rows_ = 0;
 };
 
+constexpr std::size_t kLongTextField = std::size_t{1} << 20;
+
 // The text is read whole when the document is made: a text field that is
 // never closed throws TError naming the file and the line ("x.cif, line 118:
 // text field not closed (opened at line 112)."), since it swallows whatever
 // follows it. `name` names the text in such messages.
 class TCifDocument {
  public:
-  explicit TCifDocument(std::string text, std::string name = "CIF");
-  TCifDocument(TFileBytes&& file, std::string name);
+  explicit TCifDocument(std::string_view text, std::string name = "CIF");
+  TCifDocument(std::unique_ptr<TCifText> text, std::string name);
   TCifDocument(TCifDocument&&) noexcept;
   TCifDocument& operator=(TCifDocument&&) noexcept;
   ~TCifDocument();
@@ -111,19 +117,20 @@ class TCifDocument {
   TCifTable FindTable(const TCifBlock& block, const std::vector<std::string_view>& columns) const;
 
  private:
-  void SetText(std::string_view bytes);
-
-  std::unique_ptr<TFileBytes> File_;  // the file's bytes, when read from a file
-  std::unique_ptr<std::string> Own_;  // text given, or decoded from UTF-16
-  std::string_view Text_;
+  std::unique_ptr<TCifText> Text_;
   std::string Name_;
   std::vector<TCifBlock> Blocks_;
 };
 
-// Reads a CIF file; throws TError "cannot read NAME: reason" when it cannot
-// be read, or for a text field that is never closed. Otherwise what cannot
-// be placed is skipped.
+// Reads a CIF file once, into a buffer of its size whose pages are written
+// only where text is kept; throws TError "cannot read NAME: reason" when it
+// cannot be read, or for a text field that is never closed. Otherwise what
+// cannot be placed is skipped.
 TCifDocument ReadCifFile(const std::string& name);
+
+// Raw bytes of a CIF (a block name) as UTF-8 text, Latin-1 where they are
+// not UTF-8.
+std::string TextOf(std::string_view raw);
 
 // Whether two tags are the same ignoring ASCII case, "." matching "_".
 bool SameTag(std::string_view a, std::string_view b);

@@ -179,7 +179,7 @@ std::string StructureBlockNames(const TCifDocument& cif) {
   for (const TCifBlock& block : cif.Blocks()) {
     if (!HasStructure(block)) continue;
     if (!names.empty()) names += ", ";
-    names += block.Name;
+    names += TextOf(block.Name);
   }
   return names;
 }

@@ -134,7 +134,7 @@ TStructureFile::TStructureFile(const std::string& typedName, TXyzNaming naming) 
 size_t TStructureFile::BlockCount() const { return Cif_ ? Cif_->Blocks().size() : 1; }
 
 std::string TStructureFile::BlockName(size_t block) const {
-  return Cif_ ? std::string(Cif_->Blocks()[block].Name) : "";
+  return Cif_ ? TextOf(Cif_->Blocks()[block].Name) : "";
 }
 
 bool TStructureFile::HasAtomSites(size_t block) const {
@@ -163,12 +163,12 @@ TInput TStructureFile::Load(size_t block) const {
   }
   const TCifBlock& b = Cif_->Blocks()[block];
   if (!HasStructure(b))
-    Fail("data block \"" + std::string(b.Name) + "\" contains no cell parameters and atom sites.");
+    Fail("data block \"" + TextOf(b.Name) + "\" contains no cell parameters and atom sites.");
   TInput in;
   in.Model.Structure = ReadCifStructure(*Cif_, b);
   in.Model.PublishedAngles = ReadPublishedAngles(*Cif_, b);
   in.Source = Source_;
-  in.Source.BlockName = std::string(b.Name);
+  in.Source.BlockName = TextOf(b.Name);
   in.Source.ElementsFromLabels = !HasTypeSymbols(b);
   return in;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error.h"
 #include "base/numbers.h"
 #include "report/report.h"
 
@@ -230,6 +231,16 @@ TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector
   return r;
 }
 
+std::string_view SurveyFormatName(TSurveyFormat format) {
+  switch (format) {
+    case TSurveyFormat::Csv: return "csv";
+    case TSurveyFormat::CsvWide: return "csv-wide";
+    case TSurveyFormat::Json: return "json";
+    case TSurveyFormat::Html: break;
+  }
+  return "html";
+}
+
 std::string SurveyHeader(TSurveyFormat format, bool leftOut) {
   std::vector<std::string> columns = {"file", "block", "centre", "element", "cn", "ligands"};
   if (leftOut) columns.push_back("left_out");
@@ -273,6 +284,73 @@ std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& r, bool leftO
     lines += CsvRow(row);
   }
   return lines;
+}
+
+std::string SurveyFileKey(TSurveyFormat format, const std::string& file, bool leftOut) {
+  if (format == TSurveyFormat::Json)
+    return "{\"schema\":" + std::to_string(leftOut ? kSurveySchemaVersion : kRadiiSurveySchemaVersion) +
+           ",\"file\":" + JsonString(file) + ",";
+  return CsvField(file) + ",";
+}
+
+namespace {
+
+// The key a line begins with (as SurveyFileKey writes it), or "" when the
+// line is of no such table.
+std::string_view KeyOfLine(std::string_view line, TSurveyFormat format, bool leftOut) {
+  std::size_t at = 0;
+  if (format == TSurveyFormat::Json) {
+    const std::string start = SurveyFileKey(format, "", leftOut);
+    const std::string_view opening = std::string_view(start).substr(0, start.size() - 3);  // {"schema":N,"file":
+    if (!line.starts_with(opening) || line.size() <= opening.size() || line[opening.size()] != '"') return {};
+    at = opening.size() + 1;
+    while (at < line.size() && line[at] != '"') at += line[at] == '\\' ? 2 : 1;
+  } else if (!line.empty() && line[0] == '"') {
+    at = 1;
+    while (at < line.size() && !(line[at] == '"' && (at + 1 == line.size() || line[at + 1] != '"')))
+      at += line[at] == '"' ? 2 : 1;
+  } else {
+    at = line.find(',');
+    if (at == std::string_view::npos) return {};
+    return line.substr(0, at + 1);
+  }
+  if (at + 1 >= line.size() || line[at + 1] != ',') return {};
+  return line.substr(0, at + 2);
+}
+
+}  // namespace
+
+TSurveyTableEnd SurveyTableEnd(std::string_view text, TSurveyFormat format, bool leftOut, const std::string& name) {
+  TSurveyTableEnd end;
+  // Lines end in LF, or in CR LF where the platform writes text so.
+  const std::string header = SurveyHeader(format, leftOut);
+  const std::string_view headerLine = std::string_view(header).substr(0, header.empty() ? 0 : header.size() - 1);
+  const std::size_t firstEnd = text.find('\n');
+  std::string_view first = text.substr(0, firstEnd);
+  if (first.ends_with('\r')) first.remove_suffix(1);
+  if (firstEnd == std::string_view::npos && headerLine.starts_with(first)) return end;  // cut off in the header
+  auto notOurs = [&] {
+    Fail("cannot resume " + name + ": it is not a table of this survey (" + std::string(SurveyFormatName(format)) +
+         (leftOut ? "" : ", --sphere=radii") + "), and was left as it is.");
+  };
+  if (!header.empty() && first != headerLine) notOurs();
+  std::size_t pos = header.empty() ? 0 : firstEnd + 1;
+  end.LastFileStart = pos;
+  while (pos < text.size()) {
+    const std::size_t lineEnd = text.find('\n', pos);
+    if (lineEnd == std::string_view::npos) break;  // a partial last line
+    std::string_view line = text.substr(pos, lineEnd - pos);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const std::string_view key = KeyOfLine(line, format, leftOut);
+    if (key.empty()) notOurs();
+    if (end.Files.empty() || key != end.Files.back()) {
+      end.Files.emplace_back(key);
+      end.LastFileStart = pos;
+    }
+    pos = lineEnd + 1;
+  }
+  end.WholeLines = pos;
+  return end;
 }
 
 }  // namespace koravel

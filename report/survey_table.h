@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crystal/model.h"
@@ -59,6 +61,9 @@ TSurveyRecord ErrorRecord(std::string file, std::string block, const std::vector
 // or a page to look at (HTML, written once every record is in).
 enum class TSurveyFormat { Csv, CsvWide, Json, Html };
 
+// The format's name as --format= takes it: "csv", "csv-wide", "json", "html".
+std::string_view SurveyFormatName(TSurveyFormat format);
+
 // The first line of the output (CSV column names); "" for JSON Lines and
 // the page. `leftOut`: the records are of the chemical sphere and carry the
 // atoms it left out (column left_out after ligands); without, the layout
@@ -72,6 +77,26 @@ std::string SurveyHeader(TSurveyFormat format, bool leftOut);
 // they need to read back exactly; text fields are quoted by RFC 4180 where
 // they must be.
 std::string SurveyLines(TSurveyFormat format, const TSurveyRecord& record, bool leftOut);
+
+// What an interrupted survey left in its table, for --resume: the file keys
+// (see SurveyFileKey) of the files whose lines it holds, in order, where
+// the last file's lines begin (its records may have been cut short), and
+// where the whole lines end (a partial last line after them is dropped).
+struct TSurveyTableEnd {
+  std::vector<std::string> Files;
+  std::size_t LastFileStart = 0;
+  std::size_t WholeLines = 0;
+};
+
+// Reads the text of a table written by a survey of `format`; throws TError
+// naming `name` when it is not such a table (another format, another sphere,
+// lines of no survey). An empty text, or a cut-off header, keeps nothing.
+TSurveyTableEnd SurveyTableEnd(std::string_view text, TSurveyFormat format, bool leftOut, const std::string& name);
+
+// The text with which every line of a file's records begins: its name as the
+// table writes it (CSV field or JSON string), so that names with commas or
+// quotes are told apart exactly.
+std::string SurveyFileKey(TSurveyFormat format, const std::string& file, bool leftOut);
 
 // The version of the JSON records' layout, written into every record.
 // 2: an su that the input does not give is null, no longer 0; the records

@@ -1,6 +1,10 @@
 #include "su/monte_carlo.h"
 
+#include <array>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 #include "base/numbers.h"
 #include "crystal/cell.h"
@@ -27,6 +31,62 @@ struct TRunningMoments {
   }
 };
 
+// Every Monte Carlo starts from the same seed, so they all read the same
+// deviates: the start of the stream is made once, in blocks as far as any
+// run has reached, and shared by every run of the process (threads
+// included). Making the deviates is otherwise the dearest part of a draw.
+class TSharedDeviates {
+ public:
+  static constexpr std::size_t kBlock = std::size_t{1} << 12;
+  static constexpr std::size_t kBlocks = 256;  // 1 M deviates, 8 MB at most
+
+  static const TSharedDeviates& Instance() {
+    static const TSharedDeviates shared;
+    return shared;
+  }
+
+  // Deviate i of the stream, i < kBlock * kBlocks.
+  double At(std::size_t i) const { return Made(i / kBlock).Values[i % kBlock]; }
+
+  // The generator as it stands after the shared deviates.
+  TNormalDeviates After() const { return Made(kBlocks - 1).Next; }
+
+ private:
+  struct TBlock {
+    std::once_flag Once;
+    std::unique_ptr<double[]> Values;
+    TNormalDeviates Next{kSeed};  // the generator after this block
+  };
+
+  const TBlock& Made(std::size_t b) const {
+    TBlock& block = Blocks_[b];
+    std::call_once(block.Once, [&] {
+      TNormalDeviates normal = b == 0 ? TNormalDeviates(kSeed) : Made(b - 1).Next;
+      block.Values = std::make_unique<double[]>(kBlock);
+      normal.Fill(block.Values.get(), kBlock);
+      block.Next = normal;
+    });
+    return block;
+  }
+
+  mutable std::array<TBlock, kBlocks> Blocks_;
+};
+
+// The deviates one run reads in turn: the shared ones, then its own.
+class TDeviateStream {
+ public:
+  double Next() {
+    constexpr std::size_t kShared = TSharedDeviates::kBlock * TSharedDeviates::kBlocks;
+    if (Index_ < kShared) return TSharedDeviates::Instance().At(Index_++);
+    if (!Beyond_) Beyond_ = TSharedDeviates::Instance().After();
+    return Beyond_->Next();
+  }
+
+ private:
+  std::size_t Index_ = 0;
+  std::optional<TNormalDeviates> Beyond_;
+};
+
 // The su as a report prints it: "(9)" of 0.0883, "(14)" of 0.0143.
 std::string PrintedSu(double sd) { return FormatValueSu(0, sd, 0); }
 
@@ -43,7 +103,7 @@ struct TPointSampler::TRun {
     return result;
   }
 
-  TNormalDeviates Normal{kSeed};
+  TDeviateStream Normal;
   long long Draws = 0;
   std::vector<double> Z, Dq;
   std::vector<TVec3> Frac;
@@ -53,8 +113,14 @@ struct TPointSampler::TRun {
 
 TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, const TPointModel& model,
                              const TMatrix& covariance)
-    : L_(Cholesky(covariance)), Frac_(model.Frac), CellB_(params.CellB),
-      Cell_(CellParameters(s.Cell)), Ortho_(OrthoMatrix(s.Cell)) {
+    : Frac_(model.Frac), CellB_(params.CellB), Cell_(CellParameters(s.Cell)), Ortho_(OrthoMatrix(s.Cell)) {
+  // The factor's non-zero entries only: without a full matrix, the
+  // coordinates of different atoms are uncorrelated and L is nearly diagonal.
+  const TMatrix l = Cholesky(covariance);
+  LRows_.resize(l.Rows);
+  for (size_t a = 0; a < l.Rows; ++a)
+    for (size_t b = 0; b <= a; ++b)
+      if (l(a, b) != 0) LRows_[a].push_back({b, l(a, b)});
   for (size_t a = 0; a < model.Params.size(); ++a) {
     const TLocalParameter& lp = model.Params[a];
     if (lp.IsCell) {
@@ -67,11 +133,10 @@ TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, con
 }
 
 void TPointSampler::Draw(TRun& run) const {
-  const size_t m = L_.Rows;
   for (double& v : run.Z) v = run.Normal.Next();
-  for (size_t a = 0; a < m; ++a) {
+  for (size_t a = 0; a < LRows_.size(); ++a) {
     double sum = 0;
-    for (size_t b = 0; b <= a; ++b) sum += L_(a, b) * run.Z[b];
+    for (const auto& [b, l] : LRows_[a]) sum += l * run.Z[b];
     run.Dq[a] = sum;
   }
   run.Frac = Frac_;
@@ -99,14 +164,14 @@ void TPointSampler::DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quan
 
 std::vector<TMonteCarlo> TPointSampler::Run(const std::vector<TPlainQuantity>& quantities,
                                             long long draws) const {
-  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  TRun run(LRows_.size(), Frac_.size(), quantities.size());
   DrawUntil(run, quantities, draws);
   return run.Results();
 }
 
 std::vector<TMonteCarlo> TPointSampler::RunUntilStable(
     const std::vector<TPlainQuantity>& quantities) const {
-  TRun run(L_.Rows, Frac_.size(), quantities.size());
+  TRun run(LRows_.size(), Frac_.size(), quantities.size());
   std::vector<std::string> previous(quantities.size());
   for (long long round = kFirstRound;; round *= 2) {
     DrawUntil(run, quantities, round);

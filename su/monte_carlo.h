@@ -55,7 +55,8 @@ class TPointSampler {
   void Draw(TRun& run) const;
   void DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quantities, long long draws) const;
 
-  TMatrix L_;                   // Cholesky factor of the parameters' covariance
+  // Cholesky factor L of the parameters' covariance, row by row: (column, value) of each non-zero entry.
+  std::vector<std::vector<std::pair<size_t, double>>> LRows_;
   std::vector<TVec3> Frac_;     // fractional mean of each point at the given values
   std::vector<TShift> Shifts_;  // coordinate parameters
   std::vector<std::pair<size_t, size_t>> CellParams_;  // (local parameter, free cell index)

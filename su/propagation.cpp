@@ -61,6 +61,18 @@ TPropagator::TPropagator(const TStructure& s, const TParameters& params, std::ve
   }
   FreeWithoutSu_ = freeCoordinate && !coordinateWithSu;
   CellTied_ = params.CellTied;
+  JRows_.resize(J_.Rows);
+  JColumns_.resize(m);
+  for (size_t k = 0; k < J_.Rows; ++k)
+    for (size_t q = 0; q < m; ++q)
+      if (J_(k, q) != 0) {
+        JRows_[k].push_back({q, J_(k, q)});
+        JColumns_[q].push_back({k, J_(k, q)});
+      }
+  CRows_.resize(m);
+  for (size_t a = 0; a < m; ++a)
+    for (size_t b = 0; b < m; ++b)
+      if (C_(a, b) != 0) CRows_[a].push_back({b, C_(a, b)});
 }
 
 std::vector<TVec3Of<TDual>> TPropagator::Variables(bool secondOrder) const {
@@ -82,7 +94,7 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
   std::vector<double> g(m, 0.0);
   for (size_t k = 0; k < n; ++k) {
     if (gX[k] == 0) continue;
-    for (size_t q = 0; q < m; ++q) g[q] += J_(k, q) * gX[k];
+    for (const auto& [q, j] : JRows_[k]) g[q] += j * gX[k];
   }
   std::vector<size_t> nonzero;
   for (size_t q = 0; q < m; ++q)
@@ -106,27 +118,30 @@ TPropagated TPropagator::FromDerivatives(const TDual& f, bool secondOrder) const
     // the cell enters to first order only: its second-order share is far
     // below any su worth printing, while its su can be as large as a file
     // makes it. Then P = H·C.
+    // Over the non-zero entries of H, J and C only.
     TMatrix hj(n, m);
     for (size_t k = 0; k < n; ++k)
       for (size_t l = 0; l < n; ++l) {
         const double h = f.H[k * n + l];
         if (h == 0) continue;
-        for (size_t q = 0; q < m; ++q) hj(k, q) += h * J_(l, q);
+        for (const auto& [q, j] : JRows_[l]) hj(k, q) += h * j;
       }
     TMatrix h(m, m);
-    for (size_t a = 0; a < m; ++a)
+    for (size_t a = 0; a < m; ++a) {
+      if (Model_.Params[a].IsCell) continue;
       for (size_t b = 0; b < m; ++b) {
-        if (Model_.Params[a].IsCell || Model_.Params[b].IsCell) continue;
+        if (Model_.Params[b].IsCell) continue;
         double sum = 0;
-        for (size_t k = 0; k < n; ++k) sum += J_(k, a) * hj(k, b);
+        for (const auto& [k, j] : JColumns_[a]) sum += j * hj(k, b);
         h(a, b) = sum;
       }
+    }
     TMatrix pc(m, m);
     for (size_t a = 0; a < m; ++a)
       for (size_t k = 0; k < m; ++k) {
         const double hak = h(a, k);
         if (hak == 0) continue;
-        for (size_t b = 0; b < m; ++b) pc(a, b) += hak * C_(k, b);
+        for (const auto& [b, c] : CRows_[k]) pc(a, b) += hak * c;
       }
     double sum = 0, trace = 0;
     for (size_t a = 0; a < m; ++a) {

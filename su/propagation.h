@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "crystal/structure.h"
@@ -121,6 +122,11 @@ class TPropagator {
   std::vector<TPoint> Points_;
   TPointModel Model_;
   TMatrix J_, C_;
+  // The non-zero entries of J by row and by column, and of C by row, as
+  // (index, value): a coordinate depends on its atom's few parameters and the
+  // cell's, and without a full matrix C is nearly diagonal.
+  using TSparse = std::vector<std::vector<std::pair<size_t, double>>>;
+  TSparse JRows_, JColumns_, CRows_;
   bool HasSu_ = true;
   bool Entered_ = false;
   bool FreeWithoutSu_ = false;

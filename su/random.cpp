@@ -1,5 +1,6 @@
 #include "su/random.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -61,6 +62,64 @@ double TNormalDeviates::Next() {
   Spare_ = v * factor;
   HaveSpare_ = true;
   return u * factor;
+}
+
+namespace {
+
+// PortableLog of n numbers, with the same operations in the same order for
+// each, so the same bits, in loops over the numbers that the compiler runs
+// several at a time.
+void PortableLogs(const double* x, double* out, std::size_t n) {
+  constexpr std::size_t kMost = 256;
+  double t[kMost], t2[kMost], series[kMost], exponent[kMost];
+  for (std::size_t p = 0; p < n; ++p) {
+    int e = 0;
+    const double m = std::frexp(x[p], &e);
+    exponent[p] = e;
+    t[p] = (m - 1) / (m + 1);
+  }
+  for (std::size_t p = 0; p < n; ++p) {
+    t2[p] = t[p] * t[p];
+    series[p] = 0;
+  }
+  for (int i = 19; i >= 0; --i) {
+    const double k = kOddReciprocals[static_cast<size_t>(i)];
+    for (std::size_t p = 0; p < n; ++p) series[p] = series[p] * t2[p] + k;
+  }
+  for (std::size_t p = 0; p < n; ++p) out[p] = exponent[p] * kLn2 + 2 * t[p] * series[p];
+}
+
+}  // namespace
+
+void TNormalDeviates::Fill(double* out, std::size_t n) {
+  constexpr std::size_t kBatch = 256;
+  std::size_t k = 0;
+  if (HaveSpare_ && n > 0) {
+    out[k++] = Spare_;
+    HaveSpare_ = false;
+  }
+  double u[kBatch], v[kBatch], s[kBatch], logs[kBatch];
+  while (k < n) {
+    const std::size_t pairs = std::min(kBatch, (n - k + 1) / 2);
+    for (std::size_t p = 0; p < pairs; ++p) {
+      do {
+        u[p] = 2 * Uniform() - 1;
+        v[p] = 2 * Uniform() - 1;
+        s[p] = u[p] * u[p] + v[p] * v[p];
+      } while (s[p] >= 1 || s[p] == 0);
+    }
+    PortableLogs(s, logs, pairs);
+    for (std::size_t p = 0; p < pairs; ++p) {
+      const double factor = std::sqrt(-2 * logs[p] / s[p]);
+      out[k++] = u[p] * factor;
+      if (k < n) {
+        out[k++] = v[p] * factor;
+      } else {
+        Spare_ = v[p] * factor;
+        HaveSpare_ = true;
+      }
+    }
+  }
 }
 
 double PortableLog(double x) {

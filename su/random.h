@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace koravel {
@@ -12,6 +13,9 @@ class TNormalDeviates {
  public:
   explicit TNormalDeviates(std::uint64_t seed);
   double Next();  // N(0, 1)
+  // The next n deviates, exactly those of n calls of Next(), made a batch
+  // of pairs at a time so that their logarithms are worked out side by side.
+  void Fill(double* out, std::size_t n);
 
  private:
   std::uint64_t NextBits();

@@ -13,13 +13,19 @@
   atoms the chemical sphere left out, the text of the sum and of every geometry index, its distances and
   angles, exactly as the report prints them.
 * With --sphere=radii the records keep the layout of schema 2, without left_out.
+* A survey into a file killed at any moment (SIGINT, SIGTERM, SIGKILL), then
+  continued with --resume, ends with the records of an uninterrupted one.
 """
 import csv
 import io
 import json
+import os
 import re
+import signal
 import subprocess
 import sys
+import tempfile
+import time
 
 FIELDS = {"schema", "file", "block", "centre", "element", "status", "message"}
 SITE_FIELDS = {"site", "fract"}   # a record of a centre, ok or not
@@ -93,6 +99,21 @@ def report_values(text):
     return cn, ligands, total, indices
 
 
+def resumed_equals_whole(program, data, form, whole, kill, after):
+    """Kills a survey into a file after `after` seconds, resumes it; whether
+    the sorted lines then equal those of the whole survey."""
+    with tempfile.TemporaryDirectory() as scratch:
+        out = os.path.join(scratch, "table")
+        command = [program, "--survey", data, "--format=" + form, "--out=" + out]
+        started = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(after)
+        started.send_signal(kill)
+        started.wait()
+        subprocess.run(command + ["--resume"], capture_output=True)
+        with open(out, "rb") as f:
+            return sorted(f.read().splitlines()) == sorted(whole.splitlines())
+
+
 def main():
     program, data = sys.argv[1:3]
     failures = []
@@ -116,6 +137,12 @@ def main():
             failures.append(f"{form}: columns {list(rows[0])[:len(COLUMNS)]}")
         if form == "csv-wide" and len(rows) != len(records):
             failures.append(f"csv-wide: {len(rows)} rows for {len(records)} records")
+
+    for form, kill, after in (("json", signal.SIGKILL, 0.3), ("csv", signal.SIGINT, 0.6),
+                              ("csv-wide", signal.SIGTERM, 0.9), ("csv", signal.SIGKILL, 0.05)):
+        whole = one if form == "json" else survey(program, data, "--format=" + form)
+        if not resumed_equals_whole(program, data, form, whole, kill, after):
+            failures.append(f"{form}: killed by {kill.name} after {after} s and resumed, the records differ")
 
     radii = survey(program, data, "--format=json", "--sphere=radii")
     for r in (json.loads(line) for line in radii.decode("utf-8").splitlines()):

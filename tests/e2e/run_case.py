@@ -11,6 +11,8 @@ A case file holds directives, then the expected output in sections:
                                                 NAME, NAME=<empty> sets it empty)
     timeout: 10                                (optional; seconds, default 60)
     setup: mkdir NAME | touch NAME | copy SRC DST | chmod MODE NAME   (optional)
+           write NAME TEXT | write-lines NAME TEXT    (TEXT with \\n escapes; write-lines
+                                                ends its lines as the platform does)
     --- stdout
     ...the exact console output, line by line...
     --- stderr
@@ -102,7 +104,7 @@ def file_bytes(path):
         return f.read()
 
 
-def run_setup(workdir, steps):
+def run_setup(workdir, steps, line_end):
     for step in steps:
         words = shlex.split(step)
         action, operands = words[0], words[1:]
@@ -113,9 +115,12 @@ def run_setup(workdir, steps):
             open(target(operands[0]), "a").close()
         elif action == "copy":
             shutil.copyfile(target(operands[0]), target(operands[1]))
-        elif action == "write":
+        elif action in ("write", "write-lines"):
+            text = operands[1].encode().decode("unicode_escape")
+            if action == "write-lines":
+                text = text.replace("\n", line_end)
             with open(target(operands[0]), "w", newline="") as f:
-                f.write(operands[1].encode().decode("unicode_escape"))
+                f.write(text)
         elif action == "chmod":
             os.chmod(target(operands[1]), int(operands[0], 8))
         else:
@@ -206,7 +211,7 @@ def main():
     try:
         os.symlink(os.path.abspath(options.data), os.path.join(workdir, "data"))
         os.mkdir(os.path.join(workdir, "tmp"))
-        run_setup(workdir, directives["setup"])
+        run_setup(workdir, directives["setup"], line_end)
         before_files = set(os.listdir(workdir))
         data_before = snapshot(options.data)
         work_before = {n: file_bytes(os.path.join(workdir, n)) for n in before_files}

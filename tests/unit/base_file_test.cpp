@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
 #include "base/encoding.h"
+#include "base/error.h"
+#include "io/cif_document.h"
 #include "test_support.h"
 
 namespace koravel {
@@ -72,8 +78,7 @@ TEST(FileBytes, ReadsOrNamesTheReason) {
   EXPECT_TRUE(IsDirectory(dir.Path("")));
 }
 
-// Large files are mapped rather than read; either way the bytes are the
-// file's, also after a move.
+// The bytes are the file's, also after a move.
 TEST(FileBytes, SmallAndLargeFilesAsWritten) {
   TScratchDir dir;
   std::string large;
@@ -84,6 +89,30 @@ TEST(FileBytes, SmallAndLargeFilesAsWritten) {
     EXPECT_EQ(moved.View(), bytes);
     EXPECT_TRUE(file.View().empty());
   }
+}
+
+// A file that another program shortens and lengthens while it is read
+// ends in a result or an error, never in a signal.
+TEST(FileBytes, FileChangingWhileReadNeverKillsTheProcess) {
+  TScratchDir dir;
+  std::string text = "data_x\n_cell_length_a 5\n_hkl\n;\n";
+  while (text.size() < (6u << 20)) text += "   1   2   3    12.5     1.1\n";
+  const std::string name = dir.Write("moving.cif", text + ";\n");
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    std::error_code ignored;  // Windows may refuse while the file is open
+    for (std::size_t k = 0; !stop; ++k)
+      std::filesystem::resize_file(name, k % 2 ? text.size() / (k % 7 + 2) : text.size(), ignored);
+  });
+  for (int i = 0; i < 40; ++i) {
+    try {
+      const TCifDocument cif = ReadCifFile(name);
+      EXPECT_LE(cif.Blocks().size(), 1u);
+    } catch (const TError&) {
+    }
+  }
+  stop = true;
+  writer.join();
 }
 
 TEST(TextFromBytes, ByteOrderMarks) {

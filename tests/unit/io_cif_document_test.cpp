@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "test_support.h"
 
@@ -258,6 +259,33 @@ TEST(CifDocument, EncodingsAndLineEnds) {
   }
 }
 
+// A text field longer than kLongTextField is passed over while the file is
+// read: its value reads as null, what follows reads as usual, and messages
+// after it still count its lines, whatever the line breaks.
+TEST(CifDocument, LongTextFieldPassedOverLinesCounted) {
+  for (const std::string eol : {"\n", "\r\n", "\r"}) {
+    std::string text = "data_x" + eol + "_hkl" + eol + ";" + eol;
+    const std::string row = "  12  -3   7     1234.56    12.34" + eol;
+    int lines = 3;
+    for (; text.size() < kLongTextField + 3 * kFilePiece + 17; ++lines) text += row;
+    text += ";" + eol + "_after 'a b'" + eol + "loop_" + eol + "_t" + eol + "_u" + eol + "1" + eol;
+    TScratchDir dir;
+    for (const TCifDocument& f : {TCifDocument(text), ReadCifFile(dir.Write("x.cif", text))}) {
+      ASSERT_EQ(f.Blocks().size(), 1u);
+      EXPECT_TRUE(TCifDocument::FindItem(f.Blocks()[0], "_hkl")->IsNull());
+      EXPECT_EQ(Item(f.Blocks()[0], "_after"), "[a b]");
+      EXPECT_EQ(ErrorOf([&] { f.FindTable(f.Blocks()[0], {"_t"}); }),
+                f.Name() + ", line " + std::to_string(lines + 6) + ": the values of the loop opened at line " +
+                    std::to_string(lines + 3) + " do not fill its last row (1 values for 2 tags).")
+          << eol.size();
+    }
+    // Never closed: the message names the last line.
+    const std::string unclosed = text.substr(0, text.find(";" + eol + "_after"));
+    EXPECT_EQ(ErrorOf([&] { TCifDocument{unclosed}; }),
+              "CIF, line " + std::to_string(lines) + ": text field not closed (opened at line 3).");
+  }
+}
+
 TEST(CifDocument, UnreadableFileReportsTheReason) {
   EXPECT_EQ(ErrorOf([] { ReadCifFile("/nonexistent/dir/x.cif"); }),
             "cannot read /nonexistent/dir/x.cif: No such file or directory");
@@ -266,7 +294,7 @@ TEST(CifDocument, UnreadableFileReportsTheReason) {
 }
 
 // A 30 MB reflection loop is read in one linear pass, from memory and from a
-// (mapped) file alike.
+// file alike.
 TEST(CifDocument, LargeLoopIsLinear) {
   std::string text =
       "data_big\nloop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n_refln_F_squared_meas\n"

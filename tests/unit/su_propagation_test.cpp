@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "geometry/sphere.h"
+#include "su/random.h"
 #include "test_support.h"
 
 namespace koravel {
@@ -56,6 +57,19 @@ class TTestCov : public TCovSource {
 
 void ExpectRelative(double actual, double expected, double rel, const char* what) {
   EXPECT_NEAR(actual, expected, std::fabs(expected) * rel) << what;
+}
+
+// The deviates made in batches are, bit for bit, those made one by one, so
+// that a Monte Carlo prints the same digits whichever way they were made.
+TEST(NormalDeviates, BatchesEqualOneByOne) {
+  for (std::size_t n : {1u, 2u, 7u, 511u, 513u, 4096u}) {
+    TNormalDeviates single(5), batched(5);
+    std::vector<double> one(n + 3), many(n + 3);
+    for (double& x : one) x = single.Next();
+    batched.Fill(many.data(), n);
+    for (std::size_t k = n; k < n + 3; ++k) many[k] = batched.Next();  // the generator goes on alike
+    EXPECT_EQ(one, many) << n;
+  }
 }
 
 TEST(PointFunctions, AngleAtIsAccurateEverywhere) {
