@@ -18,28 +18,6 @@
 
 using namespace koravel;
 
-namespace {
-
-std::vector<TVec3> Distorted(const TIdealPolyhedron& shape, double noise, std::mt19937& random) {
-  std::normal_distribution<double> gauss;
-  double w = gauss(random), x = gauss(random), y = gauss(random), z = gauss(random);
-  const double norm = std::sqrt(w * w + x * x + y * y + z * z);
-  w /= norm, x /= norm, y /= norm, z /= norm;
-  const TMat3 r = {{{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
-                    {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
-                    {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
-  std::vector<TVec3> points = shape.Vertices;
-  std::shuffle(points.begin(), points.end(), random);
-  points.insert(points.begin(), shape.Centre);
-  for (TVec3& v : points) {
-    v = Scaled(MatVec(r, v), 2.1);
-    for (double& c : v) c += 2.1 * noise * gauss(random);
-  }
-  return points;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const long count = argc > 1 ? std::atol(argv[1]) : 10000;
   std::mt19937 random(20261208);
@@ -54,7 +32,7 @@ int main(int argc, char** argv) {
     long agree = 0;
     double searchSeconds = 0, plainSeconds = 0;
     for (long k = 0; k < count; ++k) {
-      const std::vector<TVec3> points = Distorted(*shapes[pick(random)], noise(random), random);
+      const std::vector<TVec3> points = testing::Disguised(*shapes[pick(random)], 2.1 * noise(random), random);
       const TIdealPolyhedron& against = *shapes[pick(random)];
       const auto t0 = std::chrono::steady_clock::now();
       const double searched = BestFit(points, against).Measure;

@@ -39,26 +39,6 @@ std::vector<TVec3> Fragment(const std::string& file, const std::string& centre) 
   return points;
 }
 
-// The shape's own points (central position first) turned, scaled, moved and
-// with the ligands shuffled, plus a random displacement of each of `noise`.
-std::vector<TVec3> Disguised(const TIdealPolyhedron& shape, double noise, std::mt19937& random) {
-  std::normal_distribution<double> gauss;
-  double w = gauss(random), x = gauss(random), y = gauss(random), z = gauss(random);
-  const double norm = std::sqrt(w * w + x * x + y * y + z * z);
-  w /= norm, x /= norm, y /= norm, z /= norm;
-  const TMat3 r = {{{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
-                    {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
-                    {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
-  std::vector<TVec3> vertices = shape.Vertices;
-  std::shuffle(vertices.begin(), vertices.end(), random);
-  vertices.insert(vertices.begin(), shape.Centre);
-  const TVec3 shift{gauss(random), gauss(random), gauss(random)};
-  for (TVec3& v : vertices) {
-    v = Plus(Scaled(MatVec(r, v), 2.1), shift);
-    for (double& c : v) c += noise * gauss(random);
-  }
-  return vertices;
-}
 
 TEST(ShapeMeasure, PublishedExamples) {
   struct TCase {
@@ -86,7 +66,7 @@ TEST(ShapeMeasure, PublishedExamples) {
 TEST(ShapeMeasure, EveryShapeIsItsOwnIdeal) {
   std::mt19937 random(7);
   for (const TIdealPolyhedron& shape : IdealPolyhedra())
-    EXPECT_NEAR(BestFit(Disguised(shape, 0, random), shape).Measure, 0, 1e-9) << shape.Name;
+    EXPECT_NEAR(BestFit(testing::Disguised(shape, 0, random), shape).Measure, 0, 1e-9) << shape.Name;
 }
 
 // The branch and bound finds the global minimum that plain search over all
@@ -98,8 +78,8 @@ TEST(ShapeMeasure, BranchAndBoundMatchesExhaustiveSearch) {
   for (const TIdealPolyhedron& shape : IdealPolyhedra()) {
     const size_t n = shape.Vertices.size();
     if (n > 9) continue;
-    std::vector<std::vector<TVec3>> sets{Disguised(shape, 0.15, random)};
-    if (n < 8) sets.push_back(Disguised(shape, 0.6, random));
+    std::vector<std::vector<TVec3>> sets{testing::Disguised(shape, 0.15, random)};
+    if (n < 8) sets.push_back(testing::Disguised(shape, 0.6, random));
     std::vector<TVec3> cloud(n + 1);
     for (TVec3& x : cloud) x = {gauss(random), gauss(random), gauss(random)};
     if (n < 9) sets.push_back(cloud);
@@ -122,7 +102,7 @@ TEST(ShapeMeasure, RotationGroupOrders) {
 TEST(ShapeMeasure, DerivativesOfTheMeasure) {
   std::mt19937 random(3);
   const TIdealPolyhedron& shape = Shape("OC-6");
-  const std::vector<TVec3> x = Disguised(shape, 0.2, random);
+  const std::vector<TVec3> x = testing::Disguised(shape, 0.2, random);
   const TAssignment a = BestFit(x, shape).Vertex;
   const size_t n = 3 * x.size();
   std::vector<TVec3Of<TDual>> dual(x.size());

@@ -1,17 +1,41 @@
 #pragma once
-// The plain continuous shape measure: the minimum over all n! assignments,
+// Shape-measure test support: distorted copies of reference shapes, and
+// the plain continuous shape measure: the minimum over all n! assignments,
 // walked by Heap's algorithm (each step swaps two ligands' vertices, so the
 // correlation matrix changes by two outer products), with Horn's maximum at
 // every one. The reference of the branch and bound, for the tests and the
 // benchmark that compare the two.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "geometry/shape_measure.h"
 
 namespace koravel::testing {
+
+// The shape's own points (central position first) turned, scaled, moved and
+// with the ligands shuffled, plus a random displacement of each of `noise`.
+inline std::vector<TVec3> Disguised(const TIdealPolyhedron& shape, double noise, std::mt19937& random) {
+  std::normal_distribution<double> gauss;
+  double w = gauss(random), x = gauss(random), y = gauss(random), z = gauss(random);
+  const double norm = std::sqrt(w * w + x * x + y * y + z * z);
+  w /= norm, x /= norm, y /= norm, z /= norm;
+  const TMat3 r = {{{1 - 2 * (y * y + z * z), 2 * (x * y - w * z), 2 * (x * z + w * y)},
+                    {2 * (x * y + w * z), 1 - 2 * (x * x + z * z), 2 * (y * z - w * x)},
+                    {2 * (x * z - w * y), 2 * (y * z + w * x), 1 - 2 * (x * x + y * y)}}};
+  std::vector<TVec3> vertices = shape.Vertices;
+  std::shuffle(vertices.begin(), vertices.end(), random);
+  vertices.insert(vertices.begin(), shape.Centre);
+  const TVec3 shift{gauss(random), gauss(random), gauss(random)};
+  for (TVec3& v : vertices) {
+    v = Plus(Scaled(MatVec(r, v), 2.1), shift);
+    for (double& c : v) c += noise * gauss(random);
+  }
+  return vertices;
+}
 
 inline double PlainShapeMinimum(const std::vector<TVec3>& points, const TIdealPolyhedron& shape) {
   const size_t n = shape.Vertices.size();
