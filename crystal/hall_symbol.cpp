@@ -192,11 +192,21 @@ class THallReader {
     if (!symbol) return std::nullopt;
     std::optional<std::vector<TSymOp>> primitive = CompleteGroup(*symbol);
     if (!primitive) return std::nullopt;
-    std::optional<std::vector<TSymOp>> ops =
-        symbol->Basis ? InBasis(*primitive, symbol->Centring, *symbol->Basis)
-                      : AllOps({std::move(*primitive), symbol->Centring});
-    if (!ops) return std::nullopt;
-    return CheckedGroup(std::move(*ops));
+    if (symbol->Basis) {
+      std::optional<std::vector<TSymOp>> ops = InBasis(*primitive, symbol->Centring, *symbol->Basis);
+      if (!ops) return std::nullopt;
+      return CheckedGroup(*ops, *ops);
+    }
+    // Every operator is a product of the generators and the centring
+    // translations, so closure under those alone makes the set a group.
+    std::vector<TSymOp> generators;
+    for (const TMatrixSymbol& g : symbol->Generators) generators.push_back(g.Op);
+    for (const TIntVec3& c : symbol->Centring) {
+      TSymOp shift = IdentitySymOp();
+      shift.Trans = c;
+      generators.push_back(shift);
+    }
+    return CheckedGroup(AllOps({std::move(*primitive), symbol->Centring}), generators);
   }
 
  private:
@@ -606,9 +616,11 @@ class THallReader {
   }
 
   // The operators, numbered in order, if they form a group modulo the
-  // lattice: the identity first, no mapping twice, every product among them,
-  // and at most kMaxGroupOrder of them.
-  std::optional<std::vector<TSymOp>> CheckedGroup(std::vector<TSymOp> ops) const {
+  // lattice: the identity first, no mapping twice, at most kMaxGroupOrder of
+  // them, and each one's product with every operator of `by` among them. A
+  // set with the identity that a generating set maps into itself holds the
+  // product of any two of its members, each being a word in the generators.
+  std::optional<std::vector<TSymOp>> CheckedGroup(std::vector<TSymOp> ops, const std::vector<TSymOp>& by) const {
     if (ops.size() > kMaxGroupOrder)
       return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
     // Each operator packed into one number (matrix entries from -16 to 15,
@@ -637,7 +649,7 @@ class THallReader {
     if (ops.empty() || !IsIdentity(ops[0]) || distinct != ops.size())
       return Fail("its operators repeat one another");
     for (const TSymOp& a : ops)
-      for (const TSymOp& b : ops) {
+      for (const TSymOp& b : by) {
         const TSymOp ab = Product(a, b);
         const std::optional<std::uint64_t> k = wide.empty() ? key(ab) : std::nullopt;
         const bool found = k ? std::binary_search(keys.begin(), keys.end(), *k)

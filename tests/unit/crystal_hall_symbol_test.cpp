@@ -179,6 +179,7 @@ TEST(HallSymbol, UnreadableSymbolsSayWhy) {
       {"P 2\"", "\"2\"\": a face-diagonal axis needs a preceding axis x, y, z or *"},
       {"P 1c", "its matrix symbols need a translation that its lattice does not have"},
       {"P 3 4x", "its matrix symbols do not make a finite group"},
+      {"A 4", "its operators do not make a group: -y, x, z times x, 1/2+y, 1/2+z is none of them"},
       {"P 2 (0 0)", "the origin shift (0 0) is not three whole numbers of twelfths"},
       // A change of basis must keep the operators integral and may only make
       // a cell whose edges are lattice translations (gemmi reads both and
