@@ -1,9 +1,12 @@
 #include "geometry/shape_measure.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <numeric>
 
 namespace koravel {
@@ -194,6 +197,70 @@ std::vector<TVec3> Normalised(std::vector<TVec3> x) {
   return x;
 }
 
+// What the search needs of a reference shape, whatever the points: its
+// vertices and centre normalised, its rotations, and the singular values of
+// each set of its vertices (a bit per vertex), which the bound on the
+// ligands not yet assigned reads again and again. Those are filled in as
+// searches meet them and kept for every later search in the process: a
+// survey meets the same shapes at every centre.
+class TShapeFrame {
+ public:
+  explicit TShapeFrame(const TIdealPolyhedron& shape)
+      : Rotations(ShapeRotations(shape)), Sigma_(std::size_t{1} << shape.Vertices.size()) {
+    std::vector<TVec3> p = shape.Vertices;
+    p.push_back(shape.Centre);
+    p = Normalised(p);
+    Centre = p.back();
+    p.pop_back();
+    Vertices = p;
+  }
+
+  // The frame of a shape of the table, made on first use; another shape's
+  // is made for the caller in `own`.
+  static const TShapeFrame& Of(const TIdealPolyhedron& shape, std::unique_ptr<TShapeFrame>& own) {
+    const std::vector<TIdealPolyhedron>& table = IdealPolyhedra();
+    if (&shape < table.data() || &shape >= table.data() + table.size()) {
+      own = std::make_unique<TShapeFrame>(shape);
+      return *own;
+    }
+    struct TSlot {
+      std::once_flag Once;
+      std::unique_ptr<TShapeFrame> Frame;
+    };
+    static const std::unique_ptr<TSlot[]> slots(new TSlot[table.size()]);
+    TSlot& slot = slots[static_cast<size_t>(&shape - table.data())];
+    std::call_once(slot.Once, [&] { slot.Frame = std::make_unique<TShapeFrame>(shape); });
+    return *slot.Frame;
+  }
+
+  // σ of the vertices in `set`. Threads that meet a set at once both
+  // compute it and store the same values.
+  std::array<double, 3> Sigma(std::uint32_t set) const {
+    TSigma& s = Sigma_[set];
+    if (s.Known.load(std::memory_order_acquire))
+      return {s.Value[0].load(std::memory_order_relaxed), s.Value[1].load(std::memory_order_relaxed),
+              s.Value[2].load(std::memory_order_relaxed)};
+    TScatter scatter{};
+    for (size_t j = 0; j < Vertices.size(); ++j)
+      if (set & (1u << j)) Add(scatter, ScatterOf(Vertices[j]), 1);
+    const std::array<double, 3> sigma = SingularValues(scatter);
+    for (size_t k = 0; k < 3; ++k) s.Value[k].store(sigma[k], std::memory_order_relaxed);
+    s.Known.store(true, std::memory_order_release);
+    return sigma;
+  }
+
+  std::vector<TVec3> Vertices;
+  TVec3 Centre{};
+  std::vector<std::vector<int>> Rotations;
+
+ private:
+  struct TSigma {
+    std::atomic<bool> Known{false};
+    std::array<std::atomic<double>, 3> Value{};
+  };
+  mutable std::vector<TSigma> Sigma_;
+};
+
 // The branch and bound over assignments. Ligands are assigned one by one;
 // for a partial assignment A the largest attainable D = max_R Σ qᵢ · R p_π(i)
 // is bounded by
@@ -217,14 +284,12 @@ class TShapeSearch {
   static constexpr double kClassSpread = 1e-6;
 
   TShapeSearch(const std::vector<TVec3>& points, const TIdealPolyhedron& shape)
-      : N_(shape.Vertices.size()), Group_(ShapeRotations(shape)) {
+      : N_(shape.Vertices.size()),
+        Frame_(TShapeFrame::Of(shape, OwnFrame_)),
+        Group_(Frame_.Rotations),
+        P_(Frame_.Vertices),
+        PCentre_(Frame_.Centre) {
     Q_ = Normalised(points);
-    std::vector<TVec3> p = shape.Vertices;
-    p.push_back(shape.Centre);
-    p = Normalised(p);
-    PCentre_ = p.back();
-    p.pop_back();
-    P_ = p;
     // Ligands far from those already taken first: the bound bites sooner.
     std::vector<bool> taken(N_ + 1, false);
     for (size_t k = 0; k < N_; ++k) {
@@ -264,7 +329,6 @@ class TShapeSearch {
     for (std::vector<size_t>& s : Stabilisers_) s.reserve(Group_.size());
     Stabilisers_[0].resize(Group_.size());
     std::iota(Stabilisers_[0].begin(), Stabilisers_[0].end(), 0);
-    FreeSigma_.assign(std::size_t{1} << N_, {});
     // A single pair: max over R of q · R p is |q| |p|.
     Descend(0, m, Norm(Q_[0]) * Norm(PCentre_), 0);
     std::sort(Found_.begin(), Found_.end(),
@@ -308,20 +372,6 @@ class TShapeSearch {
     }
   }
 
-  // The singular values of the vertices still free, by the set of them
-  // (a bit per vertex): each set is met many times in a search.
-  const std::array<double, 3>& FreeSigma(std::uint32_t freeSet) {
-    TFreeSigma& f = FreeSigma_[freeSet];
-    if (!f.Known) {
-      TScatter scatter{};
-      for (size_t j = 0; j < N_; ++j)
-        if (freeSet & (1u << j)) Add(scatter, ScatterOf(P_[j]), 1);
-      f.Sigma = SingularValues(scatter);
-      f.Known = true;
-    }
-    return f.Sigma;
-  }
-
   // The children of a node are weighed first, then visited best first; the
   // buffers of each depth are kept, so that the search allocates nothing.
   void Descend(size_t depth, const std::array<double, 9>& m, double lambda, std::uint32_t used) {
@@ -339,7 +389,7 @@ class TShapeSearch {
       AddOuter(c.M, q, P_[j]);
       double rest = 0;
       if (depth + 1 < N_) {
-        const std::array<double, 3>& sp = FreeSigma(all & ~(used | (1u << j)));
+        const std::array<double, 3> sp = Frame_.Sigma(all & ~(used | (1u << j)));
         const std::array<double, 3>& sq = RestSigma_[depth + 1];
         rest = sq[0] * sp[0] + sq[1] * sp[1] + sq[2] * sp[2];
       }
@@ -383,15 +433,14 @@ class TShapeSearch {
     double Lambda;  // Horn's maximum of the pairs taken so far
     std::array<double, 9> M;
   };
-  struct TFreeSigma {
-    bool Known = false;
-    std::array<double, 3> Sigma{};
-  };
 
   size_t N_;
-  std::vector<std::vector<int>> Group_;
-  std::vector<TVec3> Q_, P_;
-  TVec3 PCentre_{};
+  std::unique_ptr<TShapeFrame> OwnFrame_;  // of a shape from outside the table
+  const TShapeFrame& Frame_;
+  const std::vector<std::vector<int>>& Group_;
+  const std::vector<TVec3>& P_;
+  const TVec3& PCentre_;
+  std::vector<TVec3> Q_;
   std::vector<size_t> Order_;
   std::vector<std::array<double, 3>> RestSigma_;
   double LimitD_ = -1;
@@ -402,7 +451,6 @@ class TShapeSearch {
   std::vector<double> QNorm_, PNorm_;  // |q| of the ligand of each depth, |p| of each vertex
   std::vector<std::vector<TChild>> Children_;      // of the node at each depth
   std::vector<std::vector<size_t>> Stabilisers_;  // rotations fixing the vertices taken above each depth
-  std::vector<TFreeSigma> FreeSigma_;
 };
 
 // The orthonormal frame of u and the part of w normal to it.
