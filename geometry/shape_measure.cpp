@@ -549,8 +549,15 @@ double TCandidateAssignments::LowestMeasure(const std::vector<TVec3>& points) co
   for (const TVec3& x : points) mean = Plus(mean, x);
   mean = Scaled(mean, 1.0 / static_cast<double>(n));
   // ‖M − M₀‖_F ≤ Σᵢ |qᵢ − q₀ᵢ| |p_π(i)|: a bound of each candidate before its M.
-  std::vector<TVec3> q(n);
-  std::vector<double> moved(n);
+  // On the stack for the shapes of the table (13 points at most): a draw
+  // allocates nothing.
+  constexpr size_t kOnStack = 16;
+  std::array<TVec3, kOnStack> qStack;
+  std::array<double, kOnStack> movedStack;
+  std::vector<TVec3> qHeap(n > kOnStack ? n : 0);
+  std::vector<double> movedHeap(n > kOnStack ? n : 0);
+  TVec3* q = n > kOnStack ? qHeap.data() : qStack.data();
+  double* moved = n > kOnStack ? movedHeap.data() : movedStack.data();
   double qq = 0;
   for (size_t i = 0; i < n; ++i) {
     q[i] = Minus(points[i], mean);

@@ -11,19 +11,32 @@ std::size_t CountOf(const TDual& a, const TDual& b) { return std::max(a.Count(),
 bool HasHessian(const TDual& a) { return !a.H.empty(); }
 
 // a.G, b.G and a.H, b.H combined as c·a + d·b; an empty part counts as zero.
+// Each entry is (0 + c·a) + d·b, a term left out where its factor is 0, in
+// one pass over a copy of the first term's entries.
 TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
   TDual r(v);
   const std::size_t n = CountOf(a, b);
   if (n == 0) return r;
   r.SecondOrder = a.SecondOrder || b.SecondOrder;
-  r.G.assign(n, 0.0);
-  if (HasHessian(a) || HasHessian(b)) r.H.assign(n * n, 0.0);
-  for (const auto& [factor, x] : {std::pair<double, const TDual*>{c, &a}, {d, &b}}) {
-    if (x->Count() != n || factor == 0) continue;
-    for (std::size_t i = 0; i < n; ++i) r.G[i] += factor * x->G[i];
-    if (HasHessian(*x))
-      for (std::size_t i = 0; i < n * n; ++i) r.H[i] += factor * x->H[i];
-  }
+  const bool useA = a.Count() == n && c != 0, useB = b.Count() == n && d != 0;
+  auto combine = [&](std::vector<double>& out, const std::vector<double>& x, const std::vector<double>& y,
+                     bool hasX, bool hasY, std::size_t size) {
+    if (hasX) {
+      out = x;
+      if (hasY)
+        for (std::size_t i = 0; i < size; ++i) out[i] = (0.0 + c * out[i]) + d * y[i];
+      else
+        for (std::size_t i = 0; i < size; ++i) out[i] = 0.0 + c * out[i];
+    } else if (hasY) {
+      out = y;
+      for (std::size_t i = 0; i < size; ++i) out[i] = 0.0 + d * out[i];
+    } else {
+      out.assign(size, 0.0);
+    }
+  };
+  combine(r.G, a.G, b.G, useA, useB, n);
+  if (HasHessian(a) || HasHessian(b))
+    combine(r.H, a.H, b.H, useA && HasHessian(a), useB && HasHessian(b), n * n);
   return r;
 }
 

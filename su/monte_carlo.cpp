@@ -1,5 +1,6 @@
 #include "su/monte_carlo.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -45,8 +46,8 @@ class TSharedDeviates {
     return shared;
   }
 
-  // Deviate i of the stream, i < kBlock * kBlocks.
-  double At(std::size_t i) const { return Made(i / kBlock).Values[i % kBlock]; }
+  // Deviates b·kBlock to (b + 1)·kBlock − 1 of the stream, b < kBlocks.
+  const double* Block(std::size_t b) const { return Made(b).Values.get(); }
 
   // The generator as it stands after the shared deviates.
   TNormalDeviates After() const { return Made(kBlocks - 1).Next; }
@@ -75,11 +76,21 @@ class TSharedDeviates {
 // The deviates one run reads in turn: the shared ones, then its own.
 class TDeviateStream {
  public:
-  double Next() {
-    constexpr std::size_t kShared = TSharedDeviates::kBlock * TSharedDeviates::kBlocks;
-    if (Index_ < kShared) return TSharedDeviates::Instance().At(Index_++);
+  // The next z.size() deviates.
+  void Fill(std::vector<double>& z) {
+    constexpr std::size_t kBlock = TSharedDeviates::kBlock;
+    constexpr std::size_t kShared = kBlock * TSharedDeviates::kBlocks;
+    std::size_t k = 0;
+    while (k < z.size() && Index_ < kShared) {
+      const double* block = TSharedDeviates::Instance().Block(Index_ / kBlock);
+      const std::size_t from = Index_ % kBlock, take = std::min(z.size() - k, kBlock - from);
+      std::copy(block + from, block + from + take, z.begin() + static_cast<std::ptrdiff_t>(k));
+      k += take;
+      Index_ += take;
+    }
+    if (k == z.size()) return;
     if (!Beyond_) Beyond_ = TSharedDeviates::Instance().After();
-    return Beyond_->Next();
+    for (; k < z.size(); ++k) z[k] = Beyond_->Next();
   }
 
  private:
@@ -117,10 +128,12 @@ TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, con
   // The factor's non-zero entries only: without a full matrix, the
   // coordinates of different atoms are uncorrelated and L is nearly diagonal.
   const TMatrix l = Cholesky(covariance);
-  LRows_.resize(l.Rows);
-  for (size_t a = 0; a < l.Rows; ++a)
+  LStart_.push_back(0);
+  for (size_t a = 0; a < l.Rows; ++a) {
     for (size_t b = 0; b <= a; ++b)
-      if (l(a, b) != 0) LRows_[a].push_back({b, l(a, b)});
+      if (l(a, b) != 0) L_.push_back({b, l(a, b)});
+    LStart_.push_back(L_.size());
+  }
   for (size_t a = 0; a < model.Params.size(); ++a) {
     const TLocalParameter& lp = model.Params[a];
     if (lp.IsCell) {
@@ -133,10 +146,10 @@ TPointSampler::TPointSampler(const TStructure& s, const TParameters& params, con
 }
 
 void TPointSampler::Draw(TRun& run) const {
-  for (double& v : run.Z) v = run.Normal.Next();
-  for (size_t a = 0; a < LRows_.size(); ++a) {
+  run.Normal.Fill(run.Z);
+  for (size_t a = 0; a + 1 < LStart_.size(); ++a) {
     double sum = 0;
-    for (const auto& [b, l] : LRows_[a]) sum += l * run.Z[b];
+    for (size_t e = LStart_[a]; e < LStart_[a + 1]; ++e) sum += L_[e].second * run.Z[L_[e].first];
     run.Dq[a] = sum;
   }
   run.Frac = Frac_;
@@ -164,14 +177,14 @@ void TPointSampler::DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quan
 
 std::vector<TMonteCarlo> TPointSampler::Run(const std::vector<TPlainQuantity>& quantities,
                                             long long draws) const {
-  TRun run(LRows_.size(), Frac_.size(), quantities.size());
+  TRun run(LStart_.size() - 1, Frac_.size(), quantities.size());
   DrawUntil(run, quantities, draws);
   return run.Results();
 }
 
 std::vector<TMonteCarlo> TPointSampler::RunUntilStable(
     const std::vector<TPlainQuantity>& quantities) const {
-  TRun run(LRows_.size(), Frac_.size(), quantities.size());
+  TRun run(LStart_.size() - 1, Frac_.size(), quantities.size());
   std::vector<std::string> previous(quantities.size());
   for (long long round = kFirstRound;; round *= 2) {
     DrawUntil(run, quantities, round);

@@ -55,8 +55,10 @@ class TPointSampler {
   void Draw(TRun& run) const;
   void DrawUntil(TRun& run, const std::vector<TPlainQuantity>& quantities, long long draws) const;
 
-  // Cholesky factor L of the parameters' covariance, row by row: (column, value) of each non-zero entry.
-  std::vector<std::vector<std::pair<size_t, double>>> LRows_;
+  // Cholesky factor L of the parameters' covariance: (column, value) of each
+  // non-zero entry, row by row; row a's are L_[LStart_[a]] to L_[LStart_[a + 1] − 1].
+  std::vector<std::pair<size_t, double>> L_;
+  std::vector<size_t> LStart_;
   std::vector<TVec3> Frac_;     // fractional mean of each point at the given values
   std::vector<TShift> Shifts_;  // coordinate parameters
   std::vector<std::pair<size_t, size_t>> CellParams_;  // (local parameter, free cell index)
