@@ -48,16 +48,16 @@ S MeasureFor(const std::vector<TVec3Of<S>>& points, const TIdealPolyhedron& shap
   for (const TVec3& v : shape.Vertices) pMean = Plus(pMean, v);
   pMean = Scaled(pMean, 1.0 / static_cast<double>(n));
 
+  std::vector<TVec3Of<S>> q(n);
+  for (size_t i = 0; i < n; ++i) q[i] = Diff(points[i], mean);
+  const S qq = SumOfSquares(q);
   std::array<S, 9> m{};
-  S qq(0);
   double pp = 0;
   for (size_t i = 0; i < n; ++i) {
-    const TVec3Of<S> q = Diff(points[i], mean);
     const TVec3 p = Minus(i == 0 ? shape.Centre : shape.Vertices[static_cast<size_t>(assignment[i - 1])], pMean);
-    qq += DotOf(q, q);
     pp += Dot(p, p);
     for (int a = 0; a < 3; ++a)
-      for (int b = 0; b < 3; ++b) m[static_cast<size_t>(3 * a + b)] += q[a] * S(p[b]);
+      for (int b = 0; b < 3; ++b) m[static_cast<size_t>(3 * a + b)] += q[i][a] * S(p[b]);
   }
   const S d = HornMaximum(m);
   return S(100) * (S(1) - d * d / (qq * S(pp)));

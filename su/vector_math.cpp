@@ -54,4 +54,44 @@ TDual AngleAt(const TVec3Of<TDual>& a, const TVec3Of<TDual>& v, const TVec3Of<TD
   return ChainMany({&u[0], &u[1], &u[2], &w[0], &w[1], &w[2]}, local);
 }
 
+TDual SumOfSquares(const std::vector<TVec3Of<TDual>>& q) {
+  // The one pass applies where every component is linear in the same
+  // variables (no Hessian of its own), as coordinates are.
+  const std::size_t n = q.empty() ? 0 : q[0][0].Count();
+  bool linear = n > 0;
+  for (const TVec3Of<TDual>& x : q)
+    for (const TDual& c : x) linear = linear && c.Count() == n && c.H.empty() && c.SecondOrder;
+  if (!linear) {
+    TDual sum(0);
+    for (const TVec3Of<TDual>& x : q) sum += DotOf(x, x);
+    return sum;
+  }
+  // Value and gradient as the products and sums give them.
+  std::vector<TVec3Of<TDual>> firstOrder = q;
+  for (TVec3Of<TDual>& x : firstOrder)
+    for (TDual& c : x) c.SecondOrder = false;
+  TDual sum = SumOfSquares<TDual>(firstOrder);
+  // Hessian: 2 ∇q ∇qᵀ per component, (0 + (gⱼgₖ + gⱼgₖ)) as a product of
+  // linear numbers writes it, the three components of a vector summed
+  // first, then the vectors one by one.
+  sum.SecondOrder = true;
+  sum.H.assign(n * n, 0.0);
+  for (std::size_t i = 0; i < q.size(); ++i) {
+    const double* g0 = q[i][0].G.data();
+    const double* g1 = q[i][1].G.data();
+    const double* g2 = q[i][2].G.data();
+    for (std::size_t j = 0; j < n; ++j) {
+      double* row = &sum.H[j * n];
+      for (std::size_t k = 0; k < n; ++k) {
+        const double p0 = 0.0 + (g0[j] * g0[k] + g0[j] * g0[k]);
+        const double p1 = 0.0 + (g1[j] * g1[k] + g1[j] * g1[k]);
+        const double p2 = 0.0 + (g2[j] * g2[k] + g2[j] * g2[k]);
+        const double d = (0.0 + ((0.0 + p0) + p1)) + p2;
+        row[k] = i == 0 ? 0.0 + d : row[k] + d;
+      }
+    }
+  }
+  return sum;
+}
+
 }  // namespace koravel

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "base/vec3.h"
 #include "su/dual.h"
@@ -68,5 +69,18 @@ S AngleAt(const TVec3Of<S>& a, const TVec3Of<S>& v, const TVec3Of<S>& b) {
 // of its bond vectors in closed form, then carried to the variables by the
 // chain rule, so that a sum of many angles costs little more than its terms.
 TDual AngleAt(const TVec3Of<TDual>& a, const TVec3Of<TDual>& v, const TVec3Of<TDual>& b);
+
+// Σᵢ qᵢ · qᵢ, summed vector by vector.
+template <typename S>
+S SumOfSquares(const std::vector<TVec3Of<S>>& q) {
+  S sum(0);
+  for (const TVec3Of<S>& x : q) sum += DotOf(x, x);
+  return sum;
+}
+
+// The same sum, its Hessian in one pass over the entries instead of nine
+// products and sums of full matrices per vector; every entry is the same
+// number, added in the same order.
+TDual SumOfSquares(const std::vector<TVec3Of<TDual>>& q);
 
 }  // namespace koravel

@@ -114,6 +114,28 @@ TEST(PointFunctions, AngleDerivativesInClosedFormAgreeWithAutomaticOnes) {
     for (size_t i = 0; i < 81; ++i) EXPECT_NEAR(closed.H[i], automatic.H[i], 1e-9 * std::fabs(automatic.H[i]) + 1e-9);
   }
 }
+// The one-pass sum of squares gives every bit that the vector-by-vector sum
+// gives, for vectors centred on their mean as a shape measure takes them
+// and for vectors that each depend on one point only.
+TEST(PointFunctions, SumOfSquaresInOnePassEqualsTheSumBitForBit) {
+  const std::vector<TVec3> points{{0.1, 0.2, -0.3}, {2.1, -0.4, 0.35}, {-1.3, 1.7, 0.2}, {0.4, -2.2, 1.9}};
+  for (const bool centred : {true, false}) {
+    std::vector<TVec3Of<TDual>> x(points.size());
+    for (size_t p = 0; p < points.size(); ++p)
+      for (size_t k = 0; k < 3; ++k) x[p][k] = TDual::Variable(points[p][k], 3 * p + k, 3 * points.size());
+    TVec3Of<TDual> mean{TDual(0), TDual(0), TDual(0)};
+    for (const TVec3Of<TDual>& v : x)
+      for (size_t k = 0; k < 3; ++k) mean[k] += v[k] / TDual(static_cast<double>(x.size()));
+    std::vector<TVec3Of<TDual>> q;
+    for (const TVec3Of<TDual>& v : x) q.push_back(centred ? Diff(v, mean) : v);
+    const TDual onePass = SumOfSquares(q);
+    const TDual bySum = SumOfSquares<TDual>(q);
+    EXPECT_EQ(onePass.V, bySum.V);
+    EXPECT_EQ(onePass.G, bySum.G);
+    EXPECT_EQ(onePass.H, bySum.H);
+  }
+}
+
 // 0.001 (0.01 Å), no cell su; the centre lifted `Height` Å out of the plane.
 struct TPlanarCase {
   double Height;
