@@ -61,11 +61,7 @@ TDual SumOfSquares(const std::vector<TVec3Of<TDual>>& q) {
   bool linear = n > 0;
   for (const TVec3Of<TDual>& x : q)
     for (const TDual& c : x) linear = linear && c.Count() == n && c.H.empty() && c.SecondOrder;
-  if (!linear) {
-    TDual sum(0);
-    for (const TVec3Of<TDual>& x : q) sum += DotOf(x, x);
-    return sum;
-  }
+  if (!linear) return SumOfSquares<TDual>(q);
   // Value and gradient as the products and sums give them.
   std::vector<TVec3Of<TDual>> firstOrder = q;
   for (TVec3Of<TDual>& x : firstOrder)
