@@ -93,7 +93,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   const TQuantity distance = MakeQuantity(TDistanceOfPoints());
   for (size_t i = 1; i < points.size(); ++i) {
     const TPropagated d = propagate.OfPoints({0, i}, distance, kDistanceSuFloor);
-    a.Distances.push_back({d.Value, d.Su});
+    a.Distances.push_back(ValueWithKind(d));
   }
   if (!a.Complete()) return a;
 
@@ -150,7 +150,7 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   std::vector<std::string> labels{centre.Label};
   for (const TLigand& l : list) labels.push_back(LigandDisplayName(s, l));
   a.Flagged = FlaggedGaps(propagate, x, labels);
-  a.SumFixedBySymmetry = HeldBySymmetry(angles.Sum);
+  a.SumFixedBySymmetry = ValueWithKind(angles.Sum).Kind == TSuKind::FixedBySymmetry;
   if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);
   return a;
 }

@@ -8,6 +8,7 @@
 #include "geometry/shape_section.h"
 #include "geometry/sphere.h"
 #include "ligands/ligands.h"
+#include "su/value.h"
 
 namespace koravel {
 
@@ -54,7 +55,7 @@ TPlanarity PlanarityOf(const TPropagated& sum, bool fixedBySymmetry);
 struct TAnalysis {
   TCentre Centre;
   TLigandSet Ligands;
-  std::vector<TValueSu> Distances;  // of each ligand from the centre
+  std::vector<TValue> Distances;    // of each ligand from the centre
   std::vector<TVec3> Positions;     // Cartesian, ångström: the centre, then each ligand
 
   // The rest only for 2 to 12 ligands (Complete()).

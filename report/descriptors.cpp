@@ -33,7 +33,7 @@ void WriteValueRow(TTextSink& out, std::string_view name, size_t nameWidth, cons
   std::string value = FormatValueSu(v.Value, v.Su, decimals);
   if (!unit.empty()) (value += ' ') += unit;
   std::string beside(meaning);
-  if (HeldBySymmetry(v) && !mc) {
+  if (ValueWithKind(v).Kind == TSuKind::FixedBySymmetry && !mc) {
     beside = "fixed by symmetry";
   } else if (mc) {
     const int digits = SuDecimals(v.Su > 0 ? v.Su : mc->Sd) + 1;

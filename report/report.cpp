@@ -21,7 +21,7 @@ std::string AngleWord(size_t count) { return count == 1 ? "angle" : "angles"; }
 
 // One line of a ligand table: position, label, symmetry column, distance.
 void WriteLigandRow(TTextSink& out, size_t position, const std::string& label, const std::string& symmetry,
-                    const TValueSu& distance) {
+                    const TValue& distance) {
   const std::string number = std::to_string(position);
   const std::string d = FormatValueSu(distance.Value, distance.Su, 3);
   out.WriteRow("  " + PadLeft(number, 2) + "  " + PadRight(label, 14) + "  " + PadRight(symmetry, 10) + "  " + d,
@@ -55,7 +55,7 @@ void WriteAngleRow(TTextSink& out, const TStructure& s, const TCentre& centre,
 }
 
 void WriteLigandTable(TTextSink& out, const TStructure& s, const std::vector<TLigand>& ligands,
-                      const std::vector<TValueSu>& distances) {
+                      const std::vector<TValue>& distances) {
   out.WriteLine("");
   out.WriteLine("Ligands (" + std::to_string(ligands.size()) + "):");
   WriteLigandTableHead(out);

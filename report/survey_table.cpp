@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/numbers.h"
 #include "report/report.h"
+#include "su/value.h"
 
 namespace koravel {
 
@@ -168,18 +169,23 @@ std::string JsonRecord(const TSurveyRecord& r, bool leftOut) {
   return o + "}\n";
 }
 
-// The su a record holds: none (NaN) where no parameter with an su entered
-// the value, a Monte Carlo's to 6 significant digits, more than
-// its sampling error allows (a few per cent) yet the same on every platform,
-// whose mathematical libraries differ in the last bits of a draw; a
-// propagated su in full.
-double RecordedSu(const TPropagated& v) {
-  if (!v.ParametersEntered || (v.Su == 0 && !HeldBySymmetry(v))) return std::nan("");
-  if (v.Draws == 0 || !(v.Su > 0)) return v.Su;
+// The su a record holds: none (NaN) where the input gives none, a Monte
+// Carlo's to 6 significant digits, more than its sampling error allows (a few
+// per cent) yet the same on every platform, whose mathematical libraries
+// differ in the last bits of a draw; a propagated su in full.
+double RecordedSu(const TValue& v) {
+  switch (v.Kind) {
+    case TSuKind::NoSu: return std::nan("");
+    case TSuKind::FixedBySymmetry: return 0;
+    case TSuKind::Propagated: return v.Su;
+    case TSuKind::MonteCarlo: break;
+  }
   char text[32];
   std::snprintf(text, sizeof text, "%.5e", v.Su);
   return std::strtod(text, nullptr);
 }
+
+double RecordedSu(const TPropagated& v) { return RecordedSu(ValueWithKind(v)); }
 
 }  // namespace
 
@@ -194,12 +200,12 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
   r.Fixed = sum.FixedCount;
   r.Tied = sum.TiedCount;
   r.Quantities.push_back({"sum", sum.Value, RecordedSu(sum), FormatValueSu(sum.Value, sum.Su, 2), ""});
-  // The distances and angles as the report's tables hold them: an su of 0
-  // there is exact only where the sum's parameters had su.
+  // The angles as the report's table holds them: an su of 0 there is exact
+  // only where the sum's parameters had su.
   const double noSu = sum.ParametersEntered && !sum.FreeWithoutSu ? 0 : std::nan("");
   for (size_t i = 0; i < a.Ligands.List.size(); ++i) {
-    const TValueSu& d = a.Distances[i];
-    r.Distances.push_back({{r.Ligands[i]}, {"", d.Value, d.Su > 0 ? d.Su : noSu, FormatValueSu(d.Value, d.Su, 3), ""}});
+    const TValue& d = a.Distances[i];
+    r.Distances.push_back({{r.Ligands[i]}, {"", d.Value, RecordedSu(d), FormatValueSu(d.Value, d.Su, 3), ""}});
   }
   for (const TAngle& angle : a.Angles.List)
     r.Angles.push_back({{r.Ligands[static_cast<size_t>(angle.Lig1)], r.Ligands[static_cast<size_t>(angle.Lig2)]},

@@ -143,6 +143,11 @@ TDual cbrt(const TDual& a) {
   return Chain(a, r, 1 / (3 * r * r), -2 / (9 * r * r * a.V));
 }
 
+TDual exp(const TDual& a) {
+  const double e = std::exp(a.V);
+  return Chain(a, e, e, e);
+}
+
 TDual sin(const TDual& a) { return Chain(a, std::sin(a.V), std::cos(a.V), -std::sin(a.V)); }
 TDual cos(const TDual& a) { return Chain(a, std::cos(a.V), -std::sin(a.V), -std::cos(a.V)); }
 

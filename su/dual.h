@@ -53,6 +53,7 @@ TDual ChainMany(const std::vector<const TDual*>& inputs, const TDual& local);
 
 TDual sqrt(const TDual& a);
 TDual cbrt(const TDual& a);
+TDual exp(const TDual& a);
 TDual sin(const TDual& a);
 TDual cos(const TDual& a);
 TDual atan2(const TDual& y, const TDual& x);

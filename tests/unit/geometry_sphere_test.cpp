@@ -90,10 +90,11 @@ TEST(AnalyseSphere, AnglesSortedLargestFirstWithPairOrderForTies) {
   EXPECT_LT(angles.List[0].Su, 1e-3);  // linear at its maximum
   EXPECT_NEAR(angles.Sum.Value, 360, 1e-9);
   // Distances along x depend on two x coordinates of 0.01 Å su each.
-  const std::vector<TValueSu>& d = a.Distances;
+  const std::vector<TValue>& d = a.Distances;
   ASSERT_EQ(d.size(), 3u);
   EXPECT_NEAR(d[0].Value, 2.0, 1e-12);
   EXPECT_NEAR(d[0].Su, 0.01 * std::sqrt(2.0), 1e-9);
+  EXPECT_EQ(d[0].Kind, TSuKind::Propagated);
 }
 
 TEST(AnalyseSphere, PublishedAnglesUnlessCalcOnly) {

@@ -29,7 +29,7 @@ struct TReportCase {
   TAnalysis A;
   TCentre& Centre = A.Centre;
   std::vector<TLigand>& Ligands = A.Ligands.List;
-  std::vector<TValueSu>& Distances = A.Distances;
+  std::vector<TValue>& Distances = A.Distances;
   TAngles& Angles = A.Angles;
   std::string Brief;
 
@@ -205,7 +205,7 @@ TEST(WriteReport, InputsWithoutSu) {
     c.In.HasSu = false;
     c.Source.Kind = k.kind;
     c.Source.FileName = k.file;
-    for (TValueSu& d : c.Distances) d.Su = 0;
+    for (TValue& d : c.Distances) d.Su = 0;
     for (TAngle& a : c.Angles.List) a.Su = 0;
     c.SetSum(c.Angles.Sum.Value, 0, 0, 0);
     const auto lines = c.Run();
