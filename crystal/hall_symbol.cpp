@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 
@@ -21,9 +19,6 @@ namespace {
 constexpr int kHalf = kTransDen / 2;
 constexpr int kQuarter = kTransDen / 4;
 constexpr int kShiftUnit = kTransDen / 12;
-
-// A finite group of integer 3x3 matrices has at most 48 elements (m-3m).
-constexpr std::size_t kMaxPointGroupOrder = 48;
 
 // Rotation matrices along a, b, c (ITB Table A1.4.2.4) for the orders 2, 3,
 // 4, 6; nothing for any other axis or order.
@@ -111,26 +106,13 @@ struct TMatrixSymbol {
   std::string_view Text;
 };
 
-// A change of basis x' = V·x + v with rational V: M holds V in
-// twenty-fourths (V = M/24, so factors such as 1/2 or 1/3 are exact) and
-// Trans holds v in twenty-fourths. All arithmetic on it is in long long
-// with bounded inputs: |M| <= 24·24 and |Trans| < 24 after reduction, so no
-// product below comes near the range of long long.
-struct TBasis {
-  std::array<std::array<long long, 3>, 3> M{};
-  std::array<long long, 3> Trans{};
-};
-
 struct TSymbol {
   std::vector<TIntVec3> Centring;
   std::vector<TMatrixSymbol> Generators;  // the inversion, when centrosymmetric, last
-  std::optional<TBasis> Basis;            // change of basis V; an origin shift v as (I|v)
+  // Change of basis V; an origin shift v as (I|v). As read, |M| <= 24·24
+  // and 0 <= Trans < 24, well inside the bounds that Transformed keeps exact.
+  std::optional<TChangeOfBasis> Basis;
 };
-
-// A finite group of integer 3x3 matrices has at most 48 elements (m-3m);
-// with the translations of an F lattice, a space group has at most 192
-// operators modulo the lattice (International Tables A, Fm-3m).
-constexpr std::size_t kMaxGroupOrder = 192;
 
 // A factor of a change of basis beyond this is no crystallographic setting.
 constexpr long long kMaxBasisFactor = 24;
@@ -141,36 +123,6 @@ constexpr std::size_t kMaxNumberLength = 9;
 constexpr long long kMaxDenominator = 1000000;
 
 long long FloorMod(long long a, long long n) { return ((a % n) + n) % n; }
-
-long long Determinant(const std::array<std::array<long long, 3>, 3>& m) {
-  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
-
-// The adjugate: m·adj(m) = det(m)·I.
-std::array<std::array<long long, 3>, 3> Adjugate(const std::array<std::array<long long, 3>, 3>& m) {
-  std::array<std::array<long long, 3>, 3> a{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) {
-      const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
-      const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
-      a[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * (m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0]);
-    }
-  return a;
-}
-
-// Whether a and b differ by a centring translation (or none).
-bool SameModCentring(const TSymOp& a, const TSymOp& b, const std::vector<TIntVec3>& centring) {
-  if (a.Rot != b.Rot) return false;
-  if (SameModLattice(a, b)) return true;
-  for (const TIntVec3& c : centring) {
-    TSymOp shifted = b;
-    for (int i = 0; i < 3; ++i) shifted.Trans[i] += c[i];
-    if (SameModLattice(a, shifted)) return true;
-  }
-  return false;
-}
 
 // A rational number num/den read exactly from digits, a decimal point and a
 // fraction bar ("2", "1/2", "0.25", "1/3").
@@ -195,7 +147,7 @@ class THallReader {
     if (symbol->Basis) {
       std::optional<std::vector<TSymOp>> ops = InBasis(*primitive, symbol->Centring, *symbol->Basis);
       if (!ops) return std::nullopt;
-      return CheckedGroup(*ops, *ops);
+      return Checked(*ops, *ops);
     }
     // Every operator is a product of the generators and the centring
     // translations, so closure under those alone makes the set a group.
@@ -206,7 +158,7 @@ class THallReader {
       shift.Trans = c;
       generators.push_back(shift);
     }
-    return CheckedGroup(AllOps({std::move(*primitive), symbol->Centring}), generators);
+    return Checked(AllOps({std::move(*primitive), symbol->Centring}), generators);
   }
 
  private:
@@ -247,7 +199,7 @@ class THallReader {
     }
     if (centric) {
       TMatrixSymbol inversion;
-      inversion.Op.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
+      inversion.Op = InversionSymOp();
       inversion.Order = 1;
       inversion.Text = "-";
       symbol.Generators.push_back(inversion);
@@ -308,9 +260,7 @@ class THallReader {
     } else {
       op.Rot = *AxisRotation(m.Axis, m.Order);  // axis 0..2 and order 2, 3, 4 or 6 here
     }
-    if (improper)
-      for (TIntVec3& row : op.Rot)
-        for (int& v : row) v = -v;
+    if (improper) op = Product(InversionSymOp(), op);
 
     bool screwed = false;
     for (; pos < token.size(); ++pos) {
@@ -341,7 +291,7 @@ class THallReader {
   // with factors in multiples of 1/24 (the extension of the Hall notation
   // of ITB A1.4.2.5 that cctbx and gemmi read, and SHELXL and Olex2 files
   // use).
-  std::optional<TBasis> ReadBasis(std::string_view text) const {
+  std::optional<TChangeOfBasis> ReadBasis(std::string_view text) const {
     if (text.size() < 2 || text.back() != ')')
       return Fail("the origin shift does not end with \")\"");
     const std::string_view inner = text.substr(1, text.size() - 2);
@@ -350,7 +300,7 @@ class THallReader {
         "the origin shift " + std::string(text) + " is not three whole numbers of twelfths";
     const std::vector<std::string_view> parts = SplitFields(inner, IsBlankOrTab);
     if (parts.size() != 3) return Fail(notTwelfths);
-    TBasis shift;
+    TChangeOfBasis shift;
     for (int i = 0; i < 3; ++i) {
       shift.M[i][i] = kTransDen;
       std::string_view p = parts[i];
@@ -369,12 +319,12 @@ class THallReader {
 
   // Three comma-separated parts, each a sum of terms: a number ("1/4",
   // "0.5"), an axis with a factor ("x", "2x", "2*x", "1/2*x", "x/2").
-  std::optional<TBasis> ReadChangeOfBasis(std::string_view text, std::string_view inner) const {
+  std::optional<TChangeOfBasis> ReadChangeOfBasis(std::string_view text, std::string_view inner) const {
     const std::string bad = "the change of basis " + std::string(text);
     const std::vector<std::string_view> parts = SplitFields(inner, [](char c) { return c == ','; });
     if (parts.size() != 3 || std::count(inner.begin(), inner.end(), ',') != 2)
       return Fail(bad + " does not have three parts");
-    TBasis basis;
+    TChangeOfBasis basis;
     for (int row = 0; row < 3; ++row) {
       std::string_view p = Trim(parts[static_cast<size_t>(row)]);
       if (p.empty()) return Fail(bad + " has an empty part");
@@ -478,32 +428,11 @@ class THallReader {
                         ? std::string("its \"-\" adds the inversion that its matrix symbols give")
                         : Quoted(g.Text) + " adds no operator to the symbols before it");
       generators.push_back(g.Op);
-      std::optional<std::vector<TSymOp>> closed = Closure(generators, symbol.Centring);
-      if (!closed) return std::nullopt;
-      ops = std::move(*closed);
-    }
-    return ops;
-  }
-
-  std::optional<std::vector<TSymOp>> Closure(const std::vector<TSymOp>& generators,
-                                             const std::vector<TIntVec3>& centring) const {
-    std::vector<TSymOp> ops = {IdentitySymOp()};
-    for (size_t next = 0; next < ops.size(); ++next) {
-      for (const TSymOp& g : generators) {
-        const TSymOp product = Reduced(Product(ops[next], g));
-        bool known = false;
-        for (const TSymOp& op : ops) {
-          if (op.Rot != product.Rot) continue;
-          if (!SameModCentring(op, product, centring))
-            return Fail("its matrix symbols need a translation that its lattice does not have");
-          known = true;
-          break;
-        }
-        if (known) continue;
-        if (ops.size() == kMaxPointGroupOrder)
-          return Fail("its matrix symbols do not make a finite group");
-        ops.push_back(product);
-      }
+      TClosure closed = Closure(generators, symbol.Centring);
+      if (closed.Fault == TClosure::kOffLattice)
+        return Fail("its matrix symbols need a translation that its lattice does not have");
+      if (closed.Fault == TClosure::kInfinite) return Fail("its matrix symbols do not make a finite group");
+      ops = std::move(closed.Ops);
     }
     return ops;
   }
@@ -518,9 +447,9 @@ class THallReader {
   // the structure does not repeat.
   std::optional<std::vector<TSymOp>> InBasis(const std::vector<TSymOp>& primitive,
                                              const std::vector<TIntVec3>& centring,
-                                             const TBasis& basis) const {
+                                             const TChangeOfBasis& basis) const {
     const long long det = Determinant(basis.M);
-    const auto adj = Adjugate(basis.M);
+    const TLongMat3 adj = Adjugate(basis.M);
     // The new cell edge i in old coordinates, in twenty-fourths: 24·V^-1·e_i
     // = 24·24·adj(M)·e_i/det.
     for (int i = 0; i < 3; ++i) {
@@ -537,129 +466,49 @@ class THallReader {
 
     std::vector<TSymOp> ops;
     for (const TSymOp& op : primitive) {
-      std::optional<TSymOp> moved = Transformed(op, basis, det, adj);
-      if (!moved) return std::nullopt;
-      moved->Number = op.Number;
-      ops.push_back(*moved);
+      const TTransformedOp moved = Transformed(op, basis);
+      if (moved.Fault != TBasisFault::None) {
+        const std::string where = "its change of basis turns " + SymOpText(op);
+        switch (moved.Fault) {
+          case TBasisFault::FractionalRotation:
+            return Fail(where + " into an operator with fractional factors");
+          case TBasisFault::LargeRotation:
+            return Fail(where + " into an operator with a factor beyond " + std::to_string(kMaxSymOpFactor));
+          default:
+            return Fail(where + " into one with a translation off the multiples of 1/24");
+        }
+      }
+      ops.push_back(moved.Op);
     }
 
-    // The new centring: the images of the old centring translations and
-    // cell edges, and their sums, modulo the new cell edges.
+    // The new centring: the images (I|V·t) of the old centring translations
+    // and cell edges (I|t), and their sums, modulo the new cell edges.
+    std::vector<TIntVec3> old = centring;
+    for (int k = 0; k < 3; ++k) {
+      TIntVec3 edge{};
+      edge[k] = kTransDen;
+      old.push_back(edge);
+    }
     std::vector<TIntVec3> images;
-    for (const TIntVec3& c : centring) {
-      TIntVec3 image{};
-      for (int i = 0; i < 3; ++i) {
-        long long sum = 0;
-        for (int k = 0; k < 3; ++k) sum += basis.M[i][k] * c[k];
-        if (sum % kTransDen != 0)
-          return Fail("its change of basis moves a centring translation off the multiples of 1/24");
-        image[i] = static_cast<int>(FloorMod(sum / kTransDen, kTransDen));
-      }
-      images.push_back(image);
+    for (const TIntVec3& t : old) {
+      TSymOp shift = IdentitySymOp();
+      shift.Trans = t;
+      const TTransformedOp image = Transformed(shift, basis);
+      if (image.Fault != TBasisFault::None)  // a cell edge's image is whole
+        return Fail("its change of basis moves a centring translation off the multiples of 1/24");
+      images.push_back(image.Op.Trans);
     }
-    for (int k = 0; k < 3; ++k)
-      images.push_back({static_cast<int>(FloorMod(basis.M[0][k], kTransDen)),
-                        static_cast<int>(FloorMod(basis.M[1][k], kTransDen)),
-                        static_cast<int>(FloorMod(basis.M[2][k], kTransDen))});
-    std::vector<TIntVec3> newCentring;
-    auto add = [&newCentring](const TIntVec3& t) {
-      if (t == TIntVec3{} || std::find(newCentring.begin(), newCentring.end(), t) != newCentring.end())
-        return;
-      newCentring.push_back(t);
-    };
-    for (const TIntVec3& t : images) add(t);
-    for (size_t i = 0; i < newCentring.size(); ++i) {
-      if (newCentring.size() * ops.size() > kMaxGroupOrder)
-        return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
-      for (size_t j = 0; j <= i; ++j) {
-        TIntVec3 sum{};
-        for (int k = 0; k < 3; ++k) sum[k] = (newCentring[i][k] + newCentring[j][k]) % kTransDen;
-        add(sum);
-      }
-    }
-    if ((newCentring.size() + 1) * ops.size() > kMaxGroupOrder)
-      return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
-    return AllOps({std::move(ops), std::move(newCentring)});
+    // (1 + centring translations) copies of the operators, kMaxGroupOrder at most.
+    std::optional<std::vector<TIntVec3>> newCentring =
+        ClosedCentring(images, kMaxGroupOrder / ops.size() - 1);
+    if (!newCentring) return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
+    return AllOps({std::move(ops), std::move(*newCentring)});
   }
 
-  // V·op·V^-1 = (W | M·t/24 + v - W·v) with W = M·R·adj(M)/det(M), exact;
-  // nothing (after Fail) when W or the translation is not whole in its
-  // units.
-  std::optional<TSymOp> Transformed(const TSymOp& op, const TBasis& basis, long long det,
-                                    const std::array<std::array<long long, 3>, 3>& adj) const {
-    const std::string where = "its change of basis turns " + SymOpText(op);
-    std::array<std::array<long long, 3>, 3> mr{};
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j)
-        for (int k = 0; k < 3; ++k) mr[i][j] += basis.M[i][k] * op.Rot[k][j];
-    TSymOp r;
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j) {
-        long long w = 0;
-        for (int k = 0; k < 3; ++k) w += mr[i][k] * adj[k][j];
-        if (w % det != 0) return Fail(where + " into an operator with fractional factors");
-        w /= det;
-        if (w > kMaxBasisFactor || w < -kMaxBasisFactor)
-          return Fail(where + " into an operator with a factor beyond " +
-                      std::to_string(kMaxBasisFactor));
-        r.Rot[i][j] = static_cast<int>(w);
-      }
-    for (int i = 0; i < 3; ++i) {
-      long long mt = 0;
-      for (int k = 0; k < 3; ++k) mt += basis.M[i][k] * op.Trans[k];
-      if (mt % kTransDen != 0) return Fail(where + " into one with a translation off the multiples of 1/24");
-      long long t = mt / kTransDen + basis.Trans[i];
-      for (int k = 0; k < 3; ++k) t -= r.Rot[i][k] * basis.Trans[k];
-      r.Trans[i] = static_cast<int>(FloorMod(t, kTransDen));
-    }
-    return r;
-  }
-
-  // The operators, numbered in order, if they form a group modulo the
-  // lattice: the identity first, no mapping twice, at most kMaxGroupOrder of
-  // them, and each one's product with every operator of `by` among them. A
-  // set with the identity that a generating set maps into itself holds the
-  // product of any two of its members, each being a word in the generators.
-  std::optional<std::vector<TSymOp>> CheckedGroup(std::vector<TSymOp> ops, const std::vector<TSymOp>& by) const {
-    if (ops.size() > kMaxGroupOrder)
-      return Fail("it gives more than " + std::to_string(kMaxGroupOrder) + " operators");
-    // Each operator packed into one number (matrix entries from -16 to 15,
-    // translations in twenty-fourths), sorted: the n² products are looked up
-    // by binary search over a few hundred bytes. Operators beyond that range
-    // (a strange basis) are compared whole.
-    auto key = [](const TSymOp& op) -> std::optional<std::uint64_t> {
-      std::uint64_t k = 0;
-      for (const TIntVec3& row : op.Rot)
-        for (int r : row) {
-          if (r < -16 || r > 15) return std::nullopt;
-          k = (k << 5) | static_cast<std::uint64_t>(r + 16);
-        }
-      for (int t : Reduced(op).Trans) k = (k << 5) | static_cast<std::uint64_t>(t);
-      return k;
-    };
-    std::vector<std::uint64_t> keys;
-    std::set<std::pair<TIntMat3, TIntVec3>> wide;  // every operator, when one is out of range
-    for (const TSymOp& op : ops)
-      if (const std::optional<std::uint64_t> k = key(op)) keys.push_back(*k);
-    if (keys.size() < ops.size())
-      for (const TSymOp& op : ops) wide.emplace(op.Rot, Reduced(op).Trans);
-    std::sort(keys.begin(), keys.end());
-    const size_t distinct = wide.empty() ? static_cast<size_t>(std::unique(keys.begin(), keys.end()) - keys.begin())
-                                         : wide.size();
-    if (ops.empty() || !IsIdentity(ops[0]) || distinct != ops.size())
-      return Fail("its operators repeat one another");
-    for (const TSymOp& a : ops)
-      for (const TSymOp& b : by) {
-        const TSymOp ab = Product(a, b);
-        const std::optional<std::uint64_t> k = wide.empty() ? key(ab) : std::nullopt;
-        const bool found = k ? std::binary_search(keys.begin(), keys.end(), *k)
-                             : wide.count({ab.Rot, Reduced(ab).Trans}) > 0;
-        if (!found) {
-          std::string reason = "its operators do not make a group: ";
-          ((((reason += SymOpText(a)) += " times ") += SymOpText(b)) += " is none of them");
-          return Fail(reason);
-        }
-      }
+  // The operators if they form a group modulo the lattice (GroupFault).
+  std::optional<std::vector<TSymOp>> Checked(std::vector<TSymOp> ops, const std::vector<TSymOp>& by) const {
+    const std::string fault = GroupFault(ops, by);
+    if (!fault.empty()) return Fail(fault);
     return ops;
   }
 

@@ -46,19 +46,9 @@ struct TPartReader {
   }
 };
 
-// A factor of x, y or z beyond this is no crystallographic operator; the
-// bound also keeps every sum of terms and the determinant exact in integers.
-constexpr int kMaxFactor = 24;
-
 std::string TooLarge(char axis) {
-  return std::string("its terms in ") + axis + " add up to a factor beyond " + std::to_string(kMaxFactor);
-}
-
-long long Determinant(const TIntMat3& m) {
-  auto at = [&m](int i, int j) { return static_cast<long long>(m[i][j]); };
-  return at(0, 0) * (at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1)) -
-         at(0, 1) * (at(1, 0) * at(2, 2) - at(1, 2) * at(2, 0)) +
-         at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0));
+  return std::string("its terms in ") + axis + " add up to a factor beyond " +
+         std::to_string(kMaxSymOpFactor);
 }
 
 // One output coordinate of an operator: the factors of x, y, z and the
@@ -117,7 +107,7 @@ class TSymOpReader {
       if (AxisOfLetter(c) >= 0) {
         int& entry = row.Rot[AxisOfLetter(c)];
         entry += sign;
-        if (std::abs(entry) > kMaxFactor) return Fail(TooLarge(c));
+        if (std::abs(entry) > kMaxSymOpFactor) return Fail(TooLarge(c));
         ++r.Pos;
         continue;
       }
@@ -149,11 +139,11 @@ class TSymOpReader {
       if (r.Pos < r.Part.size() && AxisOfLetter(r.Part[r.Pos]) >= 0) {
         const char axis = r.Part[r.Pos];
         long long factor = 0;
-        if (fraction || !ParseInteger(numerator, factor) || factor > kMaxFactor)
+        if (fraction || !ParseInteger(numerator, factor) || factor > kMaxSymOpFactor)
           return Fail("the factor " + std::string(number) + " of " + axis + " is no small integer");
         int& entry = row.Rot[AxisOfLetter(axis)];
         entry += sign * static_cast<int>(factor);
-        if (std::abs(entry) > kMaxFactor) return Fail(TooLarge(axis));
+        if (std::abs(entry) > kMaxSymOpFactor) return Fail(TooLarge(axis));
         ++r.Pos;
         continue;
       }
@@ -189,6 +179,12 @@ TSymOp IdentitySymOp() {
 
 bool IsIdentity(const TSymOp& op) { return op == IdentitySymOp(); }
 
+TSymOp InversionSymOp() {
+  TSymOp op;
+  op.Rot = {TIntVec3{-1, 0, 0}, TIntVec3{0, -1, 0}, TIntVec3{0, 0, -1}};
+  return op;
+}
+
 TSymOp ParseSymOp(std::string_view text, std::string_view where, const TPlace& place) {
   return *TSymOpReader(text, where, place).Read();
 }
@@ -210,6 +206,15 @@ int Checked(long long value, const char* what, const TSymOp& a, const TSymOp* b 
   Fail(message);
 }
 
+TLongMat3 Widened(const TIntMat3& m) {
+  TLongMat3 w{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) w[i][j] = m[i][j];
+  return w;
+}
+
+long long FloorMod(long long a, long long n) { return ((a % n) + n) % n; }
+
 }  // namespace
 
 TSymOp Product(const TSymOp& a, const TSymOp& b) {
@@ -227,27 +232,71 @@ TSymOp Product(const TSymOp& a, const TSymOp& b) {
   return r;
 }
 
-TSymOp Inverse(const TSymOp& op) {
-  const TIntMat3& m = op.Rot;
-  auto minor = [&m](int r0, int r1, int c0, int c1) {
-    return static_cast<long long>(m[r0][c0]) * m[r1][c1] - static_cast<long long>(m[r0][c1]) * m[r1][c0];
-  };
-  const long long det = m[0][0] * minor(1, 2, 1, 2) - m[0][1] * minor(1, 2, 0, 2) +
-                        m[0][2] * minor(1, 2, 0, 1);
-  TSymOp inv;
+long long Determinant(const TLongMat3& m) {
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+long long Determinant(const TIntMat3& m) { return Determinant(Widened(m)); }
+
+TLongMat3 Adjugate(const TLongMat3& m) {
+  TLongMat3 a{};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
-      // The cofactor of m[j][i] over the determinant, which is its own inverse.
+      // The cofactor of m[j][i]: the minor without row j and column i.
       const int r0 = j == 0 ? 1 : 0, r1 = j == 2 ? 1 : 2;
       const int c0 = i == 0 ? 1 : 0, c1 = i == 2 ? 1 : 2;
-      inv.Rot[i][j] = Checked(((i + j) % 2 == 0 ? 1 : -1) * minor(r0, r1, c0, c1) * det, "inverse", op);
+      a[i][j] = ((i + j) % 2 == 0 ? 1 : -1) * (m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0]);
     }
+  return a;
+}
+
+TLongMat3 Adjugate(const TIntMat3& m) { return Adjugate(Widened(m)); }
+
+TSymOp Inverse(const TSymOp& op) {
+  const long long det = Determinant(op.Rot);
+  const TLongMat3 adj = Adjugate(op.Rot);
+  TSymOp inv;
+  // adj(R)/det(R) = adj(R)·det(R), the determinant being +1 or -1.
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) inv.Rot[i][j] = Checked(adj[i][j] * det, "inverse", op);
   for (int i = 0; i < 3; ++i) {
     long long t = 0;
     for (int j = 0; j < 3; ++j) t -= static_cast<long long>(inv.Rot[i][j]) * op.Trans[j];
     inv.Trans[i] = Checked(t, "inverse", op);
   }
   return inv;
+}
+
+TTransformedOp Transformed(const TSymOp& op, const TChangeOfBasis& basis) {
+  const long long det = Determinant(basis.M);
+  if (det == 0) Fail("a singular change of basis has no inverse.");
+  const TLongMat3 adj = Adjugate(basis.M);
+  TLongMat3 mr{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) mr[i][j] += basis.M[i][k] * op.Rot[k][j];
+  TTransformedOp r;
+  r.Op.Number = op.Number;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      long long w = 0;
+      for (int k = 0; k < 3; ++k) w += mr[i][k] * adj[k][j];
+      if (w % det != 0) return {r.Op, TBasisFault::FractionalRotation};
+      w /= det;
+      if (w > kMaxSymOpFactor || w < -kMaxSymOpFactor) return {r.Op, TBasisFault::LargeRotation};
+      r.Op.Rot[i][j] = static_cast<int>(w);
+    }
+  for (int i = 0; i < 3; ++i) {
+    long long mt = 0;
+    for (int k = 0; k < 3; ++k) mt += basis.M[i][k] * op.Trans[k];
+    if (mt % kTransDen != 0) return {r.Op, TBasisFault::FractionalTranslation};
+    long long t = mt / kTransDen + basis.Trans[i];
+    for (int k = 0; k < 3; ++k) t -= r.Op.Rot[i][k] * basis.Trans[k];
+    r.Op.Trans[i] = static_cast<int>(FloorMod(t, kTransDen));
+  }
+  return r;
 }
 
 TVec3 RotatedPart(const TSymOp& op, const TVec3& f) {

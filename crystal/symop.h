@@ -17,6 +17,12 @@ constexpr int kTransDen = 24;
 
 using TIntVec3 = std::array<int, 3>;
 using TIntMat3 = std::array<TIntVec3, 3>;
+using TLongVec3 = std::array<long long, 3>;
+using TLongMat3 = std::array<TLongVec3, 3>;
+
+// A factor of x, y or z beyond this is no crystallographic operator; the
+// bound keeps every sum of terms, determinant and product exact.
+constexpr int kMaxSymOpFactor = 24;
 
 // A space-group operator x' = Rot·x + Trans/24, with the number by which
 // symmetry codes n_klm address it in its structure's operator list.
@@ -33,6 +39,8 @@ struct TSymOp {
 
 TSymOp IdentitySymOp();
 bool IsIdentity(const TSymOp& op);
+// -x,-y,-z: the inversion through the origin.
+TSymOp InversionSymOp();
 
 // Reads the usual text form: exactly three comma-separated parts, each a sum
 // of terms x, y, z (with an optional integer factor, 2x or 2*x) and
@@ -57,6 +65,44 @@ TSymOp Product(const TSymOp& a, const TSymOp& b);
 // when an entry leaves the range of int (a translation near the 10^6
 // twenty-fourths that ParseSymOp allows, with large factors).
 TSymOp Inverse(const TSymOp& op);
+
+// The determinant, exact for entries up to about 10^6 in size.
+long long Determinant(const TLongMat3& m);
+long long Determinant(const TIntMat3& m);
+
+// The adjugate (transposed cofactors): m·adj(m) = adj(m)·m = det(m)·I.
+TLongMat3 Adjugate(const TLongMat3& m);
+TLongMat3 Adjugate(const TIntMat3& m);
+
+// A change of basis x' = V·x + v (International Tables A, ch. 5.1) with
+// rational V: M = 24·V, so that factors such as 1/2 and 1/3 are exact, and
+// v in twenty-fourths. M must be regular.
+struct TChangeOfBasis {
+  TLongMat3 M{};
+  TLongVec3 Trans{};
+};
+
+// Why an operator has no integral form in a new basis.
+enum class TBasisFault {
+  None,
+  FractionalRotation,     // W has a fractional entry
+  LargeRotation,          // W has an entry beyond kMaxSymOpFactor
+  FractionalTranslation,  // the translation is off the multiples of 1/24
+};
+
+struct TTransformedOp {
+  TSymOp Op;  // with the number of the operator; meaningless after a fault
+  TBasisFault Fault = TBasisFault::None;
+};
+
+// The operator in the new basis, V·op·V^-1 = (W | M·t/24 + v - W·v) with
+// W = M·R·adj(M)/det(M) (ITB A1.4.2.5), translation reduced into [0, 24).
+// Exact in long long for |M| up to 24·24 and factors of R up to 24; the
+// first entry of W, row by row, that is fractional or too large, or else the
+// first component of the translation off the multiples of 1/24, is the
+// fault. A lattice translation (I | t) becomes (I | M·t/24). A TError for a
+// singular M.
+TTransformedOp Transformed(const TSymOp& op, const TChangeOfBasis& basis);
 
 // The rotation part Rot·f of the image of a fractional position, each
 // component summed as Rot(i,2)·f2 + (Rot(i,1)·f1 + Rot(i,0)·f0).

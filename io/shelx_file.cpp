@@ -249,13 +249,8 @@ std::vector<TSymOp> ShelxSymOps(int latt, const std::vector<TSymOp>& symm) {
   group.Sym.insert(group.Sym.end(), symm.begin(), symm.end());
   if (latt > 0) {  // centrosymmetric: each operator also after the inversion through the origin
     const size_t count = group.Sym.size();
-    for (size_t k = 0; k < count; ++k) {
-      TSymOp inverted = group.Sym[k];
-      for (auto& row : inverted.Rot)
-        for (int& r : row) r = -r;
-      for (int& t : inverted.Trans) t = -t;
-      group.Sym.push_back(Reduced(inverted));
-    }
+    for (size_t k = 0; k < count; ++k)
+      group.Sym.push_back(Reduced(Product(InversionSymOp(), group.Sym[k])));
   }
   group.Cen = *CentringVectors(LatticeOfLatt(latt));
   return AllOps(group);

@@ -98,6 +98,68 @@ TEST(SymOps, InverseIsExactOrAnError) {
   EXPECT_TRUE(IsIdentity(Product(Inverse(reduced), reduced)));
 }
 
+// m·adj(m) = adj(m)·m = det(m)·I; the integer and long long forms agree.
+TEST(SymOps, DeterminantAndAdjugate) {
+  const struct { TIntMat3 m; long long det; } cases[] = {
+      {{{{0, -1, 0}, {1, -1, 0}, {0, 0, 1}}}, 1},               // 3-fold along c
+      {{{{0, 1, 0}, {-1, 1, 0}, {0, 0, -1}}}, -1},              // -3 along c
+      {{{{12, 12, 0}, {-12, 12, 0}, {0, 0, 24}}}, 6912},        // 24·(C to P), det 24³/2
+      {{{{16, -8, -8}, {8, 8, -16}, {8, 8, 8}}}, 4608},         // 24·(R obverse to hexagonal), 24³/3
+      {{{{2, -3, 1}, {5, 4, -2}, {-1, 7, 6}}}, 199},
+      {{{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}}, 0},
+  };
+  for (const auto& c : cases) {
+    TLongMat3 wide{};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) wide[i][j] = c.m[i][j];
+    EXPECT_EQ(Determinant(c.m), c.det);
+    EXPECT_EQ(Determinant(wide), c.det);
+    const TLongMat3 adj = Adjugate(c.m);
+    EXPECT_EQ(Adjugate(wide), adj);
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) {
+        long long left = 0, right = 0;
+        for (int k = 0; k < 3; ++k) {
+          left += wide[i][k] * adj[k][j];
+          right += adj[i][k] * wide[k][j];
+        }
+        EXPECT_EQ(left, i == j ? c.det : 0) << c.det << " at " << i << j;
+        EXPECT_EQ(right, i == j ? c.det : 0) << c.det << " at " << i << j;
+      }
+  }
+}
+
+// V·op·V^-1 in the settings of International Tables, and the faults of an
+// operator that has no integral form in the new basis.
+TEST(SymOps, ChangeOfBasis) {
+  const TLongMat3 unit = {{{24, 0, 0}, {0, 24, 0}, {0, 0, 24}}};
+  const TChangeOfBasis cToN{{{{24, 0, -24}, {0, 24, 0}, {0, 0, 24}}}, {}};   // x-z,y,z
+  const TChangeOfBasis shift{unit, {0, 0, -2}};                              // x,y,z-1/12
+  const TChangeOfBasis cToP{{{{12, 12, 0}, {-12, 12, 0}, {0, 0, 24}}}, {}};  // (x+y)/2,(-x+y)/2,z
+  const TChangeOfBasis aThird{{{{8, 0, 0}, {0, 24, 0}, {0, 0, 24}}}, {}};    // x/3,y,z
+  const TChangeOfBasis aHalf{{{{12, 0, 0}, {0, 24, 0}, {0, 0, 24}}}, {}};    // x/2,y,z
+  const TChangeOfBasis a25{{{{600, 0, 0}, {0, 24, 0}, {0, 0, 24}}}, {}};     // 25x,y,z
+  const struct { const char* op; TChangeOfBasis basis; const char* image; TBasisFault fault; } cases[] = {
+      {"-x,y+1/2,-z+1/2", cToN, "-x+1/2,y+1/2,-z+1/2", TBasisFault::None},  // P 21/c to P 21/n
+      {"x,-y,-z", shift, "x,-y,-z+5/6", TBasisFault::None},
+      {"y,x,-z", cToP, "x,-y,-z", TBasisFault::None},
+      {"x+1/2,y+1/2,z", cToP, "x+1/2,y,z", TBasisFault::None},  // the C centring
+      {"x+1,y,z", aHalf, "x+1/2,y,z", TBasisFault::None},       // an old cell edge
+      {"-y,x,z", aHalf, "", TBasisFault::FractionalRotation},
+      {"x+y,y,z", a25, "", TBasisFault::LargeRotation},
+      {"x+1/24,y,z", aThird, "", TBasisFault::FractionalTranslation},
+  };
+  for (const auto& c : cases) {
+    TSymOp op = ParseSymOp(c.op, "test");
+    op.Number = 7;
+    const TTransformedOp r = Transformed(op, c.basis);
+    EXPECT_EQ(r.Fault, c.fault) << c.op;
+    if (c.fault != TBasisFault::None) continue;
+    EXPECT_EQ(r.Op, Reduced(ParseSymOp(c.image, "test"))) << c.op << " gives " << SymOpText(r.Op);
+    EXPECT_EQ(r.Op.Number, 7);
+  }
+}
+
 TEST(ApplySymOp, RotationThenTranslationThenCell) {
   const TSymOp op = ParseSymOp("-x+1/2,-y,z+1/2", "test");
   const TVec3 r = ApplySymOp(op, {0.1, 0.2, 0.3}, {1, 0, -2});
