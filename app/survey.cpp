@@ -23,24 +23,15 @@ namespace koravel {
 
 namespace {
 
-// The name a compressed file has unpacked: x.cif for x.cif.gz.
-std::string Unpacked(const std::string& name) {
-  return LowerAscii(FileExtension(name)) == ".gz" ? name.substr(0, name.size() - 3) : name;
-}
-
-// A structure file, also compressed (x.cif.gz).
-bool IsStructureFile(const std::string& name) {
-  const std::string ext = LowerAscii(FileExtension(Unpacked(name)));
-  return ext == ".cif" || ext == ".res" || ext == ".ins" || ext == ".xyz";
-}
-
 // A folder's structure files without the SHELX twins of its CIFs and the
-// .ins beside a .res, compressed or not. The files are grouped by a hash of
-// their lower-case stem, kept beside their position, not by a copy of their
-// names: a database of half a million files holds one list of names only.
+// .ins beside a .res, compressed or not: the SHELX files that a run on their
+// stem would pass over for one it looks for first. The files are grouped by a
+// hash of their lower-case stem, kept beside their position, not by a copy
+// of their names: a database of half a million files holds one list of names
+// only.
 std::vector<std::string> WithoutTwins(std::vector<std::string> files) {
-  auto stem = [&files](size_t i) { return LowerAscii(FileStem(Unpacked(files[i]))); };
-  auto extension = [&files](size_t i) { return LowerAscii(FileExtension(Unpacked(files[i]))); };
+  auto stem = [&files](size_t i) { return LowerAscii(FileStem(WithoutGzip(files[i]))); };
+  auto extension = [&files](size_t i) { return StructureExtension(files[i]); };
   std::vector<std::pair<std::size_t, size_t>> order;  // (hash of the stem, position)
   order.reserve(files.size());
   for (size_t i = 0; i < files.size(); ++i) order.push_back({std::hash<std::string>{}(stem(i)), i});
@@ -51,12 +42,13 @@ std::vector<std::string> WithoutTwins(std::vector<std::string> files) {
     while (to < order.size() && order[to].first == order[from].first) ++to;
     // The files of one hash, compared by their stems (a collision is harmless).
     for (size_t k = from; k < to; ++k) {
-      const std::string s = stem(order[k].second), e = extension(order[k].second);
-      if (e != ".res" && e != ".ins") continue;
+      const TStructureExtension* e = extension(order[k].second);
+      if (!e || e->Kind != TInputKind::Shelx) continue;  // (a folder that could not be read has none)
+      const std::string s = stem(order[k].second);
       for (size_t j = from; j < to; ++j) {
-        const std::string other = extension(order[j].second);
-        if ((other == ".cif" || (e == ".ins" && other == ".res")) && stem(order[j].second) == s)
-          twin[order[k].second] = 1;
+        const TStructureExtension* other = extension(order[j].second);
+        // An extension earlier in kStructureExtensions: looked for first.
+        if (other && other < e && stem(order[j].second) == s) twin[order[k].second] = 1;
       }
     }
     from = to;
@@ -120,7 +112,7 @@ std::vector<std::string> SurveyInputs(const std::vector<std::string>& paths) {
       continue;
     }
     std::vector<std::string> below = FilesBelow(path);
-    std::erase_if(below, [](const std::string& f) { return !IsStructureFile(f) && !IsDirectory(f); });  // a folder: unreadable
+    std::erase_if(below, [](const std::string& f) { return !StructureExtension(f) && !IsDirectory(f); });  // a folder: unreadable
     for (std::string& f : WithoutTwins(std::move(below))) files.push_back(std::move(f));
   }
   return files;

@@ -15,13 +15,6 @@ namespace {
 // no symmetry image comes near, and whose fractions times 10000 are ångström.
 constexpr double kXyzCellEdge = 10000;
 
-TInputKind KindOfExtension(const std::string& fileName) {
-  const std::string ext = LowerAscii(FileExtension(WithoutGzip(fileName)));
-  if (ext == ".res" || ext == ".ins") return TInputKind::Shelx;
-  if (ext == ".xyz") return TInputKind::Xyz;
-  return TInputKind::Cif;
-}
-
 // The files a missing typed file falls back to, in order: the stem's .res,
 // .ins and .xyz; a name without extension is a stem and tries .cif first.
 // Each may also be gzip-compressed.
@@ -29,10 +22,10 @@ std::vector<std::string> FallbackFiles(const std::string& typed) {
   const std::string name = WithoutGzip(typed);
   const std::string stem = FileStem(name);
   std::vector<std::string> files;
-  for (const char* extension : {".cif", ".res", ".ins", ".xyz"}) {
-    if (std::string_view(extension) == ".cif" && !FileExtension(name).empty()) continue;
-    files.push_back(stem + extension);
-    files.push_back(stem + extension + ".gz");
+  for (const TStructureExtension& e : kStructureExtensions) {
+    if (e.Kind == TInputKind::Cif && !FileExtension(name).empty()) continue;
+    files.push_back(stem + std::string(e.Extension));
+    files.push_back(stem + std::string(e.Extension) + ".gz");
   }
   return files;
 }
@@ -53,17 +46,12 @@ std::string ResolveInputFile(const std::string& typed) {
        ", .ins or .xyz in the same directory.");
 }
 
-// The matrix file of a SHELX file: the stem's .mat, else its .mat.gz; the
-// plain name when neither exists.
-std::string MatFileOf(const std::string& shelxFile) {
-  const std::string mat = FileStem(WithoutGzip(shelxFile)) + ".mat";
-  return !FileExists(mat) && FileExists(mat + ".gz") ? mat + ".gz" : mat;
-}
-
 TInput LoadShelx(TSource source) {
   TShelxFile shelx = ReadShelxFile(source.FileName);
   TInput in;
   in.Model.Structure = std::move(shelx.Structure);
+  source.Format = "SHELX";
+  source.OperatorsFrom = "from LATT/SYMM";
   source.Title = shelx.Title;
   source.MatFileName = MatFileOf(source.FileName);
   if (FileExists(source.MatFileName)) {
@@ -73,6 +61,7 @@ TInput LoadShelx(TSource source) {
     in.Model.Covariance = std::move(matrix);
   } else {
     in.Model.HasSu = false;
+    source.MatToAdd = FileNameOnly(source.MatFileName);
   }
   in.Source = std::move(source);
   return in;
@@ -98,6 +87,8 @@ std::vector<std::pair<std::string, std::string>> OtherXyzNames(const TXyzFile& x
 
 TInput LoadXyz(TSource source, TXyzNaming naming) {
   TXyzFile xyz = ReadXyzFile(source.FileName, naming);
+  source.Format = "XYZ";
+  source.Cartesian = true;
   source.Comment = xyz.Comment;
   source.Frames = xyz.StructureCount;
   source.HasLabels = xyz.HasLabels;
@@ -119,11 +110,37 @@ TInput LoadXyz(TSource source, TXyzNaming naming) {
   return in;
 }
 
+// Where a CIF's symmetry operators came from, when the block gives a symbol
+// in place of a list.
+std::string CifOperatorsFrom(const TStructure& s) {
+  switch (s.SymmetryOrigin) {
+    case TSymmetryOrigin::HallSymbol: return "from the Hall symbol '" + s.SymmetrySymbol + "'";
+    case TSymmetryOrigin::HermannMauguinSymbol: return "from the H-M symbol '" + s.SymmetrySymbol + "'";
+    case TSymmetryOrigin::Listed:
+    case TSymmetryOrigin::Absent: break;
+  }
+  return "";
+}
+
 }  // namespace
+
+const TStructureExtension* StructureExtension(std::string_view fileName) {
+  const std::string extension = FileExtension(WithoutGzip(fileName));
+  for (const TStructureExtension& e : kStructureExtensions)
+    if (SameText(extension, e.Extension)) return &e;
+  return nullptr;
+}
+
+std::string MatFileOf(const std::string& shelxFile) {
+  const std::string mat = FileStem(WithoutGzip(shelxFile)) + ".mat";
+  return !FileExists(mat) && FileExists(mat + ".gz") ? mat + ".gz" : mat;
+}
 
 TStructureFile::TStructureFile(const std::string& typedName, TXyzNaming naming) : Naming_(naming) {
   Source_.FileName = ResolveInputFile(typedName);
-  Source_.Kind = KindOfExtension(Source_.FileName);
+  const TStructureExtension* extension = StructureExtension(Source_.FileName);
+  Source_.Kind = extension ? extension->Kind : TInputKind::Cif;
+  Source_.FileType = extension ? UpperAscii(extension->Extension.substr(1)) : "CIF";
   if (Source_.Kind != TInputKind::Cif) return;
   Cif_.emplace(ReadCifFile(Source_.FileName));
   if (Cif_->Blocks().empty()) Fail("no data block found in " + Source_.FileName + ".");
@@ -168,8 +185,10 @@ TInput TStructureFile::Load(size_t block) const {
   in.Model.Structure = ReadCifStructure(*Cif_, b);
   in.Model.PublishedAngles = ReadPublishedAngles(*Cif_, b);
   in.Source = Source_;
+  in.Source.Format = "CIF";
   in.Source.BlockName = TextOf(b.Name);
   in.Source.ElementsFromLabels = !HasTypeSymbols(b);
+  in.Source.OperatorsFrom = CifOperatorsFrom(in.Model.Structure);
   return in;
 }
 
@@ -190,7 +209,7 @@ std::vector<std::string> InputFilesOfRun(const std::string& typedName) {
   if (typedName.empty()) return files;
   files.push_back(typedName);
   std::vector<std::string> others = FallbackFiles(typedName);
-  const std::string mat = FileStem(WithoutGzip(typedName)) + ".mat";
+  const std::string mat = WithoutGzip(MatFileOf(typedName));
   others.insert(others.end(), {mat, mat + ".gz"});
   for (const std::string& file : others)
     if (file != typedName && FileExists(file)) files.push_back(file);

@@ -2,6 +2,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crystal/model.h"
@@ -10,6 +11,25 @@
 #include "io/xyz_file.h"
 
 namespace koravel {
+
+// The extensions of structure files, lower case, and the kind of file each
+// denotes, in the order in which a run on a stem looks for them.
+struct TStructureExtension {
+  std::string_view Extension;
+  TInputKind Kind;
+};
+inline constexpr TStructureExtension kStructureExtensions[] = {
+    {".cif", TInputKind::Cif}, {".res", TInputKind::Shelx}, {".ins", TInputKind::Shelx},
+    {".xyz", TInputKind::Xyz}};
+
+// The entry of kStructureExtensions that a file name ends in, in any letter
+// case and also before a .gz (x.RES.gz: ".res"); null for any other name.
+// A file of any other name is read as a CIF.
+const TStructureExtension* StructureExtension(std::string_view fileName);
+
+// The SHELXL matrix file of a SHELX file: the stem's .mat, else its .mat.gz;
+// the plain .mat when neither exists.
+std::string MatFileOf(const std::string& shelxFile);
 
 // What a run reads: the structure model and a description of its source.
 struct TInput {
@@ -55,7 +75,7 @@ class TStructureFile {
   TInput Load(size_t block) const;
 
  private:
-  TSource Source_;  // kind and file; the rest is filled in per block
+  TSource Source_;  // kind, file and type; the rest is filled in per block
   TXyzNaming Naming_;
   std::optional<TCifDocument> Cif_;
 };

@@ -13,6 +13,18 @@ struct TSource {
   TInputKind Kind = TInputKind::Cif;
   std::string FileName;  // the file read (after falling back from a missing CIF)
 
+  // The report's words for the file, which its reader supplies: the format
+  // ("SHELX" for the "SHELX file" line) and the file's type ("RES", "INS",
+  // "XYZ"); where the symmetry operators came from, when not from a
+  // list of them ("from LATT/SYMM", "from the Hall symbol '-P 1'"); whether
+  // the coordinates are Cartesian, without cell and symmetry (XYZ); and, for
+  // a SHELX file read without su, the .mat that would give them.
+  std::string Format;
+  std::string FileType;
+  std::string OperatorsFrom;
+  bool Cartesian = false;
+  std::string MatToAdd;
+
   // CIF: the block read, how many blocks the file has, which hold a structure,
   // and, for a block chosen by the central atom's name, the other blocks
   // whose structure has that name too.

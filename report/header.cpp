@@ -13,29 +13,20 @@ std::string Count(size_t n) { return std::to_string(n); }
 std::string Atoms(size_t n) { return Count(n) + (n == 1 ? " atom" : " atoms"); }
 
 void WriteInputLines(TTextSink& out, const TSource& in) {
-  switch (in.Kind) {
-    case TInputKind::Xyz:
-      WriteFact(out, "XYZ file", in.FileName);
-      if (!in.Comment.empty()) WriteFact(out, "Comment", in.Comment);
-      break;
-    case TInputKind::Shelx:
-      WriteFact(out, "SHELX file", in.FileName);
-      if (!in.Title.empty()) WriteFact(out, "Title", in.Title);
-      break;
-    case TInputKind::Cif: {
-      WriteFact(out, "CIF file", in.FileName);
-      std::string line = in.BlockName;
-      if (in.BlockCount > 1)
-        line += "  (of " + Count(static_cast<size_t>(in.BlockCount)) +
-                " blocks; select with --block=)";
-      WriteFact(out, "Data block", line);
-      break;
-    }
+  WriteFact(out, in.Format + " file", in.FileName);
+  if (!in.Comment.empty()) WriteFact(out, "Comment", in.Comment);
+  if (!in.Title.empty()) WriteFact(out, "Title", in.Title);
+  // A CIF: the block read.
+  if (in.BlockCount > 0) {
+    std::string line = in.BlockName;
+    if (in.BlockCount > 1)
+      line += "  (of " + Count(static_cast<size_t>(in.BlockCount)) + " blocks; select with --block=)";
+    WriteFact(out, "Data block", line);
   }
 }
 
 void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s) {
-  if (in.Kind == TInputKind::Xyz) {
+  if (in.Cartesian) {
     WriteFact(out, "Coordinates", "Cartesian, no cell and no symmetry, " + Count(s.Atoms.size()) +
                   " atoms");
     WriteFact(out, "Atom names", in.AtomNames);
@@ -50,13 +41,8 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
   WriteFact(out, "", "alpha = " + FormatValueSu(c.Alpha, c.SuAlpha, 3) + "  beta = " +
                 FormatValueSu(c.Beta, c.SuBeta, 3) + "  gamma = " +
                 FormatValueSu(c.Gamma, c.SuGamma, 3) + " deg");
-  std::string source = " operation(s), ";
-  if (in.Kind == TInputKind::Shelx) source = " operation(s) from LATT/SYMM, ";
-  if (s.SymmetryOrigin == TSymmetryOrigin::HallSymbol)
-    source = " operation(s) from the Hall symbol '" + s.SymmetrySymbol + "', ";
-  if (s.SymmetryOrigin == TSymmetryOrigin::HermannMauguinSymbol)
-    source = " operation(s) from the H-M symbol '" + s.SymmetrySymbol + "', ";
-  WriteFact(out, "Symmetry", Count(s.SymOps.size()) + source + Count(s.Atoms.size()) +
+  const std::string from = in.OperatorsFrom.empty() ? "" : " " + in.OperatorsFrom;
+  WriteFact(out, "Symmetry", Count(s.SymOps.size()) + " operation(s)" + from + ", " + Count(s.Atoms.size()) +
                 " atom sites");
   if (s.IdentityAdded)
     WriteFact(out, "Note", "the operator loop lacks the identity x, y, z; it was added as operator " +
@@ -71,13 +57,10 @@ void WriteStructureLines(TTextSink& out, const TSource& in, const TStructure& s)
 
 // A SHELX file without a matrix file: 12 lines, the first one empty; names
 // the file's type (RES or INS) and the .mat to add.
-void WriteShelxWarning(TTextSink& out, const std::string& shelxFileName) {
-  std::string kind = FileExtension(WithoutGzip(shelxFileName));
-  if (!kind.empty()) kind.erase(0, 1);
-  const std::string matName = FileNameOnly(ChangeExtension(WithoutGzip(shelxFileName), ".mat"));
+void WriteShelxWarning(TTextSink& out, const TSource& in) {
   out.WriteLine("");
   out.WriteLine("*** WARNING - no standard uncertainties ***");
-  out.WriteLine("The geometry was taken from a SHELX " + UpperAscii(kind) + " file. Such files store");
+  out.WriteLine("The geometry was taken from a SHELX " + in.FileType + " file. Such files store");
   out.WriteLine("only the refined parameters themselves, not their standard");
   out.WriteLine("uncertainties: the su of the coordinates come from the inverse");
   out.WriteLine("least-squares matrix, which SHELXL writes to the .lst file and to");
@@ -85,7 +68,7 @@ void WriteShelxWarning(TTextSink& out, const std::string& shelxFileName) {
   out.WriteLine("and they contribute so little to an angle sum that propagating them");
   out.WriteLine("alone would understate the true uncertainty by orders of magnitude.");
   out.WriteLine("All values below are therefore given without su. To get them, put the");
-  out.WriteLine("SHELXL matrix file " + matName + " beside this one - it holds the full");
+  out.WriteLine("SHELXL matrix file " + in.MatToAdd + " beside this one - it holds the full");
   out.WriteLine("variance-covariance matrix - or run Koravel on the CIF instead.");
 }
 
@@ -100,12 +83,12 @@ void WriteXyzWarning(TTextSink& out) {
 }
 
 void WriteSourceNotes(TTextSink& out, const TSource& in) {
-  if (in.Kind == TInputKind::Shelx && in.MatParameters > 0)
+  if (in.MatParameters > 0)
     WriteFact(out, "Matrix file", FileNameOnly(in.MatFileName) + "  (" +
                   std::to_string(in.MatParameters) + " refined parameters)");
-  else if (in.Kind == TInputKind::Shelx)
-    WriteShelxWarning(out, in.FileName);
-  else if (in.Kind == TInputKind::Xyz)
+  else if (!in.MatToAdd.empty())
+    WriteShelxWarning(out, in);
+  else if (in.Cartesian)
     WriteXyzWarning(out);
 }
 

@@ -152,12 +152,6 @@ void WriteSum(TTextSink& out, const TAnalysis& a) {
   if (ligandCount == 3) WriteThreeLigandLines(out, a);
 }
 
-// The input file's extension without its point, upper case: "RES", "XYZ".
-std::string UpperExtension(const std::string& fileName) {
-  const std::string extension = FileExtension(WithoutGzip(fileName));
-  return extension.empty() ? "" : UpperAscii(std::string_view(extension).substr(1));
-}
-
 bool AnyFromCif(const std::vector<TAngle>& angles) {
   for (const TAngle& a : angles)
     if (a.FromCif) return true;
@@ -233,8 +227,7 @@ void WriteCifAnglesLine(TTextSink& out) {
 
 void WriteNoSuNotes(TTextSink& out, const TSource& source) {
   out.WriteLine(std::string("Note: all angles were computed from ") +
-                (source.Kind == TInputKind::Xyz ? "the Cartesian coordinates."
-                                            : "cell parameters and coordinates."));
+                (source.Cartesian ? "the Cartesian coordinates." : "cell parameters and coordinates."));
   out.WriteLine("      No standard uncertainties are given - see the warning above.");
 }
 
@@ -440,7 +433,7 @@ std::string BriefLine(const TSource& source, const TModel& model, const TAnalysi
   std::string line = a.Centre.Label + ": CN " + std::to_string(a.Ligands.List.size()) + ", sum of " +
                      std::to_string(count) + " " + AngleWord(count) + " = " +
                      FormatValueSu(a.Angles.Sum.Value, a.Angles.Sum.Su, 2) + " deg  [" + names + "]";
-  if (!model.HasSu) line += "  (no su - from " + UpperExtension(source.FileName) + ")";
+  if (!model.HasSu) line += "  (no su - from " + source.FileType + ")";
   if (!source.OtherCentralBlocks.empty()) line += "  (data block " + source.BlockName + ")";
   return line;
 }

@@ -49,22 +49,23 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
     const char* typed;
     const char* resolved;
     TInputKind kind;
+    const char* type;  // as the report names it
   };
   const Case cases[] = {
-      {{"x.cif", "x.res"}, "x.cif", "x.cif", TInputKind::Cif},
-      {{"x.res", "x.ins"}, "x.cif", "x.res", TInputKind::Shelx},
-      {{"x.ins", "x.xyz"}, "x.cif", "x.ins", TInputKind::Shelx},
-      {{"x.xyz"}, "x.cif", "x.xyz", TInputKind::Xyz},
-      {{"x.RES"}, "x.RES", "x.RES", TInputKind::Shelx},
-      {{"x.txt"}, "x.txt", "x.txt", TInputKind::Cif},
-      {{"x.Xyz"}, "x.Xyz", "x.Xyz", TInputKind::Xyz},
-      {{"x.res"}, "x", "x.res", TInputKind::Shelx},
-      {{"x.res", "x.cif"}, "x", "x.cif", TInputKind::Cif},  // a stem tries .cif first
-      {{"a.b.res"}, "a.b.cif", "a.b.res", TInputKind::Shelx},
-      {{"x.cif.gz"}, "x", "x.cif.gz", TInputKind::Cif},
-      {{"x.res.gz", "x.xyz"}, "x.cif.gz", "x.res.gz", TInputKind::Shelx},
-      {{"x.RES.GZ"}, "x.RES.GZ", "x.RES.GZ", TInputKind::Shelx},
-      {{"x.xyz.gz"}, "x.xyz.gz", "x.xyz.gz", TInputKind::Xyz},
+      {{"x.cif", "x.res"}, "x.cif", "x.cif", TInputKind::Cif, "CIF"},
+      {{"x.res", "x.ins"}, "x.cif", "x.res", TInputKind::Shelx, "RES"},
+      {{"x.ins", "x.xyz"}, "x.cif", "x.ins", TInputKind::Shelx, "INS"},
+      {{"x.xyz"}, "x.cif", "x.xyz", TInputKind::Xyz, "XYZ"},
+      {{"x.RES"}, "x.RES", "x.RES", TInputKind::Shelx, "RES"},
+      {{"x.txt"}, "x.txt", "x.txt", TInputKind::Cif, "CIF"},
+      {{"x.Xyz"}, "x.Xyz", "x.Xyz", TInputKind::Xyz, "XYZ"},
+      {{"x.res"}, "x", "x.res", TInputKind::Shelx, "RES"},
+      {{"x.res", "x.cif"}, "x", "x.cif", TInputKind::Cif, "CIF"},  // a stem tries .cif first
+      {{"a.b.res"}, "a.b.cif", "a.b.res", TInputKind::Shelx, "RES"},
+      {{"x.cif.gz"}, "x", "x.cif.gz", TInputKind::Cif, "CIF"},
+      {{"x.res.gz", "x.xyz"}, "x.cif.gz", "x.res.gz", TInputKind::Shelx, "RES"},
+      {{"x.Ins.GZ"}, "x.Ins.GZ", "x.Ins.GZ", TInputKind::Shelx, "INS"},
+      {{"x.xyz.gz"}, "x.xyz.gz", "x.xyz.gz", TInputKind::Xyz, "XYZ"},
   };
   for (const Case& c : cases) {
     TScratchDir dir;
@@ -81,7 +82,21 @@ TEST(LoadInput, ChoosesTheFileAndKind) {
     }
     const TInput in = Load(dir.Path(c.typed));
     EXPECT_EQ(in.Source.Kind, c.kind) << c.typed;
+    EXPECT_EQ(in.Source.FileType, c.type) << c.typed;
     EXPECT_EQ(in.Source.FileName, dir.Path(c.resolved)) << c.typed;
+  }
+}
+
+// The names of structure files (which a survey takes from a folder): by the
+// last extension, in any case, before a single .gz.
+TEST(StructureExtension, OfTheNameBeforeAGz) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"x.cif", ".cif"}, {"a.b/X.Ins.GZ", ".ins"}, {"x.gz.res", ".res"}, {"x.txt", ""},
+      {"x.cif.bak", ""}, {"x.res.gz.gz", ""},      {"dir.cif/x", ""},    {"x.gz", ""},
+  };
+  for (const auto& [name, extension] : cases) {
+    const TStructureExtension* e = StructureExtension(name);
+    EXPECT_EQ(e ? e->Extension : "", extension) << name;
   }
 }
 
@@ -132,6 +147,22 @@ TEST(LoadInput, ShelxWithoutMatrixFile) {
   // 10.5 on an inversion centre is a fully occupied site.
   EXPECT_EQ(in.Structure.Atoms[0].Occ, 1.0);
   EXPECT_EQ(in.Structure.Atoms[1].Occ, 1.0);
+}
+
+// The .mat of a SHELX file's stem, else its .mat.gz.
+TEST(MatFileOf, TheStemsMatThenMatGz) {
+  struct Case { std::vector<const char*> files; const char* shelx; const char* mat; };
+  const Case cases[] = {
+      {{}, "x.res", "x.mat"},
+      {{"x.mat", "x.mat.gz"}, "x.RES.gz", "x.mat"},
+      {{"x.mat.gz"}, "x.ins", "x.mat.gz"},
+      {{"a.b.mat.gz"}, "a.b.res", "a.b.mat.gz"},
+  };
+  for (const Case& c : cases) {
+    TScratchDir dir;
+    for (const char* f : c.files) dir.Write(f, "");
+    EXPECT_EQ(MatFileOf(dir.Path(c.shelx)), dir.Path(c.mat)) << c.shelx;
+  }
 }
 
 TEST(LoadInput, ShelxPairedWithAMatchingMatrixFile) {

@@ -186,25 +186,23 @@ TEST(WriteReport, NoClassificationWithoutSu) {
 
 TEST(WriteReport, InputsWithoutSu) {
   struct Case {
-    TInputKind kind;
-    const char* file;
+    bool cartesian;
+    const char* type;
     const char* briefEnd;
     const char* note;
   };
   const Case cases[] = {
-      {TInputKind::Xyz, "/tmp/run.d/mol.xyz", "  (no su - from XYZ)",
+      {true, "XYZ", "  (no su - from XYZ)",
        "Note: all angles were computed from the Cartesian coordinates."},
-      {TInputKind::Shelx, "cpd.res", "  (no su - from RES)",
-       "Note: all angles were computed from cell parameters and coordinates."},
-      {TInputKind::Shelx, "C:\\data\\cpd.Ins", "  (no su - from INS)",
+      {false, "RES", "  (no su - from RES)",
        "Note: all angles were computed from cell parameters and coordinates."},
   };
   for (const Case& k : cases) {
     TReportCase c;
     c.PlanarThree();
     c.In.HasSu = false;
-    c.Source.Kind = k.kind;
-    c.Source.FileName = k.file;
+    c.Source.Cartesian = k.cartesian;
+    c.Source.FileType = k.type;
     for (TValue& d : c.Distances) d.Su = 0;
     for (TAngle& a : c.Angles.List) a.Su = 0;
     c.SetSum(c.Angles.Sum.Value, 0, 0, 0);
@@ -220,7 +218,7 @@ TEST(WriteReport, InputsWithoutSu) {
                           "109.47: 31.59)")
                   .size(),
               4u);
-    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), tail) << k.file;
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), tail) << k.type;
     EXPECT_EQ(c.Brief, std::string("Fe1: CN 3, sum of 3 angles = 359.89 deg  [N1 N2#2_655 O1]") +
                            k.briefEnd);
   }
