@@ -29,7 +29,8 @@ size_t SkipProgramName(std::string_view raw) {
 // name=value whose value holds a function call or a blank, as an option of
 // its own, and stops at one it does not know.
 const char* const kValueOptions[] = {"tol",     "occ",    "max",     "block",   "out",      "html",
-                                     "mc",      "centres", "format", "threads", "xyznames", "sphere"};
+                                     "mc",      "centres", "format", "threads", "xyznames", "sphere",
+                                     "bvparm"};
 const char* const kFlagOptions[] = {"survey", "brief", "calc", "help", "version"};
 
 bool IsValueOption(std::string_view dashed) {
@@ -129,6 +130,7 @@ bool ReadOption(const std::string& arg, TRunOptions& o) {
   else if (StartsWith(arg, "--xyznames=")) o.XyzNaming = XyzNamingOption(arg.substr(11));
   else if (StartsWith(arg, "--sphere=")) o.Sphere = SphereOption(arg.substr(9));
   else if (StartsWith(arg, "--mc=")) o.McDraws = DrawsOption(arg.substr(5));
+  else if (StartsWith(arg, "--bvparm=")) o.BondValenceFile = arg.substr(9);
   else if (arg == "--survey") o.Survey = true;
   else if (arg == "--resume") o.Resume = true;
   else if (StartsWith(arg, "--centres=")) o.Centres = CentresOption(arg.substr(10));

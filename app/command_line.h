@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "crystal/bond_valence_parameters.h"
 #include "io/xyz_file.h"
 #include "report/output.h"
 #include "report/survey_table.h"
@@ -21,6 +22,10 @@ struct TRunOptions {
   TXyzNaming XyzNaming = xnOlex;
   bool CalcOnly = false;       // ignore the CIF's _geom_angle list
   long long McDraws = 0;       // Monte Carlo check of the su; 0: none
+  std::string BondValenceFile;  // --bvparm: a table of bond-valence parameters
+  // The table read from BondValenceFile once the run begins, shared by
+  // every centre (and every survey thread); null: the element parameters.
+  const TBondValenceTable* BondValences = nullptr;
 
   // A survey of many files (--survey): which centres, the output format and
   // the number of threads (0: one per core).

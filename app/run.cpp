@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/text.h"
 #include "geometry/analysis.h"
+#include "io/bond_valence_file.h"
 #include "io/input.h"
 #include "ligands/atom_names.h"
 #include "ligands/centre.h"
@@ -201,6 +202,8 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
     return {kExitUsage, ""};
   }
   const TRunOptions& o = cl.Options;
+  const std::optional<TBondValenceTable> table =
+      o.BondValenceFile.empty() ? std::nullopt : std::optional(ReadBondValenceTable(o.BondValenceFile));
   const TInput input = LoadInput(
       {cl.Positional.front(), o.BlockName, CentralNames(cl, SplitCentral(std::move(typed))), o.XyzNaming});
   const TModel& model = input.Model;
@@ -210,7 +213,8 @@ TRunResult Run(const TCommandLine& cl, TOutput& output) {
   const TNeighbourhood neighbours = SearchNeighbours(model.Structure, centre, request);
   WriteHeader(output, input.Source, model.Structure, centre, request);
   CheckLigandNames(input, names.Ligands);
-  const TAnalysis analysis = AnalyseCentre(model, centre, request, neighbours, {o.CalcOnly, o.McDraws});
+  const TAnalysis analysis = AnalyseCentre(model, centre, request, neighbours,
+                                           {o.CalcOnly, o.McDraws, table ? &*table : nullptr});
   output.AddFigures(RunFigures(model.Structure, analysis));
   WriteAnalysis(output, input.Source, model, analysis);
   if (!analysis.Complete()) FailCoordination(analysis);

@@ -15,6 +15,7 @@
 #include "base/text.h"
 #include "crystal/elements.h"
 #include "geometry/analysis.h"
+#include "io/bond_valence_file.h"
 #include "io/input.h"
 #include "ligands/ligands.h"
 #include "report/survey_page.h"
@@ -79,7 +80,8 @@ TSurveyRecord SurveyCentre(const TModel& model, int atom, const TRunOptions& o) 
   request.MaxRadius = o.MaxRadius;
   request.Sphere = o.Sphere;
   const TAnalysis analysis = AnalyseCentre(model, centre, request,
-                                           SearchNeighbours(model.Structure, centre, request), {});
+                                           SearchNeighbours(model.Structure, centre, request),
+                                           {.BondValences = o.BondValences});
   if (!analysis.Complete()) FailCoordination(analysis);
   return SurveyRecord(model, analysis);
 }
@@ -297,7 +299,10 @@ int RunSurveyCommand(const TCommandLine& cl, std::FILE* console) {
   if (cl.Positional.empty()) Fail("a survey needs at least one file or folder.");
   const std::vector<std::string> files = SurveyInputs(cl.Positional);
   const std::string& outName = cl.Options.Output.OutFile;
-  const TRunOptions& options = cl.Options;
+  TRunOptions options = cl.Options;
+  const std::optional<TBondValenceTable> table =
+      options.BondValenceFile.empty() ? std::nullopt : std::optional(ReadBondValenceTable(options.BondValenceFile));
+  options.BondValences = table ? &*table : nullptr;
   if (options.Resume && outName.empty()) Fail("--resume needs --out=<file>: the table of the survey to continue.");
   if (options.Resume && options.Format == TSurveyFormat::Html)
     Fail("--resume continues a table (--format=csv, csv-wide or json), not an html page, which is drawn at the end.");

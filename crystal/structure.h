@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,9 @@ struct TAtom {
   TVec3 Frac{};         // fractional coordinates
   TVec3 FracSu{};       // their su; 0 where the input gives none
   double Occ = 1.0;     // site occupancy
+  // The formal oxidation state the file gives (_atom_type_oxidation_number,
+  // or a type symbol such as Fe3+ or O2-); nothing where it gives none.
+  std::optional<int> OxidationState;
   // A dummy position (CIF calc flag "dum": a centroid or a marker refined
   // with the model), no atom: never a ligand, a bond partner or a centre.
   bool Dummy = false;

@@ -50,6 +50,21 @@ std::string VanishingDefinition(const TPropagator& propagate, const TDescriptor&
   return vanishes ? std::string(d.Undefined) : "";
 }
 
+// What the quantities of the sphere see of it.
+TSphereFacts SphereFacts(const TStructure& s, const TCentre& centre, const std::vector<TLigand>& ligands,
+                         const std::vector<TVec3>& positions, std::vector<std::string> labels,
+                         const TBondValenceTable* table) {
+  TSphereFacts sphere{positions, {centre.Element}, std::move(labels), {s.Atoms[centre.Site.Atom].Occ},
+                      {s.Atoms[centre.Site.Atom].OxidationState}, table};
+  for (const TLigand& l : ligands) {
+    const TAtom& atom = s.Atoms[l.Site.Atom];
+    sphere.Elements.push_back(l.IsCentroid ? "" : l.Element);
+    sphere.Occupancies.push_back(l.IsCentroid ? 1.0 : atom.Occ);
+    sphere.OxidationStates.push_back(l.IsCentroid ? std::nullopt : atom.OxidationState);
+  }
+  return sphere;
+}
+
 }  // namespace
 
 // A sum that symmetry fixes at 360 degrees is planar by symmetry; any other
@@ -150,6 +165,9 @@ TAnalysis AnalyseSphere(const TModel& model, const TCentre& centre, TLigandSet l
   std::vector<std::string> labels{centre.Label};
   for (const TLigand& l : list) labels.push_back(LigandDisplayName(s, l));
   a.Flagged = FlaggedGaps(propagate, x, labels);
+  const TSphereFacts sphere = SphereFacts(s, centre, list, x, labels, options.BondValences);
+  a.BondValenceSetup = BondValenceSetup(sphere);
+  a.BondValence = EvaluateRows(BondValenceRows(), sphere, propagate, options.McDraws);
   a.SumFixedBySymmetry = ValueWithKind(angles.Sum).Kind == TSuKind::FixedBySymmetry;
   if (list.size() == 3) a.Planarity = PlanarityOf(angles.Sum, a.SumFixedBySymmetry);
   return a;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "crystal/model.h"
+#include "geometry/bond_valence.h"
 #include "geometry/descriptors.h"
 #include "geometry/shape_section.h"
 #include "geometry/sphere.h"
@@ -16,6 +17,9 @@ namespace koravel {
 struct TAnalysisOptions {
   bool CalcOnly = false;  // compute every angle, ignoring the published ones
   long long McDraws = 0;  // Monte Carlo check of every su; 0: none
+  // --bvparm: the table the bond valences take their parameters from
+  // first; none: the element parameters.
+  const TBondValenceTable* BondValences = nullptr;
 };
 
 // The angles of a coordination sphere and their sum.
@@ -63,6 +67,9 @@ struct TAnalysis {
   std::vector<TDescriptorValue> Descriptors;
   TShapeSection Shapes;              // continuous shape measures and paths
   std::vector<TFlaggedGap> Flagged;  // gaps within 3 su of zero
+  // Bond valence: BVS, ECoN, lw, DI and offset, and the parameters behind BVS.
+  std::vector<TQuantityValue> BondValence;
+  TBondValenceSetup BondValenceSetup;
   std::string Problem;               // why a descriptor is missing (no trans pairs), or ""
   // Parameters with an su entered the sum and its su is zero all the same:
   // symmetry holds the sum at its value.

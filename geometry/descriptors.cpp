@@ -44,13 +44,6 @@ std::vector<size_t> Descending(const std::vector<S>& a) {
 }
 
 template <typename S>
-std::vector<S> Distances(const TPoints<S>& p) {
-  std::vector<S> d;
-  for (size_t i = 1; i < p.size(); ++i) d.push_back(DistanceOf(p[i], p[0]));
-  return d;
-}
-
-template <typename S>
 S Mean(const std::vector<S>& v) {
   S sum(0);
   for (const S& x : v) sum += x;
@@ -187,7 +180,7 @@ struct TZeta {
   template <typename S>
   S operator()(const TPoints<S>& p) const {
     using std::fabs;
-    const std::vector<S> d = Distances(p);
+    const std::vector<S> d = BondLengths(p);
     const S mean = Mean(d);
     S sum(0);
     for (const S& x : d) sum += fabs(x - mean);
@@ -199,7 +192,7 @@ struct TZeta {
 struct TDelta {
   template <typename S>
   S operator()(const TPoints<S>& p) const {
-    const std::vector<S> d = Distances(p);
+    const std::vector<S> d = BondLengths(p);
     const S mean = Mean(d);
     S sum(0);
     for (const S& x : d) sum += ((x - mean) / mean) * ((x - mean) / mean);
@@ -339,7 +332,7 @@ struct TFromNinety {
 struct TFromMeanDistance {
   template <typename S>
   std::vector<S> operator()(const TPoints<S>& p) const {
-    std::vector<S> d = Distances(p);
+    std::vector<S> d = BondLengths(p);
     const S mean = Mean(d);
     for (S& x : d) x = x - mean;
     return d;

@@ -40,6 +40,13 @@ struct TDistanceOfPoints {  // p0-p1
   template <typename S>
   S operator()(const std::vector<TVec3Of<S>>& p) const { return DistanceOf(p[0], p[1]); }
 };
+// The bond lengths p0-pi, i = 1..n.
+template <typename S>
+std::vector<S> BondLengths(const std::vector<TVec3Of<S>>& p) {
+  std::vector<S> d;
+  for (size_t i = 1; i < p.size(); ++i) d.push_back(DistanceOf(p[i], p[0]));
+  return d;
+}
 struct TAnglesOfPoints {  // every pi-p0-pj, i < j, in the order (1,2), (1,3), ...
   template <typename S>
   std::vector<S> operator()(const std::vector<TVec3Of<S>>& p) const {

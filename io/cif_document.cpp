@@ -549,6 +549,13 @@ TCifDocument::TCifDocument(TCifDocument&&) noexcept = default;
 TCifDocument& TCifDocument::operator=(TCifDocument&&) noexcept = default;
 TCifDocument::~TCifDocument() = default;
 
+long long TCifDocument::LineOf(const TCifValue& value) const {
+  const std::string_view text = Text_->View();
+  const char* at = value.Raw.data();
+  if (at == nullptr || at < text.data() || at > text.data() + text.size()) return 0;
+  return Text_->Line(static_cast<std::size_t>(at - text.data()));
+}
+
 const TCifBlock* TCifDocument::FindBlock(std::string_view name) const {
   for (const TCifBlock& block : Blocks_)
     if (SameText(block.Name, name)) return &block;

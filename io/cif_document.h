@@ -97,6 +97,10 @@ class TCifDocument {
   const std::vector<TCifBlock>& Blocks() const { return Blocks_; }
   const std::string& Name() const { return Name_; }  // as messages name the text
 
+  // The line (from 1) on which a value of this document begins; 0 for a
+  // value that is not in its text.
+  long long LineOf(const TCifValue& value) const;
+
   // First block whose name equals `name` ignoring ASCII case; null when none.
   const TCifBlock* FindBlock(std::string_view name) const;
 

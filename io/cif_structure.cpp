@@ -1,5 +1,7 @@
 #include "io/cif_structure.h"
 
+#include <map>
+
 #include <algorithm>
 
 #include "base/error.h"
@@ -130,12 +132,51 @@ std::string AtomElement(const TCifTable& t, std::size_t row, std::string_view la
   return element;
 }
 
-bool ReadAtomRow(const TCifTable& t, std::size_t row, TAtom& atom) {
+// The oxidation state a type symbol carries: 3 for Fe3+ or Fe+3, -2 for
+// O2-, 1 for Na+; nothing for a symbol without a charge.
+std::optional<int> StateOfTypeSymbol(std::string_view symbol) {
+  std::string_view rest = Trim(symbol).substr(LetterPrefix(Trim(symbol)).size());
+  if (rest.empty()) return std::nullopt;
+  int sign = 0;
+  if (rest.back() == '+' || rest.back() == '-') {
+    sign = rest.back() == '+' ? 1 : -1;
+    rest.remove_suffix(1);
+  } else if (rest.front() == '+' || rest.front() == '-') {
+    sign = rest.front() == '+' ? 1 : -1;
+    rest.remove_prefix(1);
+  }
+  long long magnitude = 1;
+  if (sign == 0 || (!rest.empty() && (!ParseInteger(rest, magnitude) || magnitude < 0 || magnitude > 9)))
+    return std::nullopt;
+  return sign * static_cast<int>(magnitude);
+}
+
+// The oxidation numbers of the _atom_type loop by type symbol, where they
+// are whole numbers.
+std::map<std::string, int, std::less<>> TypeStates(const TCifDocument& cif, const TCifBlock& block) {
+  std::map<std::string, int, std::less<>> states;
+  const TCifTable t = cif.FindTable(block, {"_atom_type_symbol", "_atom_type_oxidation_number"});
+  std::string storage;
+  for (std::size_t row = 0; t.Found() && t.Has(1) && row < t.Rows(); ++row) {
+    long long state = 0;
+    if (ParseInteger(Trim(t.At(row, 1).Text(storage)), state) && state >= -9 && state <= 9)
+      states.emplace(std::string(Trim(t.At(row, 0).Text(storage))), static_cast<int>(state));
+  }
+  return states;
+}
+
+bool ReadAtomRow(const TCifTable& t, std::size_t row, const std::map<std::string, int, std::less<>>& typeStates,
+                 TAtom& atom) {
   std::string storage;
   for (int k = 0; k < 3; ++k)
     if (!ParseSu(t.At(row, kX + k).Text(storage), atom.Frac[k], atom.FracSu[k])) return false;
   atom.Label = t.At(row, kLabel).Text();
   atom.Element = AtomElement(t, row, atom.Label);
+  if (t.Has(kType)) {
+    const std::string_view type = Trim(t.At(row, kType).Text(storage));
+    const auto listed = typeStates.find(type);
+    atom.OxidationState = listed != typeStates.end() ? std::optional<int>(listed->second) : StateOfTypeSymbol(type);
+  }
   double occ = 0, occSu = 0;
   if (t.Has(kOcc) && ParseSu(t.At(row, kOcc).Text(storage), occ, occSu)) atom.Occ = occ;
   atom.Dummy = t.Has(kCalcFlag) && SameText(Trim(t.At(row, kCalcFlag).Text(storage)), "dum");
@@ -150,10 +191,11 @@ std::vector<TAtom> ReadAtoms(const TCifDocument& cif, const TCifBlock& block) {
   if (!t.Found()) Fail("no _atom_site loop found in " + cif.Name() + ".");
   if (!t.Has(kX) || !t.Has(kY) || !t.Has(kZ))
     Fail("fractional coordinates are missing in the _atom_site loop of " + cif.Name() + ".");
+  const auto typeStates = TypeStates(cif, block);
   std::vector<TAtom> atoms;
   for (std::size_t row = 0; row < t.Rows(); ++row) {
     TAtom atom;
-    if (ReadAtomRow(t, row, atom)) atoms.push_back(std::move(atom));
+    if (ReadAtomRow(t, row, typeStates, atom)) atoms.push_back(std::move(atom));
   }
   if (atoms.empty()) Fail("no atoms with coordinates found in " + cif.Name() + ".");
   return atoms;

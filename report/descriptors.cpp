@@ -1,5 +1,6 @@
 #include "report/descriptors.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/numbers.h"
@@ -114,7 +115,68 @@ void WriteSecondOrderNote(TTextSink& out, std::string_view name, const TPropagat
                             FormatFixed(v.Shift, SuDecimals(v.Su) + 1) + ".");
 }
 
+// "+3", "-2".
+std::string SignedState(int state) {
+  std::string text = std::to_string(state);
+  if (state > 0) text.insert(text.begin(), '+');
+  return text;
+}
+
+// One line per pair and parameters, in ligand order: "Fe-O  R0 = 1.7590 A
+// b = 0.370 A  a (Brown and Altermatt, ...)".
+void WriteParameterLines(TTextSink& out, const TAnalysis& a) {
+  std::vector<std::string> written;
+  for (size_t i = 0; i < a.BondValenceSetup.Bonds.size(); ++i) {
+    const TBondValenceParameters& p = a.BondValenceSetup.Bonds[i];
+    const std::string line = "    " + PadRight(a.Centre.Element + "-" + a.Ligands.List[i].Element, 8) +
+                             "R0 = " + FormatFixed(p.R0, 4) + " A  b = " + FormatFixed(p.B, 3) + " A  " + p.Source;
+    if (std::find(written.begin(), written.end(), line) != written.end()) continue;
+    written.push_back(line);
+    out.WriteLine(line);
+  }
+}
+
 }  // namespace
+
+void WriteBondValenceSection(TTextSink& out, const TAnalysis& a) {
+  if (a.BondValence.empty()) return;
+  out.WriteLine("");
+  out.WriteLine("Bond valence (s = exp((R0 - R)/b)):");
+  std::vector<std::string> kinked;
+  long long draws = 0;
+  for (const TQuantityValue& v : a.BondValence) {
+    if (!v.Undefined.empty()) {
+      WriteValueRow(out, v.Row->Name, 9, "not defined (" + v.Undefined + ")", 0, "");
+      continue;
+    }
+    WriteValueRow(out, v.Row->Name, 9, v.Value, v.Row->Decimals, v.Row->Unit, 17, v.MonteCarlo, v.Row->Meaning);
+    if (v.Value.Draws > 0) kinked.emplace_back(v.Row->Name), draws = v.Value.Draws;
+  }
+  const TBondValenceSetup& setup = a.BondValenceSetup;
+  if (!setup.Bonds.empty()) {
+    out.WriteLine("  Parameters of BVS:");
+    WriteParameterLines(out, a);
+  }
+  if (setup.StateAssumed && setup.State) {
+    std::string states;
+    for (int s : setup.TableStates) states += (states.empty() ? "" : ", ") + std::to_string(s);
+    WriteWrappedNote(out, a.Centre.Element + " " + SignedState(*setup.State) + " assumed (BVS " +
+                              FormatFixed(setup.AssumedSum, 2) + "; states in the table: " + states + ").");
+  } else if (setup.State && !setup.Bonds.empty()) {
+    WriteWrappedNote(out, a.Centre.Element + " " + SignedState(*setup.State) + " as the file gives it.");
+  }
+  for (const TQuantityValue& v : a.BondValence) WriteSecondOrderNote(out, v.Row->Name, v.Value);
+  if (!kinked.empty()) {
+    const bool one = kinked.size() == 1;
+    WriteWrappedNote(out, Joined(kinked) + (one ? " has" : " have") +
+                              " a kink within 3 su (a bond as long as the mean, or the centre at the centroid):" +
+                              (one ? " its" : " their") + " su and shift come from a Monte Carlo of " +
+                              std::to_string(draws) + " draws (fixed seed).");
+  }
+  if (!setup.Bonds.empty() && ValueWithKind(a.BondValence.front().Value).Kind != TSuKind::NoSu)
+    WriteWrappedNote(out, "the su of BVS comes from the coordinates and the cell alone: the parameters' own "
+                          "uncertainty is not in the table.");
+}
 
 void WriteDescriptorSection(TTextSink& out, const TAnalysis& a) {
   if (a.Descriptors.empty()) return;

@@ -14,4 +14,8 @@ void WriteDescriptorSection(TTextSink& out, const TAnalysis& a);
 // the notes on second-order terms and Monte Carlo su.
 void WriteShapeSection(TTextSink& out, const TAnalysis& a);
 
+// The "Bond valence:" section: BVS, ECoN, lw, DI and offset with su, the
+// parameters behind BVS and the oxidation state they were chosen for.
+void WriteBondValenceSection(TTextSink& out, const TAnalysis& a);
+
 }  // namespace koravel

@@ -413,6 +413,7 @@ void WriteAnalysis(TTextSink& out, const TSource& source, const TModel& model, c
   WriteSum(out, a);
   WriteDescriptorSection(out, a);
   WriteShapeSection(out, a);
+  WriteBondValenceSection(out, a);
   if (a.Angles.Sum.Draws > 0)
     WriteNearlyLinearNote(out, s, a);
   else

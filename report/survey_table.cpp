@@ -23,6 +23,7 @@ std::vector<std::string> QuantityNames() {
   for (const TIdealPolyhedron& shape : IdealPolyhedra()) names.push_back("S(" + std::string(shape.Name) + ")");
   for (const auto& [a, b] : ShapePaths())
     for (const char* what : {"path(", "phi("}) names.push_back(std::string(what) + std::string(a) + "," + std::string(b) + ")");
+  for (const TQuantityRow& row : BondValenceRows()) names.emplace_back(row.Name);
   return names;
 }
 
@@ -225,6 +226,11 @@ TSurveyRecord SurveyRecord(const TModel& model, const TAnalysis& a) {
     for (const auto& [name, v] : {std::pair{"path(" + pair, p.Deviation}, std::pair{"phi(" + pair, p.Coordinate}})
       r.Quantities.push_back({name, v.Value, RecordedSu(v), FormatValueSu(v.Value, v.Su, 2), ""});
   }
+  for (const TQuantityValue& v : a.BondValence)
+    r.Quantities.push_back({std::string(v.Row->Name), v.Value.Value, RecordedSu(v.Value),
+                            v.Undefined.empty() ? FormatValueSu(v.Value.Value, v.Value.Su, v.Row->Decimals)
+                                                : "not defined (" + v.Undefined + ")",
+                            ""});
   return r;
 }
 

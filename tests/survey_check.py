@@ -90,12 +90,14 @@ def report_values(text):
     ligands = [shown_name(label, code, named) for label, code in ligands]
     total = re.search(r"Sum\(L-M-L\) = (\S+) deg", text).group(1)
     value = r"^  (\S+)\s+= (not defined \([^)]*\)|\S+)"
+    text, _, valences = text.partition("Bond valence (")
     body, _, shapes = text.partition("Shape measures (CShM")
     indices = dict(re.findall(value, body.split("Geometry indices:")[1], re.M)) \
         if "Geometry indices:" in body else {}
     indices.pop("|h|/su", None)
     for name, v in re.findall(value, shapes.split("\n\n")[0], re.M):
         indices[name if name.startswith(("path(", "phi(")) else f"S({name})"] = v
+    indices.update(re.findall(value, valences.split("\n\n")[0], re.M))
     return cn, ligands, total, indices
 
 
