@@ -68,13 +68,13 @@ TParametrisation Parametrise(const TMatrix& a, const std::vector<int>& preferred
 TMatrix Cholesky(const TMatrix& c) {
   const std::size_t n = c.Rows;
   TMatrix l(n, n);
-  double largest = 0;
-  for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, std::fabs(c(i, i)));
-  const double tolerance = 1e-12 * largest;
   for (std::size_t j = 0; j < n; ++j) {
     double d = c(j, j);
     for (std::size_t k = 0; k < j; ++k) d -= l(j, k) * l(j, k);
-    if (!(d > tolerance)) continue;  // no variance left in this direction
+    // No variance left in this direction beyond the rounding of its own:
+    // judged against the parameter's variance, not the largest one, so that
+    // one parameter with a huge su does not silence all the others.
+    if (!(d > 1e-12 * c(j, j))) continue;
     const double root = std::sqrt(d);
     l(j, j) = root;
     for (std::size_t i = j + 1; i < n; ++i) {

@@ -222,13 +222,13 @@ double WeightedMeanBond(const std::vector<double>& lengths) { return HoppeMean(l
 const std::vector<TQuantityRow>& BondValenceRows() {
   static const std::vector<TQuantityRow> rows{
       {.Name = "BVS", .Unit = "v.u.", .Decimals = 3, .Meaning = "bond-valence sum (Brown & Altermatt 1985)",
-       .MinLigands = 1, .SuFloor = 1e-9, .Define = DefineSum},
+       .MinLigands = 1, .Define = DefineSum},
       {.Name = "ECoN", .Unit = "", .Decimals = 3, .Meaning = "effective coordination number (Hoppe 1979)",
-       .MinLigands = 1, .SuFloor = 1e-9, .Define = DefineEffectiveCoordination},
+       .MinLigands = 1, .Define = DefineEffectiveCoordination},
       {.Name = "lw", .Unit = "A", .Decimals = 4, .Meaning = "ECoN-weighted mean bond length (Hoppe 1979)",
        .MinLigands = 1, .SuFloor = kDistanceSuFloor, .Define = DefineWeightedMeanBond},
       {.Name = "DI", .Unit = "", .Decimals = 4, .Meaning = "distortion index of the bond lengths (Baur 1974)",
-       .MinLigands = 2, .SuFloor = 1e-9, .Define = DefineDistortionIndex},
+       .MinLigands = 2, .Define = DefineDistortionIndex},
       {.Name = "offset", .Unit = "A", .Decimals = 4, .Meaning = "centre from the centroid of its ligands",
        .MinLigands = 1, .SuFloor = kDistanceSuFloor, .Define = DefineOffset},
   };

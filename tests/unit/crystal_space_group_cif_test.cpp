@@ -106,7 +106,7 @@ TEST(SpaceGroupCif, SymbolsGiveTheOperatorsOfTheLoop) {
   }
   // Every block is checked: a file missing or unreadable shows here.
   EXPECT_EQ(hallBlocks, 46);
-  EXPECT_EQ(hmBlocks, 67);
+  EXPECT_EQ(hmBlocks, 68);
 }
 
 }  // namespace
