@@ -213,6 +213,20 @@ std::vector<TScale> Scales(const TAnalysis& a) {
                       d.Value.Value, d.Value.Su,
                       {{0, five ? "0 SPY-5" : "0 SP-4"}, {1, five ? "1 TBPY-5" : "1 T-4"}}, 0, 0});
   }
+  // BVS beside the magnitude of the centre's oxidation state, ECoN beside
+  // the number of ligands it counts against.
+  for (const TQuantityValue& v : a.BondValence) {
+    if (!v.Undefined.empty() || (v.Row->Name != "BVS" && v.Row->Name != "ECoN")) continue;
+    const std::optional<int> state = a.BondValenceSetup.State;
+    if (v.Row->Name == "BVS" && !state) continue;
+    std::string title = std::string(v.Row->Name) + " = " + FormatValueSu(v.Value.Value, v.Value.Su, v.Row->Decimals);
+    if (!v.Row->Unit.empty()) (title += ' ') += v.Row->Unit;
+    const TMark mark = v.Row->Name == "BVS"
+                           ? TMark{std::fabs(*state), a.Centre.Element + " " + (*state > 0 ? "+" : "") +
+                                                          std::to_string(*state)}
+                           : TMark{static_cast<double>(n), "CN " + std::to_string(n)};
+    scales.push_back({title, v.Value.Value, v.Value.Su, {mark}, 0, 0});
+  }
   for (TScale& s : scales) FitAxis(s);
   return scales;
 }

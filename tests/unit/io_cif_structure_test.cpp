@@ -241,5 +241,19 @@ TEST(CifStructure, PublishedAnglesWithMissingColumns) {
   EXPECT_TRUE(Angles("_geom_angle 100\n").empty());
 }
 
+// The oxidation state: the _atom_type loop's number for the atom's type
+// symbol, else the charge the symbol carries, else none.
+TEST(CifStructure, OxidationStatesFromTypeSymbolsAndTheTypeLoop) {
+  const TStructure s = Read(std::string(kCell) +
+                            "loop_ _atom_type_symbol _atom_type_oxidation_number\nFe 3\nMn3+ 2\nCo 2.5\n"
+                            "loop_ _atom_site_label _atom_site_type_symbol _atom_site_fract_x "
+                            "_atom_site_fract_y _atom_site_fract_z\n"
+                            "A Fe 0 0 0\nB Fe2+ 0 0 0\nC O2- 0 0 0\nD Na+ 0 0 0\nE Ti+4 0 0 0\n"
+                            "F Mn3+ 0 0 0\nG Co 0 0 0\nH Cu3 0 0 0\nI Cl-1 0 0 0\n");
+  const std::optional<int> want[] = {3, 2, -2, 1, 4, 2, std::nullopt, std::nullopt, -1};
+  ASSERT_EQ(s.Atoms.size(), std::size(want));
+  for (size_t i = 0; i < s.Atoms.size(); ++i) EXPECT_EQ(s.Atoms[i].OxidationState, want[i]) << s.Atoms[i].Label;
+}
+
 }  // namespace
 }  // namespace koravel
