@@ -12,15 +12,49 @@ namespace {
 template <typename S>
 using TPoints = std::vector<TVec3Of<S>>;
 
+// One step of Hoppe's iteration: Σ lᵢwᵢ / Σ wᵢ with wᵢ = exp(1 - (lᵢ/l_av)⁶),
+// and its derivative with respect to l_av (dwᵢ/dl_av = 6 wᵢ (lᵢ/l_av)⁶ / l_av).
+struct THoppeStep {
+  double Next = 0, Slope = 0;
+};
+
+THoppeStep HoppeStep(const std::vector<double>& l, double mean) {
+  double a = 0, b = 0, da = 0, db = 0;
+  for (double li : l) {
+    const double r = li / mean, r2 = r * r, r6 = r2 * r2 * r2;
+    const double w = std::exp(1 - r6), dw = 6 * w * r6 / mean;
+    a += li * w;
+    b += w;
+    da += li * dw;
+    db += dw;
+  }
+  return {a / b, (da * b - a * db) / (b * b)};
+}
+
 // The iteration stops when l_av no longer moves (a few dozen steps: the
 // weights fall off as the sixth power); the cap only guards against a cycle.
 constexpr int kMaxHoppeSteps = 500;
 
+// Hoppe's l_av, iterated in plain numbers from the shortest bond to
+// self-consistency, l* = F(l*). Its derivatives then follow from Newton
+// steps l ← l + (F(l) - l) / (1 - F'(l*)) taken from l* in the scalar type:
+// the first step gives the first derivatives of the fixed point exactly,
+// dl*/dx = (∂F/∂x) / (1 - F'), the second its second derivatives, the third
+// settles the rounding; plain numbers take the same steps, so both agree.
 template <typename S>
 S HoppeMean(const std::vector<S>& l) {
   using std::exp;
-  S mean = *std::min_element(l.begin(), l.end(), [](const S& a, const S& b) { return ValueOf(a) < ValueOf(b); });
+  std::vector<double> plain;
+  for (const S& li : l) plain.push_back(ValueOf(li));
+  double fixed = *std::min_element(plain.begin(), plain.end());
   for (int step = 0; step < kMaxHoppeSteps; ++step) {
+    const double next = HoppeStep(plain, fixed).Next;
+    if (next == fixed) break;
+    fixed = next;
+  }
+  const double damping = 1 / (1 - HoppeStep(plain, fixed).Slope);
+  S mean(fixed);
+  for (int step = 0; step < 3; ++step) {
     S sum(0), weights(0);
     for (const S& li : l) {
       const S r = li / mean, r2 = r * r;
@@ -28,12 +62,7 @@ S HoppeMean(const std::vector<S>& l) {
       sum += li * w;
       weights += w;
     }
-    const S next = sum / weights;
-    const bool settled = ValueOf(next) == ValueOf(mean);
-    mean = next;
-    // Derivatives converge at the rate the value does: a few more steps
-    // after the value has settled carry them to full precision.
-    if (settled && step > 20) break;
+    mean += (sum / weights - mean) * S(damping);
   }
   return mean;
 }
@@ -47,6 +76,28 @@ S HoppeWeightSum(const std::vector<S>& l, const S& mean) {
     sum += exp(S(1) - r2 * r2 * r2);
   }
   return sum;
+}
+
+// A function of the bond lengths alone. For exact derivatives it is taken
+// over the n lengths as variables and chained to the coordinates once
+// (ChainMany): n·N² for the Hessian instead of N² for each of the many
+// operations of Hoppe's iteration.
+template <typename F>
+double OfBondLengths(const std::vector<double>& l, F f) {
+  return f(l);
+}
+
+template <typename F>
+TDual OfBondLengths(const std::vector<TDual>& l, F f) {
+  bool second = false;
+  for (const TDual& x : l) second = second || x.SecondOrder;
+  std::vector<TDual> local;
+  std::vector<const TDual*> inputs;
+  for (size_t i = 0; i < l.size(); ++i) {
+    local.push_back(TDual::Variable(l[i].V, i, l.size(), second));
+    inputs.push_back(&l[i]);
+  }
+  return ChainMany(inputs, f(local));
 }
 
 // BVS = Σ exp((R0ᵢ - lᵢ)/bᵢ) (Brown & Altermatt 1985).
@@ -65,14 +116,15 @@ struct TBondValenceSum {
 struct TEffectiveCoordination {  // ECoN = Σ wᵢ at Hoppe's l_av
   template <typename S>
   S operator()(const TPoints<S>& p) const {
-    const std::vector<S> l = BondLengths(p);
-    return HoppeWeightSum(l, HoppeMean(l));
+    return OfBondLengths(BondLengths(p), [](const auto& l) { return HoppeWeightSum(l, HoppeMean(l)); });
   }
 };
 
 struct TWeightedMeanBond {  // lw, Hoppe's l_av
   template <typename S>
-  S operator()(const TPoints<S>& p) const { return HoppeMean(BondLengths(p)); }
+  S operator()(const TPoints<S>& p) const {
+    return OfBondLengths(BondLengths(p), [](const auto& l) { return HoppeMean(l); });
+  }
 };
 
 // DI = (1/n) Σ |lᵢ - l̄| / l̄ (Baur, Acta Cryst. B30 (1974) 1195).
@@ -90,17 +142,15 @@ struct TDistortionIndex {
   }
 };
 
-// lₖ - l̄: DI has a kink where it vanishes.
-struct TBondFromMean {
-  size_t K = 0;
-  template <typename S>
-  S operator()(const TPoints<S>& p) const {
-    const std::vector<S> l = BondLengths(p);
-    S mean(0);
-    for (const S& li : l) mean += li;
-    return l[K] - mean / S(static_cast<double>(l.size()));
-  }
-};
+// lₖ - l̄ for every k: DI has a kink where one vanishes.
+std::vector<TDual> BondsFromMean(const TPoints<TDual>& p) {
+  std::vector<TDual> l = BondLengths(p);
+  TDual mean(0);
+  for (const TDual& li : l) mean += li;
+  mean = mean / TDual(static_cast<double>(l.size()));
+  for (TDual& li : l) li -= mean;
+  return l;
+}
 
 // The distance of the centre from the centroid of its ligands. At exactly
 // zero (a centre on an inversion centre of its sphere) the norm has no
@@ -172,15 +222,13 @@ TQuantityDefinition DefineWeightedMeanBond(const TSphereFacts&) {
   return {.Quantity = MakeQuantity(TWeightedMeanBond())};
 }
 
-TQuantityDefinition DefineDistortionIndex(const TSphereFacts& sphere) {
-  TQuantityDefinition d{.Quantity = MakeQuantity(TDistortionIndex())};
-  for (size_t k = 0; k + 1 < sphere.Positions.size(); ++k) d.Kinks.push_back(MakeQuantity(TBondFromMean{k}));
-  return d;
+TQuantityDefinition DefineDistortionIndex(const TSphereFacts&) {
+  return {.Quantity = MakeQuantity(TDistortionIndex()), .Kinks = BondsFromMean};
 }
 
 TQuantityDefinition DefineOffset(const TSphereFacts&) {
-  const TQuantity offset = MakeQuantity(TOffset());
-  return {.Quantity = offset, .Kinks = {offset}};
+  return {.Quantity = MakeQuantity(TOffset()),
+          .Kinks = [](const TPoints<TDual>& p) { return std::vector<TDual>{TOffset()(p)}; }};
 }
 
 }  // namespace

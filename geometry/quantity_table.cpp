@@ -8,11 +8,9 @@ namespace {
 
 // Whether one of the kinks lies within 3 su of zero (a kink held at zero by
 // symmetry, su 0, is no kink the su could cross).
-bool NearKink(const TPropagator& propagate, const std::vector<TQuantity>& kinks) {
-  if (kinks.empty()) return false;
-  std::vector<TSuRequest> requests;
-  for (const TQuantity& k : kinks) requests.push_back({k});
-  for (const TPropagated& v : propagate.Estimate(requests))
+bool NearKink(const TPropagator& propagate, const TVectorQuantity& kinks) {
+  if (!kinks || !propagate.HasSu()) return false;
+  for (const TPropagated& v : propagate.Each(kinks))
     if (v.Su > 0 && std::fabs(v.Value) <= 3 * v.Su) return true;
   return false;
 }

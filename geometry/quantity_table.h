@@ -30,8 +30,8 @@ struct TQuantityDefinition {
   // Smooth with an extremum in reach: the second-order term and shift.
   bool SecondOrder = false;
   // Functions of the points whose zeros are kinks of the quantity: within
-  // 3 su of one, its su comes from a Monte Carlo.
-  std::vector<TQuantity> Kinks{};
+  // 3 su of one, its su comes from a Monte Carlo. None when empty.
+  TVectorQuantity Kinks{};
   std::string Undefined{};  // "no parameters for Fe-Xx"; "" when defined
 };
 
