@@ -1,6 +1,7 @@
 #include "su/dual.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace koravel {
 
@@ -40,6 +41,42 @@ TDual Linear(double v, double c, const TDual& a, double d, const TDual& b) {
   return r;
 }
 
+// The same for a first term that is a temporary: the result takes over its
+// storage and every entry is computed as above, (0 + c·a) + d·b, in place.
+// `keepGradient`: the caller still needs a.G (a product adds a.G b.Gᵀ), so
+// only the Hessian is taken over.
+TDual Linear(double v, double c, TDual&& a, double d, const TDual& b, bool keepGradient = false) {
+  const std::size_t n = CountOf(a, b);
+  const bool useA = a.Count() == n && c != 0, useB = b.Count() == n && d != 0;
+  if (n == 0 || !useA) return Linear(v, c, std::as_const(a), d, b);
+  TDual r(v);
+  r.SecondOrder = a.SecondOrder || b.SecondOrder;
+  auto combine = [&](std::vector<double>& out, const std::vector<double>& y, bool hasY, std::size_t size) {
+    if (hasY)
+      for (std::size_t i = 0; i < size; ++i) out[i] = (0.0 + c * out[i]) + d * y[i];
+    else
+      for (std::size_t i = 0; i < size; ++i) out[i] = 0.0 + c * out[i];
+  };
+  if (keepGradient) {
+    r.G = a.G;
+  } else {
+    r.G = std::move(a.G);
+  }
+  combine(r.G, b.G, useB, n);
+  if (HasHessian(a)) {
+    r.H = std::move(a.H);
+    combine(r.H, b.H, useB && HasHessian(b), n * n);
+  } else if (HasHessian(b)) {
+    if (useB) {
+      r.H = b.H;
+      for (std::size_t i = 0; i < n * n; ++i) r.H[i] = 0.0 + d * r.H[i];
+    } else {
+      r.H.assign(n * n, 0.0);
+    }
+  }
+  return r;
+}
+
 // r.H += s·(x yᵀ + y xᵀ), or s·x xᵀ when y is x.
 void AddOuter(TDual& r, double s, const std::vector<double>& x, const std::vector<double>& y) {
   const std::size_t n = r.Count();
@@ -61,6 +98,14 @@ TDual TDual::Variable(double value, std::size_t index, std::size_t count, bool s
 
 TDual operator+(const TDual& a, const TDual& b) { return Linear(a.V + b.V, 1, a, 1, b); }
 TDual operator-(const TDual& a, const TDual& b) { return Linear(a.V - b.V, 1, a, -1, b); }
+TDual operator+(TDual&& a, const TDual& b) {
+  const double v = a.V + b.V;
+  return Linear(v, 1, std::move(a), 1, b);
+}
+TDual operator-(TDual&& a, const TDual& b) {
+  const double v = a.V - b.V;
+  return Linear(v, 1, std::move(a), -1, b);
+}
 TDual operator-(const TDual& a) { return Linear(-a.V, -1, a, 0, TDual()); }
 // In place where both carry the same derivatives (a sum of many terms).
 TDual& operator+=(TDual& a, const TDual& b) {
@@ -78,6 +123,13 @@ TDual& operator-=(TDual& a, const TDual& b) { return a = a - b; }
 
 TDual operator*(const TDual& a, const TDual& b) {
   TDual r = Linear(a.V * b.V, b.V, a, a.V, b);
+  AddOuter(r, 1, a.G, b.G);
+  return r;
+}
+
+TDual operator*(TDual&& a, const TDual& b) {
+  const double v = a.V * b.V, c = b.V, d = a.V;
+  TDual r = Linear(v, c, std::move(a), d, b, true);
   AddOuter(r, 1, a.G, b.G);
   return r;
 }

@@ -37,6 +37,10 @@ TDual operator+(const TDual& a, const TDual& b);
 TDual operator-(const TDual& a, const TDual& b);
 TDual operator-(const TDual& a);
 TDual operator*(const TDual& a, const TDual& b);
+// The same for a temporary first term, whose storage the result takes over.
+TDual operator+(TDual&& a, const TDual& b);
+TDual operator-(TDual&& a, const TDual& b);
+TDual operator*(TDual&& a, const TDual& b);
 TDual operator/(const TDual& a, const TDual& b);
 TDual& operator+=(TDual& a, const TDual& b);
 TDual& operator-=(TDual& a, const TDual& b);
