@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Recomputes the "Bond valence" section of every end-to-end case.
 
-For each tests/e2e/cases/*.case whose expected stdout has a "Bond valence
+For each tests/e2e/cases/*.case (and raw_cases/*.case) whose expected stdout has a "Bond valence
 (s = exp((R0 - R)/b)):" section, the central atom and the ligands are rebuilt
 from the ligand table as check_index_section.py does (its readers, report
 parser, ligand vectors, propagation and rounding), and compared:
@@ -269,9 +269,12 @@ def check_case(path, mc_check):
     sec = parse_section(lines)
     if not sec["present"]:
         return None
-    args = shlex.split(directives["args"] or "")
-    opts = dict(m.groups() for m in (re.fullmatch(r"-{0,2}(xyznames|bvparm)=(.*)", a) for a in args[1:]) if m)
+    # a raw: line (a Windows command line) is not split like a shell's; only its options are read
+    words = shlex.split(directives["args"]) if directives["args"] is not None else directives["raw"].split()
+    opts = dict(m.groups() for m in (re.fullmatch(r"-{0,2}(xyznames|bvparm)=(.*)", a) for a in words[1:]) if m)
     rep = cis.parse_report(lines)
+    # a file named as Windows names it: {workdir}\My Data\x1\x1.cif is My Data/x1/x1.cif
+    rep["file"] = rep["file"].replace("{workdir}\\", "").replace("\\", "/")
     items = []
 
     def item(status, what, printed="", expected=""):
@@ -381,9 +384,9 @@ def main(argv):
     mc_check = "--mc-check" in argv
     only = [a for a in argv if not a.startswith("-")]
     start = time.time()
-    cases_dir = os.path.join(cis.TESTS, "e2e", "cases")
+    dirs = [os.path.join(cis.TESTS, "e2e", d) for d in ("cases", "raw_cases")]
     counts = dict(ok=0, boundary=0, mismatch=0)
-    for name in sorted(os.listdir(cases_dir)):
+    for cases_dir, name in sorted((d, n) for d in dirs for n in os.listdir(d)):
         if not name.endswith(".case") or (only and name[:-5] not in only):
             continue
         try:
