@@ -355,50 +355,54 @@ std::string AngleName(const std::vector<std::string>& labels, int i, int j) {
 }
 
 TDescriptor Volume() {
-  return {"V", "A3", 3, false, TAngleSet::None, false, {}, "volume of the ligands' convex hull",
-          MakeQuantity(TVolume()), {}, ""};
+  return {.Name = "V", .Unit = "A3", .Decimals = 3, .Meaning = "volume of the ligands' convex hull",
+          .Quantity = MakeQuantity(TVolume())};
 }
 
 std::vector<TDescriptor> ThreeLigands() {
-  return {{"h", "A", 3, false, TAngleSet::None, false, {}, "centre above the plane of L1, L2, L3",
-           MakeQuantity(THeight()), {}, ""}};
+  return {{.Name = "h", .Unit = "A", .Decimals = 3, .Meaning = "centre above the plane of L1, L2, L3",
+           .Quantity = MakeQuantity(THeight())}};
 }
 
 std::vector<TDescriptor> FourLigands() {
-  return {{"tau4", "", 4, false, TAngleSet::TwoLargest, false, {TGap::SecondAndThirdAngle},
-           "1 tetrahedral, 0 square planar (Yang et al. 2007)", MakeQuantity(TTau4()), {}, ""},
-          {"tau4'", "", 4, false, TAngleSet::TwoLargest, false,
-           {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
-           "1 tetrahedral, 0 square planar (Okuniewski et al. 2015)", MakeQuantity(TTau4Prime()), {}, ""},
-          {"sigma2", "deg2", 2, true, TAngleSet::All, false, {},
-           "bond-angle variance from 109.4712 deg", MakeQuantity(TSigma2Tet()), {}, ""},
-          {"<lambda>", "", 4, true, TAngleSet::None, false, {},
-           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaTet()),
-           MakeQuantity(TVolume()), "coplanar ligands"},
+  return {{.Name = "tau4", .Angles = TAngleSet::TwoLargest, .Gaps = {TGap::SecondAndThirdAngle},
+           .Meaning = "1 tetrahedral, 0 square planar (Yang et al. 2007)", .Quantity = MakeQuantity(TTau4())},
+          {.Name = "tau4'", .Angles = TAngleSet::TwoLargest, .Gaps = {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
+           .Meaning = "1 tetrahedral, 0 square planar (Okuniewski et al. 2015)",
+           .Quantity = MakeQuantity(TTau4Prime())},
+          {.Name = "sigma2", .Unit = "deg2", .Decimals = 2, .SecondOrder = true, .Angles = TAngleSet::All,
+           .Meaning = "bond-angle variance from 109.4712 deg", .Quantity = MakeQuantity(TSigma2Tet())},
+          {.Name = "<lambda>", .SecondOrder = true, .Meaning = "quadratic elongation (Robinson et al. 1971)",
+           .Quantity = MakeQuantity(TLambdaTet()), .Defining = MakeQuantity(TVolume()),
+           .Undefined = "coplanar ligands"},
           Volume()};
 }
 
 std::vector<TDescriptor> FiveLigands() {
-  return {{"tau5", "", 4, false, TAngleSet::TwoLargest, false,
-           {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
-           "1 trigonal bipyramidal, 0 square pyramidal (Addison et al. 1984)", MakeQuantity(TTau5()), {}, ""},
+  return {{.Name = "tau5", .Angles = TAngleSet::TwoLargest, .Gaps = {TGap::SecondAndThirdAngle, TGap::TwoLargestAngles},
+           .Meaning = "1 trigonal bipyramidal, 0 square pyramidal (Addison et al. 1984)",
+           .Quantity = MakeQuantity(TTau5())},
           Volume()};
 }
 
 std::vector<TDescriptor> SixLigands() {
-  return {{"Sigma", "deg", 2, false, TAngleSet::Cis, false, {TGap::TransAndCis, TGap::CisFromRight},
-           "sum of |90 - phi| over the 12 cis angles", MakeQuantity(TSigmaOct()), {}, ""},
-          {"Theta", "deg", 2, false, TAngleSet::None, true, {TGap::TransAndCis, TGap::TwistFromSixty},
-           "sum of |60 - theta| / 2, 48 twist angles (Marchivie et al. 2005)", MakeQuantity(TThetaOct()), {}, ""},
-          {"zeta", "A", 4, false, TAngleSet::None, false, {TGap::BondsFromMean},
-           "sum of |d - mean d| over the 6 bonds", MakeQuantity(TZeta()), {}, ""},
-          {"Delta", "", 7, true, TAngleSet::None, false, {},
-           "mean of ((d - mean d)/mean d)^2 over the 6 bonds", MakeQuantity(TDelta()), {}, ""},
-          {"sigma2", "deg2", 2, true, TAngleSet::Cis, false, {TGap::TransAndCis},
-           "bond-angle variance, 12 cis angles from 90 deg", MakeQuantity(TSigma2Oct()), {}, ""},
-          {"<lambda>", "", 4, true, TAngleSet::None, true, {TGap::TransAndCis},
-           "quadratic elongation (Robinson et al. 1971)", MakeQuantity(TLambdaOct()),
-           MakeQuantity(TVolume()), "coplanar ligands"},
+  return {{.Name = "Sigma", .Unit = "deg", .Decimals = 2, .Angles = TAngleSet::Cis,
+           .Gaps = {TGap::TransAndCis, TGap::CisFromRight}, .Meaning = "sum of |90 - phi| over the 12 cis angles",
+           .Quantity = MakeQuantity(TSigmaOct())},
+          {.Name = "Theta", .Unit = "deg", .Decimals = 2, .NeedsTransPairs = true,
+           .Gaps = {TGap::TransAndCis, TGap::TwistFromSixty},
+           .Meaning = "sum of |60 - theta| / 2, 48 twist angles (Marchivie et al. 2005)",
+           .Quantity = MakeQuantity(TThetaOct())},
+          {.Name = "zeta", .Unit = "A", .Gaps = {TGap::BondsFromMean}, .Meaning = "sum of |d - mean d| over the 6 bonds",
+           .Quantity = MakeQuantity(TZeta())},
+          {.Name = "Delta", .Decimals = 7, .SecondOrder = true,
+           .Meaning = "mean of ((d - mean d)/mean d)^2 over the 6 bonds", .Quantity = MakeQuantity(TDelta())},
+          {.Name = "sigma2", .Unit = "deg2", .Decimals = 2, .SecondOrder = true, .Angles = TAngleSet::Cis,
+           .Gaps = {TGap::TransAndCis}, .Meaning = "bond-angle variance, 12 cis angles from 90 deg",
+           .Quantity = MakeQuantity(TSigma2Oct())},
+          {.Name = "<lambda>", .SecondOrder = true, .NeedsTransPairs = true, .Gaps = {TGap::TransAndCis},
+           .Meaning = "quadratic elongation (Robinson et al. 1971)", .Quantity = MakeQuantity(TLambdaOct()),
+           .Defining = MakeQuantity(TVolume()), .Undefined = "coplanar ligands"},
           Volume()};
 }
 

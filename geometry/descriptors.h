@@ -36,19 +36,19 @@ enum class TGap {
 };
 
 struct TDescriptor {
-  std::string_view Name;     // "tau4", "Sigma", ...
-  std::string_view Unit;     // "", "A", "deg", "deg2"
+  std::string_view Name{};   // "tau4", "Sigma", ...
+  std::string_view Unit{};   // "", "A", "deg", "deg2"
   int Decimals = 4;          // when there is no su
   bool SecondOrder = false;  // smooth, with a minimum at the ideal polyhedron
   TAngleSet Angles = TAngleSet::None;
   bool NeedsTransPairs = false;  // defined only where the three largest angles pair the six ligands
-  std::vector<TGap> Gaps;        // the choices and kinks it depends on
-  std::string_view Meaning;      // what it tells, with its source
-  TQuantity Quantity;
+  std::vector<TGap> Gaps{};      // the choices and kinks it depends on
+  std::string_view Meaning{};    // what it tells, with its source
+  TQuantity Quantity{};
   // A quantity whose vanishing leaves the descriptor undefined (a volume
   // it divides by), and the reason then given; none when Undefined is "".
   TQuantity Defining{};
-  std::string_view Undefined;
+  std::string_view Undefined{};
 };
 
 // The table of a coordination number, in report order (empty outside 3..12).
