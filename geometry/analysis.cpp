@@ -54,11 +54,12 @@ std::string VanishingDefinition(const TPropagator& propagate, const TDescriptor&
 TSphereFacts SphereFacts(const TStructure& s, const TCentre& centre, const std::vector<TLigand>& ligands,
                          const std::vector<TVec3>& positions, std::vector<std::string> labels,
                          const TBondValenceTable* table) {
-  TSphereFacts sphere{positions, {centre.Element}, std::move(labels), {s.Atoms[centre.Site.Atom].Occ},
+  TSphereFacts sphere{positions, {centre.Element}, {0}, std::move(labels), {s.Atoms[centre.Site.Atom].Occ},
                       {s.Atoms[centre.Site.Atom].OxidationState}, table};
   for (const TLigand& l : ligands) {
     const TAtom& atom = s.Atoms[l.Site.Atom];
     sphere.Elements.push_back(l.IsCentroid ? "" : l.Element);
+    sphere.Centroids.push_back(l.IsCentroid);
     sphere.Occupancies.push_back(l.IsCentroid ? 1.0 : atom.Occ);
     sphere.OxidationStates.push_back(l.IsCentroid ? std::nullopt : atom.OxidationState);
   }

@@ -176,31 +176,33 @@ double SumOf(const std::vector<double>& lengths, const std::vector<TBondValenceP
   return sum;
 }
 
-std::string PairName(const TSphereFacts& sphere, size_t i) { return sphere.Elements[0] + "-" + sphere.Elements[i]; }
+// The table's row for bond i when the centre has `state`: the centre as
+// the cation (atom 1 of the table), or, for an anion centre, the ligand as
+// the cation at the state the file gives it.
+const TBondValenceRow* TableRow(const TSphereFacts& sphere, std::optional<int> state, size_t i) {
+  if (sphere.BondValences == nullptr || !state) return nullptr;
+  const TBondValenceTable& table = *sphere.BondValences;
+  const std::optional<int> ligandState = sphere.OxidationStates[i];
+  if (*state > 0) return FindBondValenceRow(table, sphere.Elements[0], *state, sphere.Elements[i], ligandState);
+  if (ligandState) return FindBondValenceRow(table, sphere.Elements[i], *ligandState, sphere.Elements[0], state);
+  return nullptr;
+}
 
 // The parameters of every bond for a centre of `state` (none: element
 // parameters), or why one has none.
 TBondValenceSetup BondsAt(const TSphereFacts& sphere, std::optional<int> state) {
-  TBondValenceSetup setup;
-  setup.State = state;
+  TBondValenceSetup setup{.State = state};
   const std::string& centre = sphere.Elements[0];
   for (size_t i = 1; i < sphere.Positions.size(); ++i) {
     const std::string& ligand = sphere.Elements[i];
-    const TBondValenceRow* row = nullptr;
-    if (sphere.BondValences != nullptr && state)
-      row = *state > 0 ? FindBondValenceRow(*sphere.BondValences, centre, *state, ligand, sphere.OxidationStates[i])
-            : sphere.OxidationStates[i] ? FindBondValenceRow(*sphere.BondValences, ligand, *sphere.OxidationStates[i],
-                                                             centre, state)
-                                        : nullptr;
-    if (row != nullptr) {
+    if (centre.empty() || ligand.empty())
+      return {.State = state, .Undefined = "no element known for " + sphere.Labels[centre.empty() ? 0 : i]};
+    if (const TBondValenceRow* row = TableRow(sphere, state, i))
       setup.Bonds.push_back({row->R0, row->B, row->Reference});
-    } else if (const std::optional<TBondValenceParameters> p = ElementBondValence(centre, ligand)) {
+    else if (const std::optional<TBondValenceParameters> p = ElementBondValence(centre, ligand))
       setup.Bonds.push_back(*p);
-    } else {
-      setup.Undefined = "no parameters for " + PairName(sphere, i);
-      setup.Bonds.clear();
-      return setup;
-    }
+    else
+      return {.State = state, .Undefined = "no parameters for " + centre + "-" + ligand};
   }
   return setup;
 }
@@ -235,7 +237,7 @@ TQuantityDefinition DefineOffset(const TSphereFacts&) {
 
 TBondValenceSetup BondValenceSetup(const TSphereFacts& sphere) {
   for (size_t i = 1; i < sphere.Positions.size(); ++i)
-    if (sphere.Elements[i].empty()) return {.Undefined = "a centroid ligand"};
+    if (sphere.Centroids[i]) return {.Undefined = "a centroid ligand"};
   const std::optional<int> given = sphere.OxidationStates[0];
   if (given || sphere.BondValences == nullptr) return BondsAt(sphere, given);
   // The nearest-state rule: of the states the table gives the centre with

@@ -14,7 +14,8 @@ namespace koravel {
 // then the ligands in report order.
 struct TSphereFacts {
   std::vector<TVec3> Positions;  // Cartesian, ångström
-  std::vector<std::string> Elements;  // "" for a centroid
+  std::vector<std::string> Elements;  // "" for a centroid, or an atom of no known element
+  std::vector<char> Centroids;        // whether each point is a centroid of several atoms
   std::vector<std::string> Labels;    // as the report names them (N2#2_655, Cg1)
   std::vector<double> Occupancies;    // a centroid's: 1
   std::vector<std::optional<int>> OxidationStates;  // as the file gives them

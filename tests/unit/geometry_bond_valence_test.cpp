@@ -12,10 +12,11 @@ namespace {
 TSphereFacts Octahedron(std::string centre, std::string ligand, const std::vector<double>& d,
                         std::optional<int> state = std::nullopt) {
   const TVec3 axes[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-  TSphereFacts s{{{0, 0, 0}}, {centre}, {centre}, {1}, {state}, nullptr};
+  TSphereFacts s{{{0, 0, 0}}, {centre}, {0}, {centre}, {1}, {state}, nullptr};
   for (size_t i = 0; i < d.size(); ++i) {
     s.Positions.push_back(Scaled(axes[i], d[i]));
     s.Elements.push_back(ligand);
+    s.Centroids.push_back(0);
     s.Labels.push_back(ligand + std::to_string(i + 1));
     s.Occupancies.push_back(1);
     s.OxidationStates.push_back(-2);
@@ -102,6 +103,8 @@ TEST(BondValence, ParametersAndStates) {
   s.BondValences = nullptr;  // the element parameters, whatever the state
   EXPECT_EQ(BondValenceSetup(s).Bonds.at(0).Source, "O'Keeffe & Brese 1991");
   s.Elements[3] = "";
+  EXPECT_EQ(BondValenceSetup(s).Undefined, "no element known for O3");
+  s.Centroids[3] = 1;
   EXPECT_EQ(BondValenceSetup(s).Undefined, "a centroid ligand");
   EXPECT_EQ(BondValenceSetup(Octahedron("Pt", "O", fe)).Undefined, "no parameters for Pt-O");
 }
