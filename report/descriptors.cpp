@@ -70,6 +70,18 @@ void WriteWrappedNote(TTextSink& out, const std::string& text) {
   out.WriteLine(line);
 }
 
+// "<names> has <why>: its su and shift come from a Monte Carlo of <draws>
+// draws (fixed seed).", with "have" and "their" for several names (or the
+// verbs given); nothing for no names.
+void WriteSampledNote(TTextSink& out, const std::vector<std::string>& names, const std::string& why,
+                      long long draws, std::string_view verb = "has", std::string_view verbMany = "have") {
+  if (names.empty()) return;
+  const bool one = names.size() == 1;
+  WriteWrappedNote(out, Joined(names) + " " + std::string(one ? verb : verbMany) + " " + why + ": " +
+                            (one ? "its" : "their") + " su and shift come from a Monte Carlo of " +
+                            std::to_string(draws) + " draws (fixed seed).");
+}
+
 void WriteGapNote(TTextSink& out, const TFlaggedGap& gap) {
   const std::string value = FormatValueSu(gap.Value, gap.Su, 2);
   const std::string unit = gap.What.find("distance") != std::string::npos ? " A" : " deg";
@@ -97,12 +109,8 @@ void WriteNearlyLinearNote(TTextSink& out, const std::vector<TDescriptorValue>& 
       names.emplace_back(d.Row->Name);
       draws = d.Value.Draws;
     }
-  if (names.empty()) return;
-  const bool one = names.size() == 1;
-  WriteWrappedNote(out, Joined(names) + (one ? " contains" : " contain") +
-                            " an angle within 3 su of 180 or 0 deg, where it has no derivative: " +
-                            (one ? "its" : "their") + " su and shift come from a Monte Carlo of " +
-                            std::to_string(draws) + " draws (fixed seed).");
+  WriteSampledNote(out, names, "an angle within 3 su of 180 or 0 deg, where it has no derivative", draws, "contains",
+                   "contain");
 }
 
 // Near a minimum (σ², Δ, ⟨λ⟩ at an ideal polyhedron) the second-order term
@@ -166,13 +174,8 @@ void WriteBondValenceSection(TTextSink& out, const TAnalysis& a) {
     WriteWrappedNote(out, a.Centre.Element + " " + SignedState(*setup.State) + " as the file gives it.");
   }
   for (const TQuantityValue& v : a.BondValence) WriteSecondOrderNote(out, v.Row->Name, v.Value);
-  if (!kinked.empty()) {
-    const bool one = kinked.size() == 1;
-    WriteWrappedNote(out, Joined(kinked) + (one ? " has" : " have") +
-                              " a kink within 3 su (a bond as long as the mean, or the centre at the centroid):" +
-                              (one ? " its" : " their") + " su and shift come from a Monte Carlo of " +
-                              std::to_string(draws) + " draws (fixed seed).");
-  }
+  WriteSampledNote(out, kinked, "a kink within 3 su (a bond as long as the mean, or the centre at the centroid)",
+                   draws);
   if (!setup.Bonds.empty() && ValueWithKind(a.BondValence.front().Value).Kind != TSuKind::NoSu)
     WriteWrappedNote(out, "the su of BVS comes from the coordinates and the cell alone: the parameters' own "
                           "uncertainty is not in the table.");
@@ -211,13 +214,10 @@ void WriteShapeSection(TTextSink& out, const TAnalysis& a) {
   }
   for (const TShapeValue& s : section.Shapes)
     WriteSecondOrderNote(out, "S(" + std::string(s.Shape->Name) + ")", s.Value);
-  if (sampled.empty()) return;
-  const bool one = sampled.size() == 1;
-  WriteWrappedNote(out, Joined(sampled) + (one ? " has" : " have") +
-                            " no derivative within 3 su (another assignment of the ligands to the vertices "
-                            "comes that close to the best, or a measure that close to zero): " +
-                            (one ? "its" : "their") + " su and shift come from a Monte Carlo of " +
-                            std::to_string(draws) + " draws (fixed seed).");
+  WriteSampledNote(out, sampled,
+                   "no derivative within 3 su (another assignment of the ligands to the vertices comes that "
+                   "close to the best, or a measure that close to zero)",
+                   draws);
 }
 
 }  // namespace koravel

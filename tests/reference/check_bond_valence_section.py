@@ -41,7 +41,6 @@ import os
 import re
 import shlex
 import sys
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -380,32 +379,8 @@ def monte_carlo(model, central, ligands, bonds, draws=MC_DRAWS):
 
 
 def main(argv):
-    verbose = "-v" in argv
     mc_check = "--mc-check" in argv
-    only = [a for a in argv if not a.startswith("-")]
-    start = time.time()
-    dirs = [os.path.join(cis.TESTS, "e2e", d) for d in ("cases", "raw_cases")]
-    counts = dict(ok=0, boundary=0, mismatch=0)
-    for cases_dir, name in sorted((d, n) for d in dirs for n in os.listdir(d)):
-        if not name.endswith(".case") or (only and name[:-5] not in only):
-            continue
-        try:
-            items = check_case(os.path.join(cases_dir, name), mc_check)
-        except Exception as e:          # a case the reference cannot build is a failure
-            items = [("mismatch", "error", "", "%s: %s" % (type(e).__name__, e))]
-        if items is None:
-            continue
-        status = "mismatch" if any(i[0] == "mismatch" for i in items) else \
-            "boundary" if any(i[0] == "boundary" for i in items) else "ok"
-        counts[status] += 1
-        shown = [i for i in items if verbose or i[0] != "ok"]
-        detail = "; ".join("%s%s: printed %s, reference %s" % ("" if st == "mismatch" else "[%s] " % st,
-                                                                what, pr or "-", ex) for st, what, pr, ex in shown)
-        print("%-8s %-34s %d item(s) ok%s" % (status, name[:-5], sum(1 for i in items if i[0] == "ok"),
-                                              ("; " + detail) if detail else ""))
-    print("summary: %d case(s): %d ok, %d boundary only, %d mismatch; %.1f s"
-          % (sum(counts.values()), counts["ok"], counts["boundary"], counts["mismatch"], time.time() - start))
-    return 1 if counts["mismatch"] else 0
+    return cis.run_cases(argv, lambda path: check_case(path, mc_check), ("cases", "raw_cases"))
 
 
 if __name__ == "__main__":

@@ -767,17 +767,21 @@ def monte_carlo(model, central, ligands):
     return gi.all_indices(p)
 
 
-def main(argv):
+def run_cases(argv, check, dirs=("cases",)):
+    """Runs `check` (a case's path -> items, or None when it has nothing to
+    check) on every case of tests/e2e/DIR for each of `dirs` (or --cases=DIR),
+    prints a line per case and a summary; 1 on a mismatch."""
     verbose = "-v" in argv
     only = [a for a in argv if not a.startswith("-")]
     start = time.time()
-    cases_dir = next((a[8:] for a in argv if a.startswith("--cases=")), os.path.join(TESTS, "e2e", "cases"))
+    given = next((a[8:] for a in argv if a.startswith("--cases=")), None)
+    folders = [given] if given else [os.path.join(TESTS, "e2e", d) for d in dirs]
     counts = dict(ok=0, boundary=0, mismatch=0)
-    for name in sorted(os.listdir(cases_dir)):
+    for cases_dir, name in sorted((d, n) for d in folders for n in os.listdir(d)):
         if not name.endswith(".case") or (only and name[:-5] not in only):
             continue
         try:
-            items = check_case(os.path.join(cases_dir, name))
+            items = check(os.path.join(cases_dir, name))
         except Exception as e:          # a case the reference cannot build is a failure
             items = [("mismatch", "error", "", "%s: %s" % (type(e).__name__, e))]
         if items is None:
@@ -793,6 +797,10 @@ def main(argv):
     print("summary: %d case(s): %d ok, %d boundary only, %d mismatch; %.1f s"
           % (sum(counts.values()), counts["ok"], counts["boundary"], counts["mismatch"], time.time() - start))
     return 1 if counts["mismatch"] else 0
+
+
+def main(argv):
+    return run_cases(argv, check_case)
 
 
 if __name__ == "__main__":
